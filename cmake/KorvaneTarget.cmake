@@ -1,0 +1,11 @@
+# korvane_target(<target>): the house warnings, -Werror in Debug builds, and
+# the sanitizers chosen with KORVANE_SANITIZE.
+function(korvane_target target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -pedantic
+        $<$<CONFIG:Debug>:-Werror>)
+    if(KORVANE_SANITIZE)
+        list(JOIN KORVANE_SANITIZE "," sanitizers)
+        target_compile_options(${target} PRIVATE -fsanitize=${sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+        target_link_options(${target} PRIVATE -fsanitize=${sanitizers})
+    endif()
+endfunction()

@@ -1,0 +1,44 @@
+// Korvane - ZLS740 simulator.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace zls740sim {
+
+// What the simulated instrument does; every field has a command-line option
+// in the zls740-sim program (see --help there).
+struct SimulatorOptions {
+    // The pseudo-terminal's slave is linked as `linkDir`/COM`comNumber`.
+    std::string linkDir = ".";
+    int comNumber = 5;
+
+    // Bytes sent for each 4-byte request 57 00 00 0A. 40960 is a whole frame;
+    // fewer is a short answer (40959, or 10 for a device that is not the
+    // instrument), more appends `answerBytes - 40960` trailing bytes.
+    std::size_t answerBytes = 40960;
+    // Never answer (requests are still counted).
+    bool silent = false;
+    // Send only this many bytes of an answer, then stop sending for good
+    // (requests are still counted). Zero: off.
+    std::size_t stallAfterBytes = 0;
+    // Pace answers at this many bytes per second. Zero: as fast as the link takes them.
+    double bytesPerSecond = 0;
+    // After this many complete answers, close the link (the instrument vanishes):
+    // the master side is closed and the link removed. Zero: never.
+    int closeAfterFrames = 0;
+    // With closeAfterFrames: after this many milliseconds, come back on a new
+    // pseudo-terminal under the same link name. Negative: stay away.
+    int reopenAfterMs = -1;
+    // Frames to send instead of drawn ones: a file of one or more 40960-byte
+    // frames in the instrument's column layout, sent in turn and repeated.
+    std::string replayFile;
+    // After each answer, the frame just sent (40960 bytes) is written here,
+    // replacing the file atomically. Empty: off.
+    std::string lastFrameFile;
+    // After each request, a text report replaces this file atomically. Empty: off.
+    std::string reportFile;
+};
+
+}  // namespace zls740sim

@@ -1,0 +1,84 @@
+// Korvane - ZLS740 simulator.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "SimulatorOptions.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zls740sim {
+
+class SimulatorServer;
+class SimulatorState;
+
+inline constexpr std::size_t kFrameBytes = 40960;
+using Frame = std::array<std::uint8_t, kFrameBytes>;
+
+// Stands in for the instrument on a pseudo-terminal. start() creates the
+// pseudo-terminal and the link, then serves requests on a thread of its own
+// until stop() or destruction. Safe to query from any thread.
+class Zls740Simulator {
+public:
+    explicit Zls740Simulator(SimulatorOptions options);
+    ~Zls740Simulator();
+    Zls740Simulator(const Zls740Simulator&) = delete;
+    Zls740Simulator& operator=(const Zls740Simulator&) = delete;
+
+    // Returns false with a reason in `error` when the pseudo-terminal or the link cannot be made.
+    bool start(std::string* error = nullptr);
+    void stop();
+
+    // Path of the link (`linkDir`/COMn) and of the current slave device.
+    std::string linkPath() const;
+    std::string slavePath() const;
+
+    // Complete 4-byte requests seen (any content), and the raw bytes of
+    // every request in arrival order (one entry of 4 bytes per request).
+    std::uint64_t requestCount() const;
+    std::vector<std::array<std::uint8_t, 4>> requests() const;
+    // Bytes received that did not make up a whole request yet (or garbage).
+    std::vector<std::uint8_t> pendingBytes() const;
+    // Answers sent in full, and the frame content of the last one. Both (and
+    // lastFrameFile) are updated together just before the write that carries
+    // the answer's last byte, so whoever has received a whole answer already
+    // sees it counted here.
+    std::uint64_t framesSent() const;
+    Frame lastFrame() const;
+    // True while the link is up (false after closeAfterFrames closed it, until it reopens).
+    bool linkUp() const;
+
+    // Blocks until requestCount() >= n or the timeout (ms) ends; true if reached.
+    bool waitForRequests(std::uint64_t n, int timeoutMs) const;
+    bool waitForFrames(std::uint64_t n, int timeoutMs) const;
+    // Blocks until linkUp() == up or the timeout (ms) ends; true if reached.
+    bool waitForLinkState(bool up, int timeoutMs) const;
+
+private:
+    SimulatorOptions options_;
+    // What the serving thread has seen and sent; shared with the queries.
+    std::unique_ptr<SimulatorState> state_;
+    // The pseudo-terminal and the answering; used by the serving thread only
+    // while it runs.
+    std::unique_ptr<SimulatorServer> server_;
+    // Written by stop() to wake the serving thread out of poll() at once.
+    int wakeFd_ = -1;
+    std::thread thread_;
+};
+
+// The frame the simulator draws for frame number `index` (a moving picture).
+Frame drawFrame(std::uint64_t index);
+
+// Screen pixel (x, y) of the picture as the user sees it (x 0..319 left to
+// right, y 0..239 top to bottom) packed into the instrument's column layout:
+// byte 128*(319-x) + y/2, high nibble for even y.
+void putScreenPixel(Frame& frame, int x, int y, std::uint8_t colourIndex);
+std::uint8_t screenPixel(const Frame& frame, int x, int y);
+
+}  // namespace zls740sim

@@ -1,0 +1,233 @@
+// Korvane - screen acquisition engine.
+// SPDX-License-Identifier: MIT
+#include "Engine.h"
+
+#include "PortNames.h"
+#include "ProcessLauncher.h"
+#include "SnapshotWriter.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+// A request must be written within 100 ms a byte plus 100 ms.
+constexpr int kWriteLimitMs = 100 * 4 + 100;
+// An answer ends with its 40960th byte, or once more than 50 ms pass between
+// two bytes, or at the latest after 50 ms a byte plus 100 ms; until the first
+// byte only that total limit applies.
+constexpr ReadLimits kAnswerLimits{0, 50, 50 * int(kFrameBytes) + 100};
+// Anything longer than this answering a probe is the instrument.
+constexpr std::size_t kProbeMinimumAnswer = 11;
+
+constexpr std::uint8_t kLogConnect = 'C';
+// A failed open is logged with the second and third bytes of the request.
+constexpr std::uint8_t kLogOpenFailed[2] = {kScreenRequest[1], kScreenRequest[2]};
+
+}  // namespace
+
+Engine::Engine(EngineHost& host, EngineConfig config)
+    : host_(host)
+    , config_(std::move(config))
+{
+}
+
+Engine::~Engine()
+{
+    shutdown();
+}
+
+void Engine::initEngine()
+{
+    flags_.setConnected(0);
+    flags_.setPaused(0);
+    flags_.setColorMode(1);
+    portFound_ = false;
+
+    workDir_ = config_.workDir;
+    if (workDir_.empty()) {
+        std::error_code error;
+        workDir_ = std::filesystem::current_path(error).string();
+        if (error)
+            workDir_ = ".";
+    }
+    if (logFile_)
+        std::fclose(logFile_);
+    // Created anew, empty, at every start. A log that cannot be created is no
+    // reason not to show the instrument; its writes are then skipped.
+    logFile_ = std::fopen(filePath("log.txt").c_str(), "wb");
+}
+
+std::string Engine::filePath(const char* name) const
+{
+    return (std::filesystem::path(workDir_) / name).string();
+}
+
+void Engine::logBytes(const std::uint8_t* bytes, std::size_t size)
+{
+    if (!logFile_)
+        return;
+    std::fwrite(bytes, 1, size, logFile_);
+    std::fflush(logFile_);
+}
+
+void Engine::findScope()
+{
+    std::vector<std::uint8_t> answer(kFrameBytes);
+    for (int n = 9; n >= 2; --n) {
+        portName_ = "COM" + std::to_string(n);
+        SerialPort probe;
+        if (probe.open(PortNames::resolve(workDir_, portName_)) != PortResult::Ok)
+            continue;
+        std::size_t written = 0;
+        probe.write(kScreenRequest, sizeof kScreenRequest, written, kWriteLimitMs);
+        std::size_t got = 0;
+        // Bounded: a silent device must not hold up the search.
+        probe.read(answer.data(), answer.size(), got, ReadLimits{config_.probeFirstByteMs, 50, 0});
+        probe.close();
+        if (got >= kProbeMinimumAnswer) {
+            portFound_ = true;
+            return;
+        }
+    }
+}
+
+int Engine::openLink()
+{
+    // A reader thread that ended itself after a lost link is joined here, so
+    // that at most one ever runs.
+    if (reader_.joinable()) {
+        reader_.request_stop();
+        reader_.join();
+    }
+
+    screen_.loadHeader(HeaderTemplate::load(
+        {filePath("header2.bin"),
+         config_.programDir.empty() ? std::string() : (std::filesystem::path(config_.programDir) / "header2.bin").string()},
+        &headerSource_));
+    logBytes(&kLogConnect, 1);
+
+    portHandle_.clearInterrupt();
+    if (portHandle_.open(PortNames::resolve(workDir_, portName_)) != PortResult::Ok) {
+        logBytes(kLogOpenFailed, sizeof kLogOpenFailed);
+        host_.requestRepaint();
+        return -1;
+    }
+    flags_.setConnected(1);
+    portHandle_.purgeReceive();
+    portHandle_.purgeTransmit();
+    reader_ = std::jthread([this](std::stop_token stop) { readerLoop(stop); });
+    return 0;
+}
+
+void Engine::readerLoop(std::stop_token stop)
+{
+    // Stopping wakes a read or write that waits on the port.
+    std::stop_callback wake(stop, [this] { portHandle_.interrupt(); });
+
+    while (!stop.stop_requested() && flags_.isConnected() != 0) {
+        if (flags_.isPaused() == 1) {
+            flags_.waitWhilePaused(stop);
+            continue;
+        }
+        std::size_t written = 0;
+        const PortResult sent = portHandle_.write(kScreenRequest, sizeof kScreenRequest, written, kWriteLimitMs);
+        if (sent == PortResult::Interrupted)
+            continue;
+        if (written < sizeof kScreenRequest) {
+            loseLink(stop);
+            continue;
+        }
+        std::size_t got = 0;
+        const PortResult answered = portHandle_.read(receiveBuffer_.data(), kFrameBytes, got, kAnswerLimits);
+        if (answered == PortResult::Interrupted)
+            continue;
+        if (answered == PortResult::OsFailure) {
+            // The device itself is gone (unplugged, far end hung up): asking
+            // again would only spin.
+            loseLink(stop);
+            continue;
+        }
+        if (got < kFrameBytes)
+            continue;  // a short answer is dropped; the next request follows at once
+
+        std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
+        portHandle_.purgeReceive();
+        portHandle_.purgeTransmit();
+        screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0);
+        host_.requestRepaint();
+    }
+}
+
+void Engine::loseLink(std::stop_token stop)
+{
+    {
+        std::lock_guard lock(errorLock_);
+        errorPending_ = true;
+    }
+    host_.showConnectionError();
+    {
+        std::unique_lock lock(errorLock_);
+        errorAcknowledged_.wait(lock, stop, [this] { return !errorPending_; });
+    }
+    if (stop.stop_requested())
+        return;  // shutdown() closes the port once this thread has ended
+    portHandle_.close();
+    flags_.setConnected(0);
+}
+
+void Engine::acknowledgeConnectionError()
+{
+    {
+        std::lock_guard lock(errorLock_);
+        errorPending_ = false;
+    }
+    errorAcknowledged_.notify_all();
+}
+
+std::string Engine::imageToolPath() const
+{
+    const std::string local = filePath("Pictorix");
+    if (ProcessLauncher::isExecutable(local))
+        return local;
+    if (!config_.programDir.empty()) {
+        const std::string beside = (std::filesystem::path(config_.programDir) / "Pictorix").string();
+        if (ProcessLauncher::isExecutable(beside))
+            return beside;
+    }
+    return {};
+}
+
+ExportResult Engine::exportSnapshot()
+{
+    host_.requestRepaint();
+    std::ostringstream out;
+    if (!screen_.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); }))
+        return ExportResult::NoScreen;
+    if (!SnapshotWriter::replaceFile(filePath("Temp.bmp"), out.str(), nullptr))
+        return ExportResult::WriteFailed;
+    const std::string tool = imageToolPath();
+    if (tool.empty() || !ProcessLauncher::startDetached(tool, workDir_))
+        return ExportResult::ToolNotStarted;
+    return ExportResult::Started;
+}
+
+void Engine::shutdown()
+{
+    if (reader_.joinable()) {
+        reader_.request_stop();
+        reader_.join();
+    }
+    portHandle_.close();
+    flags_.setConnected(0);
+    if (logFile_) {
+        std::fclose(logFile_);
+        logFile_ = nullptr;
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,118 @@
+// Korvane - screen acquisition engine.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "EngineHost.h"
+#include "HeaderTemplate.h"
+#include "LinkFlags.h"
+#include "ScreenImage.h"
+#include "SerialPort.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <condition_variable>
+#include <string>
+#include <thread>
+
+namespace korvane {
+
+struct EngineConfig {
+    // The folder of the viewer's files (header2.bin, log.txt, Temp.bmp and the
+    // image tool). Empty: the current directory when initEngine() runs.
+    std::string workDir;
+    // The folder of the running viewer program. Where `workDir` lacks them,
+    // header2.bin and Pictorix are taken from here. Empty: nowhere else.
+    std::string programDir;
+    // How long the probe waits for the first byte of an answer, in ms.
+    int probeFirstByteMs = 1000;
+};
+
+enum class ExportResult {
+    Started,        // snapshot written and the image tool started
+    NoScreen,       // no screen decoded yet: nothing written, nothing started
+    WriteFailed,    // the snapshot could not be written; the tool was not started
+    ToolNotStarted, // the snapshot was written; the image tool could not be started
+};
+
+// The screen acquisition engine: finds the instrument, keeps the link, pulls
+// screens on a reader thread of its own and decodes them into the screen
+// image, and exports a screen for the image tool.
+//
+// Every operation but the flag accessors, acknowledgeConnectionError() and
+// screen().read() belongs to the window thread.
+class Engine {
+public:
+    explicit Engine(EngineHost& host, EngineConfig config = {});
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Start-up: the flags, workDir, and log.txt created anew (empty).
+    void initEngine();
+
+    // Probes COM9 down to COM2 with one screen request each; the first port
+    // that answers with more than 10 bytes becomes `portName` and sets
+    // `portFound`. With no answer, `portName` is COM2, the last one tried.
+    void findScope();
+
+    // Connect: reloads the header template, logs "C", opens `portName`, sets
+    // connected and starts the reader thread. 0 when the link is up, -1
+    // (with 00 00 logged and a repaint asked for) when the port cannot be opened.
+    int openLink();
+
+    // Writes the latest screen as Temp.bmp in workDir and starts the image tool.
+    ExportResult exportSnapshot();
+
+    // The end of the program: ends the reader thread (also inside a port read
+    // or while the connection error waits for the user), then closes the port
+    // and log.txt. Idempotent; the destructor calls it.
+    void shutdown();
+
+    // Any thread: the user has closed "DSO Connection Error".
+    void acknowledgeConnectionError();
+
+    // The shared flags: connected, paused, colorMode.
+    std::int32_t isConnected() const { return flags_.isConnected(); }
+    void setConnected(std::int32_t v) { flags_.setConnected(v); }
+    std::int32_t isPaused() const { return flags_.isPaused(); }
+    void setPaused(std::int32_t v) { flags_.setPaused(v); }
+    std::int32_t isColorMode() const { return flags_.isColorMode(); }
+    void setColorMode(std::int32_t v) { flags_.setColorMode(v); }
+
+    bool portFound() const { return portFound_; }
+    const std::string& portName() const { return portName_; }
+    const std::string& workDir() const { return workDir_; }
+    std::string filePath(const char* name) const;
+    const ScreenImage& screen() const { return screen_; }
+    // Where the header of the last connect came from.
+    HeaderTemplate::Source headerSource() const { return headerSource_; }
+    // The image tool that exportSnapshot() would start; empty if there is none.
+    std::string imageToolPath() const;
+
+private:
+    void readerLoop(std::stop_token stop);
+    void loseLink(std::stop_token stop);
+    void logBytes(const std::uint8_t* bytes, std::size_t size);
+
+    EngineHost& host_;
+    EngineConfig config_;
+    std::string workDir_;
+    LinkFlags flags_;
+    ScreenImage screen_;
+    SerialPort portHandle_;
+    std::string portName_ = "COM2";
+    bool portFound_ = false;
+    std::FILE* logFile_ = nullptr;
+    HeaderTemplate::Source headerSource_ = HeaderTemplate::Source::BuiltIn;
+    std::array<std::uint8_t, kFrameBytes> receiveBuffer_{};
+
+    std::mutex errorLock_;
+    std::condition_variable_any errorAcknowledged_;
+    bool errorPending_ = false;
+
+    std::jthread reader_;
+};
+
+}  // namespace korvane

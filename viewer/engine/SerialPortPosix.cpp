@@ -1,0 +1,223 @@
+// Korvane - screen acquisition engine: the serial port on POSIX systems.
+// SPDX-License-Identifier: MIT
+#include "SerialPort.h"
+
+#include "RawMode.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+}  // namespace
+
+struct SerialPort::Impl {
+    int fd = -1;
+    int wakeFd = -1;  // readable while interrupt() is in force
+    std::string errorText;
+
+    PortResult fail(int err)
+    {
+        errorText = std::strerror(err);
+        return PortResult::OsFailure;
+    }
+
+    // Waits for `events` on the port, the wake-up, or the timeout (-1: none).
+    PortResult wait(short events, int timeoutMs)
+    {
+        pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+        for (;;) {
+            const int n = ::poll(fds, 2, timeoutMs);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return fail(errno);
+            if (fds[1].revents & POLLIN)
+                return PortResult::Interrupted;
+            if (n == 0)
+                return PortResult::TimedOut;
+            return PortResult::Ok;
+        }
+    }
+};
+
+SerialPort::SerialPort()
+    : impl_(std::make_unique<Impl>())
+{
+    impl_->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+SerialPort::~SerialPort()
+{
+    close();
+    if (impl_->wakeFd >= 0)
+        ::close(impl_->wakeFd);
+}
+
+PortResult SerialPort::open(const std::string& path)
+{
+    if (isOpen() || path.empty())
+        return PortResult::BadArgument;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY ? PortResult::Busy : impl_->fail(errno);
+
+    // TIOCEXCL refuses other openers, except root; the flock refuses every
+    // other program of ours, root included.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return err == EWOULDBLOCK ? PortResult::Busy : impl_->fail(err);
+    }
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err == ENOTTY) {
+            impl_->errorText = std::strerror(err);
+            return PortResult::NotSupported;
+        }
+        return impl_->fail(err);
+    }
+    applyRawMode(settings);
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return impl_->fail(err);
+    }
+    ::ioctl(fd, TIOCEXCL);
+    impl_->fd = fd;
+    return PortResult::Ok;
+}
+
+bool SerialPort::isOpen() const
+{
+    return impl_->fd >= 0;
+}
+
+void SerialPort::close()
+{
+    if (impl_->fd < 0)
+        return;
+    // On a pseudo-terminal the exclusive flag outlives the descriptor and
+    // would refuse the next connect.
+    ::ioctl(impl_->fd, TIOCNXCL);
+    ::close(impl_->fd);  // also drops the flock
+    impl_->fd = -1;
+}
+
+PortResult SerialPort::write(const std::uint8_t* data, std::size_t size, std::size_t& written, int timeoutMs)
+{
+    written = 0;
+    if (!isOpen())
+        return PortResult::BadArgument;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (written < size) {
+        const ssize_t n = ::write(impl_->fd, data + written, size - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return impl_->fail(errno);
+        const PortResult waited = impl_->wait(POLLOUT, msUntil(deadline));
+        if (waited != PortResult::Ok)
+            return waited;
+    }
+    return PortResult::Ok;
+}
+
+PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& got, ReadLimits limits)
+{
+    got = 0;
+    if (!isOpen())
+        return PortResult::BadArgument;
+    const auto start = Clock::now();
+    const bool hasTotal = limits.totalMs > 0;
+    const auto totalDeadline = start + std::chrono::milliseconds(limits.totalMs);
+    const auto firstDeadline = start + std::chrono::milliseconds(limits.firstByteMs);
+    while (got < size) {
+        const ssize_t n = ::read(impl_->fd, data + got, size - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            // End of file: the far end has hung up.
+            impl_->errorText = "the far end hung up";
+            return PortResult::OsFailure;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN)
+            return impl_->fail(errno);
+
+        int timeout = -1;
+        if (hasTotal)
+            timeout = msUntil(totalDeadline);
+        if (got == 0 && limits.firstByteMs > 0) {
+            const int first = msUntil(firstDeadline);
+            timeout = timeout < 0 ? first : std::min(timeout, first);
+        }
+        if (got > 0 && limits.gapMs > 0)
+            timeout = timeout < 0 ? limits.gapMs : std::min(timeout, limits.gapMs);
+        const PortResult waited = impl_->wait(POLLIN, timeout);
+        if (waited == PortResult::TimedOut)
+            return got > 0 ? PortResult::Ok : PortResult::TimedOut;
+        if (waited != PortResult::Ok)
+            return waited;
+    }
+    return PortResult::Ok;
+}
+
+void SerialPort::purgeReceive()
+{
+    if (isOpen())
+        ::tcflush(impl_->fd, TCIFLUSH);
+}
+
+void SerialPort::purgeTransmit()
+{
+    if (isOpen())
+        ::tcflush(impl_->fd, TCOFLUSH);
+}
+
+void SerialPort::interrupt()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(impl_->wakeFd, &one, sizeof one);
+}
+
+void SerialPort::clearInterrupt()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(impl_->wakeFd, &count, sizeof count);
+}
+
+std::string SerialPort::errorText() const
+{
+    return impl_->errorText;
+}
+
+}  // namespace korvane

@@ -1,0 +1,218 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#include "FrameDecoder.h"
+#include "HeaderTemplate.h"
+#include "LittleEndian.h"
+#include "Palettes.h"
+#include "ScreenImage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+
+using namespace korvane;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Pixel (x, y) of the stored image as the frame defines it: column x, byte
+// y/2, high nibble for even y.
+std::uint8_t framePixel(const Bytes& frame, int x, int y)
+{
+    const std::uint8_t byte = frame[128 * x + y / 2];
+    return y % 2 == 0 ? byte >> 4 : byte & 0x0F;
+}
+
+std::uint8_t storedPixel(const std::uint8_t* pixels, int x, int y)
+{
+    const std::uint8_t byte = pixels[160 * y + x / 2];
+    return x % 2 == 0 ? byte >> 4 : byte & 0x0F;
+}
+
+Bytes decode(const Bytes& frame)
+{
+    Bytes pixels(kPixelBytes, 0xEE);
+    FrameDecoder::decode(frame.data(), pixels.data());
+    return pixels;
+}
+
+Bytes randomFrame(unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes frame(kFrameBytes);
+    std::generate(frame.begin(), frame.end(), [&] { return std::uint8_t(random()); });
+    return frame;
+}
+
+// The image with a frame decoded, as a single-threaded caller sees it.
+struct DecodedImage {
+    ScreenImage image;
+    explicit DecodedImage(const Bytes& frame, std::int32_t mode = 1)
+    {
+        std::copy(frame.begin(), frame.end(), image.frameBuffer().begin());
+        image.publishFrame(mode);
+    }
+    const std::uint8_t* bytes() const { return image.rawBuffer(); }
+};
+
+}  // namespace
+
+TEST(FrameDecoding, EveryPixelLandsWhereTheColumnLayoutPutsIt)
+{
+    for (unsigned seed : {1u, 2u, 3u}) {
+        const Bytes frame = randomFrame(seed);
+        const Bytes pixels = decode(frame);
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 320; ++x)
+                ASSERT_EQ(storedPixel(pixels.data(), x, y), framePixel(frame, x, y)) << "x " << x << " y " << y;
+        }
+    }
+}
+
+TEST(FrameDecoding, HandComputedFrames)
+{
+    // All 0x12: even rows are index 1, odd rows index 2.
+    const Bytes pixels = decode(Bytes(kFrameBytes, 0x12));
+    for (std::size_t row = 0; row < 256; ++row) {
+        const std::uint8_t expected = row % 2 == 0 ? 0x11 : 0x22;
+        for (std::size_t j = 0; j < 160; ++j)
+            ASSERT_EQ(pixels[160 * row + j], expected) << "row " << row;
+    }
+
+    // Only pixel (0, 0) set: the first pixel byte alone carries it.
+    Bytes corner(kFrameBytes, 0);
+    corner[0] = 0xF0;
+    const Bytes cornerPixels = decode(corner);
+    EXPECT_EQ(cornerPixels[0], 0xF0);
+    EXPECT_EQ(std::count(cornerPixels.begin(), cornerPixels.end(), 0), std::ptrdiff_t(kPixelBytes - 1));
+
+    // Column 1's low nibble of byte 0 is pixel (1, 1): low nibble of row 1, byte 0.
+    Bytes second(kFrameBytes, 0);
+    second[128] = 0x0A;
+    const Bytes secondPixels = decode(second);
+    EXPECT_EQ(secondPixels[160], 0x0A);
+    EXPECT_EQ(std::count(secondPixels.begin(), secondPixels.end(), 0), std::ptrdiff_t(kPixelBytes - 1));
+
+    // The last byte of the last column is the last pixel byte (row 255).
+    Bytes last(kFrameBytes, 0);
+    last[kFrameBytes - 1] = 0x5C;
+    const Bytes lastPixels = decode(last);
+    EXPECT_EQ(lastPixels[160 * 254 + 159], 0x05);
+    EXPECT_EQ(lastPixels[160 * 255 + 159], 0x0C);
+}
+
+TEST(FrameDecoding, HiddenRowsNeverReachThePicture)
+{
+    Bytes frame = randomFrame(7);
+    const Bytes before = decode(frame);
+    for (int x = 0; x < 320; ++x) {
+        for (int m = 120; m < 128; ++m)
+            frame[128 * x + m] ^= 0xFF;
+    }
+    const Bytes after = decode(frame);
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 160 * 240, after.begin()));
+    EXPECT_FALSE(std::equal(before.begin() + 160 * 240, before.end(), after.begin() + 160 * 240));
+}
+
+TEST(Palettes, ColourAndMonochromeTablesHoldTheInstrumentsValues)
+{
+    DecodedImage colour(Bytes(kFrameBytes, 0), 1);
+    const std::uint8_t* entry7 = colour.bytes() + 54 + 4 * 7;
+    const std::uint8_t* entry8 = colour.bytes() + 54 + 4 * 8;
+    // Stored blue, green, red: red of 7 is FE and red of 8 is 87.
+    EXPECT_EQ(Bytes(entry7, entry7 + 3), (Bytes{0xFF, 0xFF, 0xFE}));
+    EXPECT_EQ(Bytes(entry8, entry8 + 3), (Bytes{0x88, 0x88, 0x87}));
+    const std::uint8_t* entry5 = colour.bytes() + 54 + 4 * 5;
+    EXPECT_EQ(Bytes(entry5, entry5 + 3), (Bytes{0x66, 0x44, 0x22}));
+
+    for (std::int32_t mode : {0, 2, -1}) {
+        DecodedImage mono(Bytes(kFrameBytes, 0), mode);
+        for (std::size_t i = 0; i < 16; ++i) {
+            const Rgb& rgb = Palettes::monochrome()[i];
+            const std::uint8_t* entry = mono.bytes() + 54 + 4 * i;
+            EXPECT_EQ(entry[0], rgb.blue) << "mode " << mode << " index " << i;
+            EXPECT_TRUE(rgb.red == rgb.green && rgb.green == rgb.blue) << "grey expected at " << i;
+        }
+        const std::uint8_t* grey10 = mono.bytes() + 54 + 4 * 10;
+        EXPECT_EQ(Bytes(grey10, grey10 + 3), (Bytes{0xFF, 0xFF, 0xFF})) << "mode " << mode;
+    }
+}
+
+TEST(Palettes, BuildPaletteSetsSizeAndColoursAndLeavesReservedBytes)
+{
+    HeaderBytes header = HeaderTemplate::builtIn();
+    writeLe32(header.data() + 18, 1);
+    writeLe32(header.data() + 22, static_cast<std::uint32_t>(-7));
+    for (std::size_t i = 0; i < 16; ++i) {
+        header[54 + 4 * i] = 0x01;
+        header[54 + 4 * i + 3] = std::uint8_t(0xA0 + i);
+    }
+    header[6] = 0x42;  // bfReserved1 passes through untouched
+    ScreenImage image;
+    image.loadHeader(header);
+    std::fill(image.frameBuffer().begin(), image.frameBuffer().end(), 0);
+    image.publishFrame(1);
+
+    const std::uint8_t* bytes = image.rawBuffer();
+    EXPECT_EQ(readLe32(bytes + 18), 320u);
+    EXPECT_EQ(readLe32(bytes + 22), 240u);
+    EXPECT_EQ(bytes[6], 0x42);
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(bytes[54 + 4 * i + 3], 0xA0 + i) << "reserved byte of entry " << i;
+        EXPECT_EQ(bytes[54 + 4 * i], Palettes::colour()[i].blue);
+    }
+}
+
+TEST(ScreenImage, NothingToReadUntilTheFirstScreenThenThePublishedFields)
+{
+    ScreenImage image;
+    EXPECT_FALSE(image.read([](const ScreenView&) { ADD_FAILURE() << "no screen yet"; }));
+
+    std::fill(image.frameBuffer().begin(), image.frameBuffer().end(), 0x12);
+    image.publishFrame(1);
+    std::uint64_t first = 0;
+    ASSERT_TRUE(image.read([&](const ScreenView& view) {
+        EXPECT_EQ(view.bitmapInfo, image.rawBuffer() + 14);
+        EXPECT_EQ(view.pixelData, image.rawBuffer() + 118);
+        EXPECT_EQ(view.imageWidth, 320);
+        EXPECT_EQ(view.imageHeight, 240);
+        EXPECT_EQ(view.pixelData[0], 0x11);
+        first = view.screenNumber;
+    }));
+    image.publishFrame(1);
+    image.read([&](const ScreenView& view) { EXPECT_EQ(view.screenNumber, first + 1); });
+}
+
+TEST(HeaderTemplate, ShippedFileIsTheBuiltInCopyAndUsable)
+{
+    std::ifstream in(KORVANE_SHIPPED_HEADER, std::ios::binary);
+    const Bytes shipped((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(shipped.size(), 118u);
+    EXPECT_TRUE(HeaderTemplate::isUsable(shipped.data(), shipped.size()));
+    EXPECT_TRUE(std::equal(shipped.begin(), shipped.end(), HeaderTemplate::builtIn().begin()));
+}
+
+TEST(HeaderTemplate, RejectsHeadersThatWouldMisplaceOrMisreadThePixels)
+{
+    const HeaderBytes good = HeaderTemplate::builtIn();
+    EXPECT_TRUE(HeaderTemplate::isUsable(good.data(), good.size()));
+    EXPECT_FALSE(HeaderTemplate::isUsable(good.data(), 117));
+
+    struct Fault {
+        const char* what;
+        std::size_t offset;
+        std::uint8_t value;
+    };
+    for (const Fault& fault : {Fault{"not BM", 0, 'X'}, Fault{"pixels elsewhere", 10, 200},
+                               Fault{"pixels past the buffer", 13, 0x7F}, Fault{"info header size", 14, 12},
+                               Fault{"planes", 26, 2}, Fault{"8 bits", 28, 8}, Fault{"RLE4", 30, 2}}) {
+        HeaderBytes bad = good;
+        bad[fault.offset] = fault.value;
+        EXPECT_FALSE(HeaderTemplate::isUsable(bad.data(), bad.size())) << fault.what;
+    }
+}
