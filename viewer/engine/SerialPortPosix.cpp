@@ -158,21 +158,6 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
     const auto totalDeadline = start + std::chrono::milliseconds(limits.totalMs);
     const auto firstDeadline = start + std::chrono::milliseconds(limits.firstByteMs);
     while (got < size) {
-        const ssize_t n = ::read(impl_->fd, data + got, size - got);
-        if (n > 0) {
-            got += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n == 0) {
-            // End of file: the far end has hung up.
-            impl_->errorText = "the far end hung up";
-            return PortResult::OsFailure;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN)
-            return impl_->fail(errno);
-
         int timeout = -1;
         if (hasTotal)
             timeout = msUntil(totalDeadline);
@@ -187,6 +172,20 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
             return got > 0 ? PortResult::Ok : PortResult::TimedOut;
         if (waited != PortResult::Ok)
             return waited;
+
+        // In raw mode a read of a port with nothing waiting returns 0, so 0
+        // means end of file only after poll has reported the port readable.
+        const ssize_t n = ::read(impl_->fd, data + got, size - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+            return impl_->fail(errno);
+        impl_->errorText = "the far end hung up";
+        return PortResult::OsFailure;
     }
     return PortResult::Ok;
 }

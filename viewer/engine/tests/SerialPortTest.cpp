@@ -1,0 +1,164 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#include "RawMode.h"
+#include "SerialPort.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <numeric>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+std::vector<std::uint8_t> everyByteValue()
+{
+    std::vector<std::uint8_t> bytes(256);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(RawMode, TurnsOffTranslationAndSoftwareFlowControlButKeepsTheLineSettings)
+{
+    termios settings{};
+    settings.c_iflag = IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | INPCK;
+    settings.c_oflag = OPOST | ONLCR;
+    settings.c_lflag = ECHO | ICANON | ISIG | IEXTEN | ECHOE;
+    settings.c_cflag = CS7 | PARENB | PARODD | CSTOPB | CRTSCTS;
+    ::cfsetispeed(&settings, B9600);
+    ::cfsetospeed(&settings, B9600);
+
+    applyRawMode(settings);
+
+    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | IXANY), 0u) << "XON/XOFF bytes are picture data";
+    EXPECT_EQ(settings.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u) << "the request's 0A must go out as it is";
+    EXPECT_EQ(settings.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(settings.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_EQ(settings.c_cflag & (PARENB | PARODD | CSTOPB | CRTSCTS), tcflag_t(PARENB | PARODD | CSTOPB | CRTSCTS))
+        << "parity, stop bits and hardware flow control stay as the port has them";
+    EXPECT_EQ(settings.c_iflag & INPCK, tcflag_t(INPCK));
+    EXPECT_EQ(::cfgetispeed(&settings), speed_t(B9600));
+    EXPECT_EQ(settings.c_cc[VMIN], 0);
+}
+
+TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
+{
+    PseudoTerminal pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+
+    // Pseudo-terminals start with echo, line editing and XON/XOFF on.
+    const auto bytes = everyByteValue();
+    pty.writeAll(bytes);
+    std::vector<std::uint8_t> got(256);
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(got.data(), got.size(), n, ReadLimits{2000, 200, 0}), PortResult::Ok);
+    ASSERT_EQ(n, 256u);
+    EXPECT_EQ(got, bytes);
+
+    std::size_t written = 0;
+    ASSERT_EQ(port.write(bytes.data(), bytes.size(), written, 500), PortResult::Ok);
+    EXPECT_EQ(written, 256u);
+    EXPECT_EQ(pty.readFor(200), bytes) << "nothing added, dropped or echoed";
+}
+
+TEST(SerialPort, IsExclusiveUntilClosedAndThenFreeAgain)
+{
+    PseudoTerminal pty;
+    SerialPort first;
+    SerialPort second;
+    ASSERT_EQ(first.open(pty.slavePath()), PortResult::Ok);
+    EXPECT_EQ(second.open(pty.slavePath()), PortResult::Busy);
+    EXPECT_FALSE(second.isOpen());
+    first.close();
+    EXPECT_EQ(second.open(pty.slavePath()), PortResult::Ok) << "the exclusive claim must end with close";
+}
+
+TEST(SerialPort, RefusesWhatIsNotAPort)
+{
+    ScratchDir dir;
+    std::ofstream(dir.file("plain")) << "not a port";
+    SerialPort port;
+    EXPECT_EQ(port.open(dir.file("plain")), PortResult::NotSupported);
+    EXPECT_EQ(port.open(dir.file("missing")), PortResult::OsFailure);
+    EXPECT_NE(port.errorText().find("No such file"), std::string::npos) << port.errorText();
+    std::size_t n = 7;
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.read(&byte, 1, n, {}), PortResult::BadArgument);
+    EXPECT_EQ(n, 0u) << "outputs are cleared on failure";
+}
+
+TEST(SerialPort, ReadEndsAtTheFirstGapOrTheFirstByteLimit)
+{
+    PseudoTerminal pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+
+    std::vector<std::uint8_t> buffer(100);
+    std::size_t n = 99;
+    EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{60, 50, 0}), PortResult::TimedOut);
+    EXPECT_EQ(n, 0u);
+
+    // Ten bytes, then a pause well past the gap limit, then more: the read
+    // ends with the ten.
+    auto feeder = std::async(std::launch::async, [&] {
+        pty.writeAll(std::vector<std::uint8_t>(10, 0x11));
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        pty.writeAll(std::vector<std::uint8_t>(10, 0x13));
+    });
+    EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{0, 50, 0}), PortResult::Ok);
+    EXPECT_EQ(n, 10u);
+    feeder.get();
+    EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{2000, 50, 0}), PortResult::Ok);
+    EXPECT_EQ(n, 10u);
+    EXPECT_EQ(buffer[0], 0x13);
+}
+
+TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
+{
+    PseudoTerminal pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    auto reader = std::async(std::launch::async, [&] {
+        std::vector<std::uint8_t> buffer(40960);
+        std::size_t n = 0;
+        return port.read(buffer.data(), buffer.size(), n, ReadLimits{0, 50, 0});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port.interrupt();
+    ASSERT_EQ(reader.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(reader.get(), PortResult::Interrupted);
+
+    // Interrupted stays in force until cleared; then reads work again.
+    std::uint8_t byte = 0;
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(&byte, 1, n, ReadLimits{0, 50, 0}), PortResult::Interrupted);
+    port.clearInterrupt();
+    pty.writeAll({0x42});
+    EXPECT_EQ(port.read(&byte, 1, n, ReadLimits{2000, 50, 0}), PortResult::Ok);
+    EXPECT_EQ(byte, 0x42);
+}
+
+TEST(SerialPort, FarEndGoneFailsWritesAndReads)
+{
+    PseudoTerminal pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    pty.closeMaster();
+    const std::uint8_t request[4] = {0x57, 0, 0, 0x0A};
+    std::size_t written = 9;
+    EXPECT_EQ(port.write(request, 4, written, 500), PortResult::OsFailure);
+    EXPECT_EQ(written, 0u);
+    std::uint8_t byte = 0;
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(&byte, 1, n, ReadLimits{0, 50, 0}), PortResult::OsFailure) << "no wait for a dead line";
+}

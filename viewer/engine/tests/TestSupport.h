@@ -1,0 +1,68 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "EngineHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace korvane::test {
+
+// A scratch folder, removed again at the end of the test.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A pseudo-terminal whose master end the test plays; the slave end is what
+// the engine opens as a serial port.
+class PseudoTerminal {
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    const std::string& slavePath() const { return slavePath_; }
+    int master() const { return master_; }
+    void writeAll(const std::vector<std::uint8_t>& bytes);
+    // Everything that arrives within `ms` after the last byte (or the first wait).
+    std::vector<std::uint8_t> readFor(int ms);
+    void closeMaster();
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+// Records what the engine asks of the window.
+class FakeHost : public EngineHost {
+public:
+    void requestRepaint() override { ++repaints; }
+    void showConnectionError() override
+    {
+        ++errors;
+        if (onError)
+            onError();
+    }
+    std::atomic<int> repaints{0};
+    std::atomic<int> errors{0};
+    std::function<void()> onError;
+};
+
+// Waits for `condition` with a generous deadline; true once it holds.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+std::vector<std::uint8_t> readFile(const std::string& path);
+
+}  // namespace korvane::test
