@@ -1,0 +1,314 @@
+// Korvane - ZLS740 simulator.
+// SPDX-License-Identifier: MIT
+#include "SimulatorServer.h"
+
+#include "AtomicFile.h"
+#include "SimulatorState.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+
+namespace zls740sim {
+
+namespace {
+
+// Trailing bytes after a whole frame: a pattern that is easy to spot.
+constexpr std::uint8_t kTrailingByte = 0xA5;
+// How often the viewer's unread input is looked at before the link goes
+// away, and how long it may take at most to read the last answer.
+constexpr auto kDrainCheckInterval = std::chrono::milliseconds(1);
+constexpr auto kDrainLimit = std::chrono::seconds(2);
+constexpr auto kHangupPause = std::chrono::milliseconds(20);
+constexpr auto kReopenRetry = std::chrono::milliseconds(200);
+
+template <typename Duration>
+timespec toTimespec(Duration d)
+{
+    const auto ns = std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(d).count());
+    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+}
+
+}  // namespace
+
+SimulatorServer::SimulatorServer(SimulatorOptions options, std::string linkPath,
+                                 std::vector<Frame> replayFrames, SimulatorState& state, int wakeFd)
+    : options_(std::move(options)),
+      linkPath_(std::move(linkPath)),
+      replayFrames_(std::move(replayFrames)),
+      state_(state),
+      wakeFd_(wakeFd)
+{
+}
+
+bool SimulatorServer::openLink(std::string* error)
+{
+    if (!terminal_.open(linkPath_, error))
+        return false;
+    phase_ = Phase::Serving;
+    state_.setLink(true, terminal_.slavePath());
+    writeReport();
+    return true;
+}
+
+void SimulatorServer::closeLink()
+{
+    terminal_.close();
+    state_.setLink(false, {});
+    writeReport();
+}
+
+void SimulatorServer::run()
+{
+    for (;;) {
+        auto now = Clock::now();
+        bool moreNow = false;
+        if (phase_ == Phase::Serving) {
+            if (!answering_ && owedAnswers_ > 0 && !stalled_)
+                beginAnswer(now);
+            if (answering_ && !writeBlocked_)
+                moreNow = sendSome(now);
+        }
+        if (phase_ == Phase::Draining && drainCheckAt_ && now >= *drainCheckAt_)
+            checkDrained(now);
+        if (phase_ == Phase::Away && reopenAt_ && now >= *reopenAt_)
+            comeBack(now);
+        if (hangupUntil_ && now >= *hangupUntil_)
+            hangupUntil_.reset();
+
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, 0, 0}};
+        nfds_t count = 1;
+        if (terminal_.isOpen() && !hangupUntil_) {
+            fds[1].fd = terminal_.masterFd();
+            fds[1].events = POLLIN;
+            if (phase_ == Phase::Serving && answering_ && writeBlocked_)
+                fds[1].events |= POLLOUT;
+            count = 2;
+        }
+        timespec timeout{};
+        const timespec* timeoutPtr = &timeout;
+        if (!moreNow) {
+            if (const auto deadline = nextDeadline())
+                timeout = toTimespec(*deadline - now);
+            else
+                timeoutPtr = nullptr;
+        }
+        if (::ppoll(fds, count, timeoutPtr, nullptr) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("zls740-sim: poll");
+            return;
+        }
+        if (fds[0].revents != 0)
+            return;
+        if (count < 2 || fds[1].revents == 0)
+            continue;
+
+        now = Clock::now();
+        if (fds[1].revents & POLLOUT) {
+            writeBlocked_ = false;
+            // A paced answer goes on at its pace from here rather than
+            // bursting to catch up with the time the viewer kept it waiting.
+            if (options_.bytesPerSecond > 0)
+                answerStart_ = now - std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(sent_ / options_.bytesPerSecond));
+        }
+        if (fds[1].revents & POLLIN)
+            readRequests(now);
+        else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
+            hangupUntil_ = now + kHangupPause;
+    }
+}
+
+std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline() const
+{
+    std::optional<Clock::time_point> deadline;
+    auto consider = [&](const std::optional<Clock::time_point>& t) {
+        if (t && (!deadline || *t < *deadline))
+            deadline = t;
+    };
+    if (phase_ == Phase::Serving && answering_ && !writeBlocked_)
+        consider(paceAt_);
+    if (phase_ == Phase::Draining)
+        consider(drainCheckAt_);
+    if (phase_ == Phase::Away)
+        consider(reopenAt_);
+    consider(hangupUntil_);
+    return deadline;
+}
+
+void SimulatorServer::readRequests(Clock::time_point now)
+{
+    std::uint8_t buffer[4096];
+    bool received = false;
+    // Bounded, so that a flood of input cannot hold off the answers.
+    for (int round = 0; round < 16; ++round) {
+        const ssize_t n = ::read(terminal_.masterFd(), buffer, sizeof buffer);
+        if (n > 0) {
+            received = true;
+            const std::size_t completed = state_.addReceived(buffer, static_cast<std::size_t>(n));
+            if (phase_ == Phase::Serving && !options_.silent && !stalled_)
+                owedAnswers_ += completed;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            hangupUntil_ = now + kHangupPause;
+        break;
+    }
+    if (received)
+        writeReport();
+}
+
+void SimulatorServer::beginAnswer(Clock::time_point now)
+{
+    --owedAnswers_;
+    const std::uint64_t index = answersBegun_++;
+    frame_ = replayFrames_.empty() ? drawFrame(index) : replayFrames_[index % replayFrames_.size()];
+    const std::size_t frameBytes = std::min(options_.answerBytes, kFrameBytes);
+    answer_.assign(frame_.begin(), frame_.begin() + static_cast<std::ptrdiff_t>(frameBytes));
+    answer_.resize(options_.answerBytes, kTrailingByte);
+    sent_ = 0;
+    published_ = false;
+    answering_ = true;
+    answerStart_ = now;
+    paceAt_.reset();
+}
+
+bool SimulatorServer::sendSome(Clock::time_point now)
+{
+    std::size_t want = answer_.size() - sent_;
+    paceAt_.reset();
+    if (options_.bytesPerSecond > 0 && want > 0) {
+        const double rate = options_.bytesPerSecond;
+        const double due = std::floor(std::chrono::duration<double>(now - answerStart_).count() * rate);
+        const std::size_t credit = due > static_cast<double>(sent_) ? static_cast<std::size_t>(due) - sent_ : 0;
+        if (credit == 0) {
+            // Chunks of about a millisecond's worth keep the rate even
+            // without waking for every byte.
+            const std::size_t chunk = std::max<std::size_t>(1, static_cast<std::size_t>(rate / 1000));
+            const double at = static_cast<double>(sent_ + std::min(chunk, want)) / rate;
+            paceAt_ = answerStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
+            return false;
+        }
+        want = std::min(want, credit);
+    }
+    if (options_.stallAfterBytes > 0)
+        want = std::min<std::size_t>(want, options_.stallAfterBytes - bytesSent_);
+
+    if (sent_ + want == answer_.size() && !published_)
+        publishAnswer();
+    if (want > 0) {
+        const ssize_t n = ::write(terminal_.masterFd(), answer_.data() + sent_, want);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                writeBlocked_ = true;
+            else if (errno != EINTR)
+                hangupUntil_ = now + kHangupPause;
+            return false;
+        }
+        sent_ += static_cast<std::size_t>(n);
+        bytesSent_ += static_cast<std::size_t>(n);
+    }
+    if (sent_ == answer_.size()) {
+        answering_ = false;
+        finishAnswer(now);
+    }
+    if (options_.stallAfterBytes > 0 && bytesSent_ >= options_.stallAfterBytes) {
+        // The instrument hangs for good: the rest of this answer and every
+        // later one are never sent.
+        stalled_ = true;
+        answering_ = false;
+        owedAnswers_ = 0;
+        return false;
+    }
+    return true;
+}
+
+void SimulatorServer::publishAnswer()
+{
+    published_ = true;
+    // The file first: whoever learns of the frame from the counter or from
+    // its last byte can read the file at once.
+    if (!options_.lastFrameFile.empty()) {
+        std::string error;
+        if (!writeFileAtomically(options_.lastFrameFile, frame_.data(), frame_.size(), &error)
+            && !frameFileFailed_) {
+            std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
+            frameFileFailed_ = true;
+        }
+    }
+    state_.publishFrame(frame_);
+    writeReport();
+}
+
+void SimulatorServer::finishAnswer(Clock::time_point now)
+{
+    ++answersCompleted_;
+    if (options_.closeAfterFrames > 0 && !closedOnce_
+        && answersCompleted_ >= static_cast<std::uint64_t>(options_.closeAfterFrames)) {
+        closedOnce_ = true;
+        phase_ = Phase::Draining;
+        owedAnswers_ = 0;
+        quietChecks_ = 0;
+        drainCheckAt_ = now + kDrainCheckInterval;
+        drainDeadline_ = now + kDrainLimit;
+    }
+}
+
+void SimulatorServer::checkDrained(Clock::time_point now)
+{
+    // The last answer should reach the viewer: closing the master discards
+    // whatever the slave side has not read yet. Two quiet looks in a row,
+    // since bytes just written may not be counted as unread yet.
+    quietChecks_ = terminal_.unreadBySlave() == 0 ? quietChecks_ + 1 : 0;
+    if (quietChecks_ >= 2 || now >= drainDeadline_)
+        goAway(now);
+    else
+        drainCheckAt_ = now + kDrainCheckInterval;
+}
+
+void SimulatorServer::goAway(Clock::time_point now)
+{
+    terminal_.close();
+    state_.dropPending();
+    state_.setLink(false, {});
+    phase_ = Phase::Away;
+    answering_ = false;
+    writeBlocked_ = false;
+    owedAnswers_ = 0;
+    drainCheckAt_.reset();
+    hangupUntil_.reset();
+    if (options_.reopenAfterMs >= 0)
+        reopenAt_ = now + std::chrono::milliseconds(options_.reopenAfterMs);
+    writeReport();
+}
+
+void SimulatorServer::comeBack(Clock::time_point now)
+{
+    std::string error;
+    if (!openLink(&error)) {
+        std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
+        reopenAt_ = now + kReopenRetry;
+        return;
+    }
+    reopenAt_.reset();
+}
+
+void SimulatorServer::writeReport()
+{
+    if (options_.reportFile.empty())
+        return;
+    const std::string text = state_.reportText();
+    std::string error;
+    if (!writeFileAtomically(options_.reportFile, text.data(), text.size(), &error) && !reportFailed_) {
+        std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
+        reportFailed_ = true;
+    }
+}
+
+}  // namespace zls740sim
