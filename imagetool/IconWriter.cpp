@@ -1,0 +1,70 @@
+// Korvane - Pictorix image tool.
+// SPDX-License-Identifier: MIT
+#include "IconWriter.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QIODevice>
+#include <QImageWriter>
+
+namespace {
+
+constexpr int DirectoryBytes = 6;
+constexpr int EntryBytes = 16;
+
+void putU16(QByteArray &b, int at, int value)
+{
+    b[at] = char(value & 0xFF);
+    b[at + 1] = char((value >> 8) & 0xFF);
+}
+
+void putU32(QByteArray &b, int at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((value >> (8 * i)) & 0xFF);
+}
+
+// Width and height bytes of a directory entry: 0 stands for 256 or more.
+char sizeByte(int pixels)
+{
+    return pixels >= 256 ? char(0) : char(pixels);
+}
+
+} // namespace
+
+bool IconWriter::write(QIODevice &device, const QImage &picture, Kind kind, QString *error)
+{
+    if (picture.isNull()) {
+        *error = QStringLiteral("there is no picture");
+        return false;
+    }
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    QImageWriter writer(&png, "png");
+    if (!writer.write(picture)) {
+        *error = writer.errorString();
+        return false;
+    }
+
+    QByteArray head(DirectoryBytes + EntryBytes, '\0');
+    putU16(head, 2, int(kind));
+    putU16(head, 4, 1); // one image
+    head[6] = sizeByte(picture.width());
+    head[7] = sizeByte(picture.height());
+    const int colours = picture.colorCount();
+    head[8] = char(colours > 0 && colours < 256 ? colours : 0);
+    if (kind == Kind::Icon) {
+        putU16(head, 10, 1);                   // colour planes
+        putU16(head, 12, picture.depth());     // bits per pixel
+    } else {
+        putU16(head, 10, 0); // hot spot x
+        putU16(head, 12, 0); // hot spot y
+    }
+    putU32(head, 14, quint32(png.data().size()));
+    putU32(head, 18, quint32(head.size()));
+    if (device.write(head) != head.size() || device.write(png.data()) != png.data().size()) {
+        *error = device.errorString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+// Korvane - Pictorix image tool.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QApplication;
+class RuntimeError;
+
+// The image tool as a program: its title, version and icon, and the start-up
+// that loads the snapshot, shows the form and reports an error that start-up
+// did not survive.
+class Pictorix {
+public:
+    static inline const QString Title = QStringLiteral("ZLS740");
+    static inline const QString Version = QStringLiteral("1.00");
+
+    // Gets the text of a start-up failure to the user.
+    using ErrorReport = std::function<void(const QString &text)>;
+
+    // Title, version and icon of the application.
+    static void configure(QApplication &app);
+
+    // "Run-time error '53':\n\nFile not found: ..."
+    static QString unhandledErrorText(int number, const QString &description);
+
+    // The report of an error nothing caught: the text on standard error and
+    // in a message box with the application's title.
+    static void showUnhandledError(const QString &text);
+
+    // Loads the snapshot from currentFolder, shows the form and runs until it
+    // closes; returns the exit code. A failure before the window is shown
+    // goes to report, and the result is non-zero; the window never shows.
+    static int run(QApplication &app, const QString &currentFolder, const ErrorReport &report);
+};

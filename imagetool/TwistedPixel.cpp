@@ -1,0 +1,181 @@
+// Korvane - Pictorix image tool.
+// SPDX-License-Identifier: MIT
+#include "TwistedPixel.h"
+
+#include "GifWriter.h"
+#include "IconWriter.h"
+#include "PcxWriter.h"
+#include "RuntimeError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+namespace {
+
+constexpr int NotSupported = 438;
+constexpr int WrongArguments = 450;
+// Quality of the JPEG writer, 0 to 100: high enough that the thin traces of a
+// screen picture stay clean; the files stay small all the same.
+constexpr int JpegQuality = 95;
+
+void writeWithQt(QIODevice &device, const QImage &picture, const char *format, qint16 code)
+{
+    QImageWriter writer(&device, format);
+    if (qstrcmp(format, "jpeg") == 0)
+        writer.setQuality(JpegQuality);
+    if (qstrcmp(format, "tiff") == 0)
+        writer.setCompression(1); // LZW: lossless and much smaller than raw
+    if (!writer.write(picture))
+        throw RuntimeError(RuntimeError::EncodingFailed,
+                           QStringLiteral("Cannot save the picture as %1: %2")
+                               .arg(TwistedPixel::formatName(code), writer.errorString()));
+}
+
+} // namespace
+
+TwistedPixel::TwistedPixel(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("tpBMP"));
+    // Button text on button face, as the control shows itself on the form.
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::ButtonText));
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+    setAutoFillBackground(true);
+}
+
+QString TwistedPixel::formatName(qint16 formatCode)
+{
+    static const char *const names[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
+    if (formatCode < FirstFormatCode || formatCode > LastFormatCode)
+        return {};
+    return QString::fromLatin1(names[formatCode - FirstFormatCode]);
+}
+
+QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList &args)
+{
+    if (dispId == DispImagePicture && call == Call::PropertyGet) {
+        if (!args.isEmpty())
+            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+        return QVariant::fromValue(picture_);
+    }
+    if (dispId == DispImagePicture && call == Call::PropertyPut) {
+        if (args.size() != 1 || args[0].metaType() != QMetaType::fromType<QImage>())
+            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+        setImagePicture(args[0].value<QImage>());
+        return {};
+    }
+    if (dispId == DispSaveImage && call == Call::Method) {
+        if (args.size() != 2 || args[0].metaType() != QMetaType::fromType<QString>()
+            || args[1].metaType() != QMetaType::fromType<qint16>())
+            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+        QString fileName = args[0].toString();
+        qint16 formatCode = args[1].value<qint16>();
+        saveImage(fileName, formatCode);
+        args[0] = fileName;
+        args[1] = QVariant::fromValue(formatCode);
+        return {};
+    }
+    throw RuntimeError(NotSupported, QStringLiteral("Object doesn't support this property or method"));
+}
+
+void TwistedPixel::setImagePicture(const QImage &picture)
+{
+    if (picture.isNull())
+        throw RuntimeError(RuntimeError::InvalidPropertyValue, QStringLiteral("Invalid property value: no picture"));
+    picture_ = picture;
+    update();
+}
+
+void TwistedPixel::requireEncoder(qint16 formatCode)
+{
+    if (formatCode == 3)
+        throw RuntimeError(RuntimeError::FormatNotAvailable,
+                           QStringLiteral("Cannot save as wmf: no Windows Metafile encoder is available. "
+                                          "Choose another file format."));
+    if (formatName(formatCode).isEmpty())
+        throw RuntimeError(RuntimeError::InvalidPropertyValue,
+                           QStringLiteral("Invalid property value: unknown image format code %1 "
+                                          "(the codes are %2 to %3)")
+                               .arg(formatCode)
+                               .arg(FirstFormatCode)
+                               .arg(LastFormatCode));
+}
+
+void TwistedPixel::encode(QIODevice &device, const QImage &picture, qint16 formatCode)
+{
+    requireEncoder(formatCode);
+    QString error;
+    bool written = true;
+    switch (formatCode) {
+    case 4:
+        writeWithQt(device, picture, "bmp", formatCode);
+        break;
+    case 5:
+        written = GifWriter::write(device, picture, &error);
+        break;
+    case 6:
+        written = IconWriter::write(device, picture, IconWriter::Kind::Icon, &error);
+        break;
+    case 7:
+        written = IconWriter::write(device, picture, IconWriter::Kind::Cursor, &error);
+        break;
+    case 8:
+        written = PcxWriter::write(device, picture, &error);
+        break;
+    case 9:
+        writeWithQt(device, picture, "tiff", formatCode);
+        break;
+    case 10:
+        writeWithQt(device, picture, "png", formatCode);
+        break;
+    case 11:
+        writeWithQt(device, picture, "jpeg", formatCode);
+        break;
+    default:
+        break;
+    }
+    if (!written)
+        throw RuntimeError(RuntimeError::EncodingFailed,
+                           QStringLiteral("Cannot save the picture as %1: %2").arg(formatName(formatCode), error));
+}
+
+void TwistedPixel::saveImage(QString &fileName, qint16 &formatCode) const
+{
+    if (picture_.isNull())
+        throw RuntimeError(RuntimeError::NoPicture, QStringLiteral("There is no picture to save"));
+    // A format without an encoder is refused before the file is opened, so
+    // nothing on disk is touched.
+    requireEncoder(formatCode);
+    const QFileInfo target(fileName);
+    if (fileName.isEmpty() || !target.absoluteDir().exists())
+        throw RuntimeError(RuntimeError::PathNotFound,
+                           QStringLiteral("Path not found: %1").arg(QDir::toNativeSeparators(fileName)));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(RuntimeError::FileAccess,
+                           QStringLiteral("Path/File access error: cannot write %1 (%2)")
+                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    // On a failed encoding the save file is discarded with its temporary file.
+    encode(file, picture_, formatCode);
+    if (!file.commit())
+        throw RuntimeError(RuntimeError::FileAccess,
+                           QStringLiteral("Path/File access error: cannot write %1 (%2)")
+                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+}
+
+void TwistedPixel::paintEvent(QPaintEvent *)
+{
+    if (picture_.isNull())
+        return;
+    QPainter painter(this);
+    // The picture at its own size from the top left corner; one larger than
+    // the area is shrunk to fit, keeping its proportions.
+    QSize shown = picture_.size();
+    if (shown.width() > width() || shown.height() > height())
+        shown.scale(size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRect(QPoint(0, 0), shown), picture_);
+}
