@@ -24,6 +24,10 @@ constexpr auto kDrainCheckInterval = std::chrono::milliseconds(1);
 constexpr auto kDrainLimit = std::chrono::seconds(2);
 constexpr auto kHangupPause = std::chrono::milliseconds(20);
 constexpr auto kReopenRetry = std::chrono::milliseconds(200);
+// Largest single write. Small enough that the write carrying an answer's
+// last byte is known in advance (the answer is published just before it),
+// large enough to keep up with any viewer.
+constexpr std::size_t kWriteChunk = 4096;
 
 template <typename Duration>
 timespec toTimespec(Duration d)
@@ -199,6 +203,7 @@ bool SimulatorServer::sendSome(Clock::time_point now)
     }
     if (options_.stallAfterBytes > 0)
         want = std::min<std::size_t>(want, options_.stallAfterBytes - bytesSent_);
+    want = std::min(want, kWriteChunk);
 
     if (sent_ + want == answer_.size() && !published_)
         publishAnswer();
