@@ -7,6 +7,7 @@
 #include "SnapshotWriter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -21,6 +22,9 @@ constexpr int kWriteLimitMs = 100 * 4 + 100;
 // two bytes, or at the latest after 50 ms a byte plus 100 ms; until the first
 // byte only that total limit applies.
 constexpr ReadLimits kAnswerLimits{0, 50, 50 * int(kFrameBytes) + 100};
+// The line counts as quiet once no byte came for the gap time of an answer;
+// a line that never goes quiet is given up on after two seconds.
+constexpr ReadLimits kQuietLine{50, 50, 2000};
 // Anything longer than this answering a probe is the instrument.
 constexpr std::size_t kProbeMinimumAnswer = 11;
 
@@ -129,10 +133,20 @@ void Engine::readerLoop(std::stop_token stop)
     // Stopping wakes a read or write that waits on the port.
     std::stop_callback wake(stop, [this] { portHandle_.interrupt(); });
 
+    // A frame is known by its length alone, so bytes an instrument sends
+    // after a whole frame would shift the next picture if they arrived after
+    // the purge. Once such bytes have been seen, every answer is read to its
+    // end (the line quiet for the gap time) before its frame counts.
+    bool overlongAnswers = false;
+
     while (!stop.stop_requested() && flags_.isConnected() != 0) {
         if (flags_.isPaused() == 1) {
             flags_.waitWhilePaused(stop);
             continue;
+        }
+        if (portHandle_.discardPending() > 0) {
+            overlongAnswers = true;
+            awaitQuietLine();
         }
         std::size_t written = 0;
         const PortResult sent = portHandle_.write(kScreenRequest, sizeof kScreenRequest, written, kWriteLimitMs);
@@ -155,12 +169,37 @@ void Engine::readerLoop(std::stop_token stop)
         if (got < kFrameBytes)
             continue;  // a short answer is dropped; the next request follows at once
 
+        if (portHandle_.discardPending() > 0 && !overlongAnswers) {
+            // The first overlong answer: whether stale bytes led it cannot be
+            // told, so its frame is dropped.
+            overlongAnswers = true;
+            awaitQuietLine();
+            continue;
+        }
+        if (overlongAnswers && !awaitQuietLine())
+            continue;
+
         std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
         portHandle_.purgeReceive();
         portHandle_.purgeTransmit();
         screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0);
         host_.requestRepaint();
     }
+}
+
+bool Engine::awaitQuietLine()
+{
+    std::array<std::uint8_t, 4096> scratch;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuietLine.totalMs);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        std::size_t got = 0;
+        const PortResult result = portHandle_.read(scratch.data(), scratch.size(), got, kQuietLine);
+        if (result == PortResult::TimedOut || (result == PortResult::Ok && got < scratch.size()))
+            return true;
+        if (result != PortResult::Ok)
+            return false;
+    }
+    return false;
 }
 
 void Engine::loseLink(std::stop_token stop)

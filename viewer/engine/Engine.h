@@ -94,6 +94,9 @@ public:
 private:
     void readerLoop(std::stop_token stop);
     void loseLink(std::stop_token stop);
+    // Drops bytes until the line has been quiet for an answer's gap time;
+    // false if it would not go quiet or the wait was interrupted.
+    bool awaitQuietLine();
     void logBytes(const std::uint8_t* bytes, std::size_t size);
 
     EngineHost& host_;

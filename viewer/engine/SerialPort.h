@@ -49,6 +49,8 @@ public:
     // Discard bytes received and not yet read / bytes written and not yet sent.
     void purgeReceive();
     void purgeTransmit();
+    // Reads and drops whatever has arrived, without waiting; returns how many bytes.
+    std::size_t discardPending();
 
     // From any thread: makes the blocked or next read or write of this port
     // return Interrupted at once, until clearInterrupt().

@@ -202,6 +202,22 @@ void SerialPort::purgeTransmit()
         ::tcflush(impl_->fd, TCOFLUSH);
 }
 
+std::size_t SerialPort::discardPending()
+{
+    std::size_t dropped = 0;
+    while (isOpen()) {
+        pollfd fd{impl_->fd, POLLIN, 0};
+        if (::poll(&fd, 1, 0) <= 0 || !(fd.revents & POLLIN))
+            break;
+        std::uint8_t scratch[4096];
+        const ssize_t n = ::read(impl_->fd, scratch, sizeof scratch);
+        if (n <= 0)
+            break;
+        dropped += static_cast<std::size_t>(n);
+    }
+    return dropped;
+}
+
 void SerialPort::interrupt()
 {
     const std::uint64_t one = 1;

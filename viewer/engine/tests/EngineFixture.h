@@ -1,0 +1,79 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Engine.h"
+#include "TestSupport.h"
+#include "Zls740Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+namespace korvane::test {
+
+// An engine in a scratch working folder, with simulated instruments linked
+// into that folder as COMn.
+class EngineFixture : public ::testing::Test {
+protected:
+    EngineFixture()
+        : engine(host, EngineConfig{dir.path().string(), "", 300})
+    {
+        engine.initEngine();
+    }
+
+    zls740sim::Zls740Simulator& instrument(int com, zls740sim::SimulatorOptions options = {})
+    {
+        options.linkDir = dir.path().string();
+        options.comNumber = com;
+        auto sim = std::make_unique<zls740sim::Zls740Simulator>(options);
+        std::string error;
+        EXPECT_TRUE(sim->start(&error)) << error;
+        instruments.push_back(std::move(sim));
+        return *instruments.back();
+    }
+
+    // A replay file of the given frames, for answers whose content is known.
+    std::string replayFile(const std::vector<zls740sim::Frame>& frames)
+    {
+        const std::string path = dir.file("replay.bin");
+        std::ofstream out(path, std::ios::binary);
+        for (const auto& frame : frames)
+            out.write(reinterpret_cast<const char*>(frame.data()), frame.size());
+        return path;
+    }
+
+    static zls740sim::Frame uniformFrame(std::uint8_t value)
+    {
+        zls740sim::Frame frame;
+        frame.fill(value);
+        return frame;
+    }
+
+    // Connects to `com` as the Connect command does after a probe found it.
+    void connect()
+    {
+        engine.findScope();
+        ASSERT_EQ(engine.openLink(), 0);
+    }
+
+    bool screenDecoded() const
+    {
+        return engine.screen().read([](const ScreenView&) {});
+    }
+
+    std::uint64_t screenNumber() const
+    {
+        std::uint64_t number = 0;
+        engine.screen().read([&](const ScreenView& view) { number = view.screenNumber; });
+        return number;
+    }
+
+    ScratchDir dir;
+    FakeHost host;
+    std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> instruments;
+    Engine engine;
+};
+
+}  // namespace korvane::test

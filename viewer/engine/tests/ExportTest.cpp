@@ -1,0 +1,157 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#include "EngineFixture.h"
+#include "LittleEndian.h"
+#include "SnapshotWriter.h"
+
+#include <sstream>
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class Export : public EngineFixture {
+protected:
+    void streamKnownFrame(std::uint8_t value)
+    {
+        zls740sim::SimulatorOptions options;
+        options.replayFile = replayFile({uniformFrame(value)});
+        instrument(5, options);
+        connect();
+        ASSERT_TRUE(waitFor([&] { return screenDecoded(); }));
+    }
+
+    void writeTool(const std::filesystem::path& folder)
+    {
+        const auto tool = folder / "Pictorix";
+        std::ofstream(tool) << "#!/bin/sh\necho started >> \"" << dir.file("tool-runs.txt") << "\"\n";
+        std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    }
+
+    int toolRuns() const
+    {
+        std::ifstream in(dir.file("tool-runs.txt"));
+        int lines = 0;
+        for (std::string line; std::getline(in, line);)
+            ++lines;
+        return lines;
+    }
+};
+
+}  // namespace
+
+TEST_F(Export, BeforeAnyScreenWritesAndStartsNothing)
+{
+    writeTool(dir.path());
+    zls740sim::SimulatorOptions silent;
+    silent.silent = true;
+    instrument(2, silent);  // the port Connect opens when no probe was answered
+    engine.findScope();
+    ASSERT_EQ(engine.openLink(), 0);
+    EXPECT_EQ(engine.exportSnapshot(), ExportResult::NoScreen);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Temp.bmp")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(toolRuns(), 0);
+}
+
+TEST_F(Export, WritesTheCurrentScreenAndStartsTheImageToolInTheWorkingFolder)
+{
+    writeTool(dir.path());
+    streamKnownFrame(0x5A);
+    engine.setPaused(1);
+    ASSERT_EQ(engine.exportSnapshot(), ExportResult::Started);
+    ASSERT_TRUE(waitFor([&] { return toolRuns() == 1; }));
+
+    const Bytes file = readFile(dir.file("Temp.bmp"));
+    ASSERT_EQ(file.size(), 38518u);
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(readLe32(file.data() + 18), 320u);
+    EXPECT_EQ(readLe32(file.data() + 22), 240u);
+    // Frame byte 5A: even rows index 5, odd rows index A; turned by 180
+    // degrees the first file row is image row 239 (odd): all A.
+    EXPECT_EQ(file[118], 0xAA);
+    EXPECT_EQ(file[118 + 160], 0x55);
+    EXPECT_EQ(file.back(), 0x55);
+
+    ASSERT_EQ(engine.exportSnapshot(), ExportResult::Started);
+    ASSERT_TRUE(waitFor([&] { return toolRuns() == 2; })) << "every export starts another image tool";
+}
+
+TEST_F(Export, FallsBackToTheImageToolBesideTheProgram)
+{
+    ScratchDir programDir;
+    writeTool(programDir.path());
+    Engine installed(host, EngineConfig{dir.path().string(), programDir.path().string(), 300});
+    installed.initEngine();
+    instrument(5);
+    installed.findScope();
+    ASSERT_EQ(installed.openLink(), 0);
+    ASSERT_TRUE(waitFor([&] { return installed.screen().read([](const ScreenView&) {}); }));
+    EXPECT_EQ(installed.imageToolPath(), programDir.file("Pictorix"));
+    EXPECT_EQ(installed.exportSnapshot(), ExportResult::Started);
+    ASSERT_TRUE(waitFor([&] { return toolRuns() == 1; }));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Temp.bmp"))) << "the snapshot stays in the working folder";
+}
+
+TEST_F(Export, ReportsAMissingImageToolAndAnUnwritableSnapshot)
+{
+    streamKnownFrame(0x11);
+    EXPECT_EQ(engine.exportSnapshot(), ExportResult::ToolNotStarted);
+    EXPECT_EQ(readFile(dir.file("Temp.bmp")).size(), 38518u) << "the snapshot is written all the same";
+
+    // Temp.bmp is a folder: it cannot be replaced, and the tool must not be
+    // started on a stale picture.
+    writeTool(dir.path());
+    std::filesystem::remove(dir.file("Temp.bmp"));
+    std::filesystem::create_directory(dir.file("Temp.bmp"));
+    std::ofstream(dir.file("Temp.bmp/keep")) << "x";
+    EXPECT_EQ(engine.exportSnapshot(), ExportResult::WriteFailed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(toolRuns(), 0);
+}
+
+TEST_F(Export, HeaderComesFromTheTemplateOrTheBuiltInCopy)
+{
+    // A usable template with its own reserved palette bytes: carried into the snapshot.
+    HeaderBytes custom = HeaderTemplate::builtIn();
+    custom[54 + 3] = 0x99;
+    custom[6] = 0x42;
+    std::ofstream(dir.file("header2.bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(custom.data()), custom.size());
+    streamKnownFrame(0x00);
+    EXPECT_EQ(engine.headerSource(), HeaderTemplate::Source::File);
+    engine.setPaused(1);
+    engine.exportSnapshot();
+    Bytes file = readFile(dir.file("Temp.bmp"));
+    ASSERT_EQ(file.size(), 38518u);
+    EXPECT_EQ(file[54 + 3], 0x99);
+    EXPECT_EQ(file[6], 0x42);
+
+    struct BadTemplate {
+        const char* what;
+        std::string bytes;
+    };
+    const std::string garbage(200, '\x7F');
+    std::string eightBit(reinterpret_cast<const char*>(custom.data()), custom.size());
+    eightBit[28] = 8;
+    for (const BadTemplate& bad : {BadTemplate{"short", "BM\x76"}, BadTemplate{"garbage", garbage},
+                                   BadTemplate{"8 bits a pixel", eightBit}, BadTemplate{"missing", ""}}) {
+        std::filesystem::remove(dir.file("header2.bin"));
+        if (!bad.bytes.empty())
+            std::ofstream(dir.file("header2.bin"), std::ios::binary) << bad.bytes;
+        engine.setConnected(0);
+        engine.shutdown();
+        engine.initEngine();
+        engine.findScope();
+        ASSERT_EQ(engine.openLink(), 0) << bad.what;
+        EXPECT_EQ(engine.headerSource(), HeaderTemplate::Source::BuiltIn) << bad.what;
+        ASSERT_TRUE(waitFor([&] { return screenDecoded(); }));
+        engine.exportSnapshot();
+        file = readFile(dir.file("Temp.bmp"));
+        ASSERT_EQ(file.size(), 38518u);
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + 14, HeaderTemplate::builtIn().begin())) << bad.what;
+    }
+}

@@ -1,0 +1,130 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#include "EngineFixture.h"
+#include "PortNames.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+zls740sim::SimulatorOptions answering(std::size_t bytes)
+{
+    zls740sim::SimulatorOptions options;
+    options.answerBytes = bytes;
+    return options;
+}
+
+class Link : public EngineFixture {};
+
+}  // namespace
+
+TEST(PortNames, LinksInTheWorkingFolderComeBeforeTheDeviceTable)
+{
+    ScratchDir dir;
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM9"), "/dev/ttyACM0");
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM5"), "/dev/ttyUSB0");
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM2"), "/dev/ttyUSB3");
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM1"), "");
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM10"), "");
+
+    // A dangling link still names the port: the instrument behind it is gone.
+    std::filesystem::create_symlink("/dev/no-such-port", dir.path() / "COM5");
+    EXPECT_EQ(PortNames::resolve(dir.path().string(), "COM5"), dir.file("COM5"));
+}
+
+TEST_F(Link, ProbeTakesTheHighestAnsweringPort)
+{
+    auto& com9 = instrument(9);
+    auto& com5 = instrument(5);
+    engine.findScope();
+    EXPECT_TRUE(engine.portFound());
+    EXPECT_EQ(engine.portName(), "COM9");
+    EXPECT_EQ(com9.requestCount(), 1u);
+    EXPECT_EQ(com5.requestCount(), 0u) << "the probe stops at the first answer";
+    const std::array<std::uint8_t, 4> request{0x57, 0x00, 0x00, 0x0A};
+    EXPECT_EQ(com9.requests().front(), request);
+}
+
+TEST_F(Link, ProbePassesOverAnswersOfTenBytesOrFewer)
+{
+    auto& com9 = instrument(9, answering(10));
+    auto& com8 = instrument(8, answering(11));
+    engine.findScope();
+    EXPECT_EQ(com9.requestCount(), 1u);
+    EXPECT_EQ(com8.requestCount(), 1u);
+    EXPECT_TRUE(engine.portFound());
+    EXPECT_EQ(engine.portName(), "COM8") << "eleven bytes are enough to be the instrument";
+}
+
+TEST_F(Link, ProbeNeverTriesCom1OrComTenAndUp)
+{
+    auto& com1 = instrument(1);
+    auto& com10 = instrument(10);
+    auto& com4 = instrument(4, [] {
+        zls740sim::SimulatorOptions silent;
+        silent.silent = true;
+        return silent;
+    }());
+    engine.findScope();
+    EXPECT_FALSE(engine.portFound());
+    EXPECT_EQ(engine.portName(), "COM2") << "the last name tried";
+    EXPECT_EQ(com1.requestCount(), 0u);
+    EXPECT_EQ(com10.requestCount(), 0u);
+    EXPECT_EQ(com4.requestCount(), 1u) << "a silent port is asked once and passed over";
+}
+
+TEST_F(Link, ProbeSkipsAPortHeldByAnotherProgram)
+{
+    auto& com9 = instrument(9);
+    instrument(6);
+    SerialPort other;
+    ASSERT_EQ(other.open(dir.file("COM9")), PortResult::Ok);
+    engine.findScope();
+    EXPECT_EQ(engine.portName(), "COM6");
+    EXPECT_EQ(com9.requestCount(), 0u);
+}
+
+TEST_F(Link, LogFileRecordsEveryConnectAttempt)
+{
+    const std::string log = dir.file("log.txt");
+    EXPECT_TRUE(readFile(log).empty()) << "created empty at start-up";
+
+    engine.findScope();  // nothing answers: COM2, which does not exist
+    EXPECT_EQ(engine.openLink(), -1);
+    EXPECT_EQ(engine.isConnected(), 0);
+    EXPECT_GE(host.repaints.load(), 1) << "a failed connect repaints the placeholder";
+    EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00}));
+
+    instrument(2);
+    ASSERT_EQ(engine.openLink(), 0);
+    EXPECT_EQ(engine.isConnected(), 1);
+    EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00, 0x43}));
+    engine.shutdown();
+
+    // A new start empties it again.
+    Engine second(host, EngineConfig{dir.path().string(), "", 300});
+    second.initEngine();
+    EXPECT_TRUE(readFile(log).empty());
+}
+
+TEST_F(Link, PortHeldByAnotherProgramFailsTheConnectUntilReleased)
+{
+    instrument(5);
+    connect();
+    engine.shutdown();
+
+    Engine other(host, EngineConfig{dir.path().string(), "", 300});
+    other.initEngine();
+    other.findScope();
+    ASSERT_EQ(other.openLink(), 0);
+
+    engine.initEngine();
+    engine.findScope();  // COM5 is held: nothing found
+    EXPECT_EQ(engine.openLink(), -1);
+    other.shutdown();
+    engine.findScope();
+    EXPECT_EQ(engine.openLink(), 0) << "works once the other program lets go";
+}

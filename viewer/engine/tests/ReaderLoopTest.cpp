@@ -1,0 +1,276 @@
+// Korvane - screen acquisition engine tests.
+// SPDX-License-Identifier: MIT
+#include "EngineFixture.h"
+#include "FrameDecoder.h"
+#include "Palettes.h"
+
+#include <future>
+#include <sys/resource.h>
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class ReaderLoop : public EngineFixture {
+protected:
+    // The picture rows of the current screen, as stored.
+    Bytes storedPixels() const
+    {
+        Bytes pixels;
+        engine.screen().read([&](const ScreenView& view) {
+            pixels.assign(view.pixelData, view.pixelData + kRowBytes * kStoredRows);
+        });
+        return pixels;
+    }
+
+    Bytes palette() const
+    {
+        Bytes entries;
+        engine.screen().read([&](const ScreenView& view) {
+            const std::uint8_t* p = view.bitmapInfo + 40;
+            entries.assign(p, p + 64);
+        });
+        return entries;
+    }
+
+    static Bytes decoded(const zls740sim::Frame& frame)
+    {
+        Bytes pixels(kPixelBytes);
+        FrameDecoder::decode(frame.data(), pixels.data());
+        return pixels;
+    }
+
+    zls740sim::SimulatorOptions replaying(const std::vector<zls740sim::Frame>& frames)
+    {
+        zls740sim::SimulatorOptions options;
+        options.replayFile = replayFile(frames);
+        return options;
+    }
+
+    // Ends the engine within a generous deadline; false if it hangs.
+    bool shutsDownPromptly()
+    {
+        auto done = std::async(std::launch::async, [this] { engine.shutdown(); });
+        return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    }
+};
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+TEST_F(ReaderLoop, DecodesEveryAnswerIntoTheScreenAndAsksForARepaint)
+{
+    zls740sim::Frame frame = zls740sim::drawFrame(3);
+    auto& sim = instrument(5, replaying({frame}));
+    connect();
+    ASSERT_TRUE(waitFor([&] { return screenNumber() >= 3; }));
+    EXPECT_EQ(storedPixels(), decoded(frame));
+    EXPECT_GE(host.repaints.load(), 3);
+    EXPECT_EQ(host.errors.load(), 0);
+    for (const auto& request : sim.requests())
+        EXPECT_EQ(request, (std::array<std::uint8_t, 4>{0x57, 0x00, 0x00, 0x0A}));
+    EXPECT_TRUE(sim.pendingBytes().empty());
+}
+
+TEST_F(ReaderLoop, ShortAnswersAreDroppedAndAskedForAgain)
+{
+    zls740sim::SimulatorOptions options;
+    options.answerBytes = 40959;
+    auto& sim = instrument(5, options);
+    engine.findScope();  // 40959 bytes pass the probe
+    ASSERT_EQ(engine.openLink(), 0);
+    ASSERT_TRUE(sim.waitForRequests(5, 10000)) << "the next request follows every short answer";
+    EXPECT_FALSE(screenDecoded()) << "no short answer is ever shown";
+    EXPECT_EQ(host.errors.load(), 0);
+}
+
+TEST_F(ReaderLoop, TrailingBytesArePurgedAndNeverShiftThePicture)
+{
+    zls740sim::SimulatorOptions options = replaying({zls740sim::drawFrame(1), zls740sim::drawFrame(2)});
+    options.answerBytes = 40960 + 37;
+    const Bytes first = decoded(zls740sim::drawFrame(1));
+    const Bytes second = decoded(zls740sim::drawFrame(2));
+    auto& sim = instrument(5, options);
+    connect();
+    for (int i = 0; i < 20; ++i) {
+        const std::uint64_t seen = sim.framesSent();
+        ASSERT_TRUE(sim.waitForFrames(seen + 1, 10000));
+        const Bytes now = storedPixels();
+        if (!now.empty()) {
+            ASSERT_TRUE(now == first || now == second) << "a shifted or torn picture after answer " << i;
+        }
+    }
+}
+
+TEST_F(ReaderLoop, PausedBeforeConnectSendsNothingUntilResumedAndSleeps)
+{
+    auto& sim = instrument(5);
+    engine.findScope();
+    const std::uint64_t probes = sim.requestCount();
+    engine.setPaused(1);
+    ASSERT_EQ(engine.openLink(), 0);
+
+    const double cpuBefore = processCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double cpuUsed = processCpuSeconds() - cpuBefore;
+    EXPECT_EQ(sim.requestCount(), probes) << "no request while paused";
+    EXPECT_FALSE(screenDecoded());
+    // A paused reader that polled the flags would burn the whole half second.
+    EXPECT_LT(cpuUsed, 0.25);
+
+    engine.setPaused(0);
+    ASSERT_TRUE(waitFor([&] { return screenDecoded(); })) << "resumes at once when Pause is cleared";
+}
+
+TEST_F(ReaderLoop, ColourModeShowsWithTheNextDecodedScreenOnly)
+{
+    instrument(5);
+    connect();
+    ASSERT_TRUE(waitFor([&] { return screenDecoded(); }));
+    Bytes colour;
+    for (const Rgb& rgb : Palettes::colour())
+        colour.insert(colour.end(), {rgb.blue, rgb.green, rgb.red, 0});
+    EXPECT_EQ(palette(), colour);
+
+    engine.setPaused(1);
+    const std::uint64_t pausedAt = screenNumber();
+    ASSERT_TRUE(waitFor([&] {
+        const std::uint64_t n = screenNumber();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return screenNumber() == n;
+    }));
+    engine.setColorMode(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(palette(), colour) << "nothing decoded while paused, so the palette stays";
+    EXPECT_LE(screenNumber(), pausedAt + 1);
+
+    engine.setPaused(0);
+    const std::uint64_t resumedAt = screenNumber();
+    ASSERT_TRUE(waitFor([&] { return screenNumber() > resumedAt; }));
+    const Bytes mono = palette();
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(mono[4 * i + 2], Palettes::monochrome()[i].red) << i;
+        EXPECT_EQ(mono[4 * i], Palettes::monochrome()[i].blue) << i;
+    }
+}
+
+TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutAProbe)
+{
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = 3;
+    options.reopenAfterMs = 300;
+    auto& sim = instrument(5, options);
+    connect();
+    ASSERT_TRUE(waitFor([&] { return host.errors.load() == 1; }));
+    EXPECT_EQ(engine.isConnected(), 1) << "the link is kept until the user closes the box";
+    const Bytes lastPicture = storedPixels();
+    EXPECT_FALSE(lastPicture.empty());
+
+    engine.acknowledgeConnectionError();
+    ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
+    EXPECT_EQ(host.errors.load(), 1) << "one error for one lost link";
+    EXPECT_EQ(storedPixels(), lastPicture) << "the last picture stays";
+
+    ASSERT_TRUE(sim.waitForLinkState(true, 10000));
+    const std::uint64_t before = sim.requestCount();
+    // Connect again: the probe had found the port, so no new probe.
+    ASSERT_TRUE(engine.portFound());
+    ASSERT_EQ(engine.openLink(), 0);
+    ASSERT_TRUE(waitFor([&] { return screenNumber() > 3 && sim.requestCount() > before; }));
+    EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43}));
+}
+
+TEST_F(ReaderLoop, ReconnectToAVanishedPortFailsCleanly)
+{
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = 1;
+    instrument(5, options);
+    host.onError = [this] { engine.acknowledgeConnectionError(); };
+    connect();
+    ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
+    EXPECT_EQ(engine.openLink(), -1) << "the port has gone with the instrument";
+    EXPECT_EQ(engine.isConnected(), 0);
+    EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43, 0x00, 0x00}));
+}
+
+TEST_F(ReaderLoop, ShutdownEndsTheReaderWhateverItWaitsFor)
+{
+    // A silent instrument: the reader sits in a read with a 34-minute limit.
+    zls740sim::SimulatorOptions silent;
+    silent.silent = true;
+    // Nothing answers the probe, so Connect opens COM2, the last port tried.
+    auto& sim = instrument(2, silent);
+    engine.findScope();
+    ASSERT_EQ(engine.openLink(), 0);
+    ASSERT_TRUE(sim.waitForRequests(2, 10000));
+    EXPECT_TRUE(shutsDownPromptly());
+    EXPECT_EQ(engine.isConnected(), 0);
+}
+
+TEST_F(ReaderLoop, ShutdownWhileTheErrorWaitsForTheUser)
+{
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = 1;
+    instrument(5, options);
+    connect();
+    ASSERT_TRUE(waitFor([&] { return host.errors.load() == 1; }));
+    EXPECT_TRUE(shutsDownPromptly()) << "no deadlock between the box and the end of the program";
+}
+
+TEST_F(ReaderLoop, ShutdownWhilePausedAndWhileHalfAnAnswerIsIn)
+{
+    zls740sim::SimulatorOptions stalling;
+    stalling.stallAfterBytes = 20000;
+    auto& sim = instrument(5, stalling);
+    engine.findScope();  // the probe takes the stalled half answer
+    ASSERT_EQ(engine.openLink(), 0);
+    ASSERT_TRUE(sim.waitForRequests(2, 10000));
+    EXPECT_FALSE(screenDecoded());
+    EXPECT_TRUE(shutsDownPromptly());
+
+    Engine paused(host, EngineConfig{dir.path().string(), "", 300});
+    paused.initEngine();
+    instrument(6);
+    paused.findScope();
+    paused.setPaused(1);
+    ASSERT_EQ(paused.openLink(), 0);
+    auto done = std::async(std::launch::async, [&] { paused.shutdown(); });
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+TEST_F(ReaderLoop, EnginesSideBySideKeepTheirOwnState)
+{
+    ScratchDir otherDir;
+    FakeHost otherHost;
+    Engine other(otherHost, EngineConfig{otherDir.path().string(), "", 300});
+    other.initEngine();
+    zls740sim::SimulatorOptions otherOptions;
+    otherOptions.linkDir = otherDir.path().string();
+    otherOptions.comNumber = 3;
+    otherOptions.replayFile = replayFile({uniformFrame(0x33)});
+    zls740sim::Zls740Simulator otherSim(otherOptions);
+    ASSERT_TRUE(otherSim.start());
+
+    instrument(7, replaying({uniformFrame(0x77)}));
+    connect();
+    other.findScope();
+    other.setColorMode(0);
+    ASSERT_EQ(other.openLink(), 0);
+    EXPECT_EQ(engine.portName(), "COM7");
+    EXPECT_EQ(other.portName(), "COM3");
+    ASSERT_TRUE(waitFor([&] { return screenDecoded() && other.screen().read([](const ScreenView&) {}); }));
+    EXPECT_EQ(storedPixels()[0], 0x77);
+    other.screen().read([](const ScreenView& view) { EXPECT_EQ(view.pixelData[0], 0x33); });
+    EXPECT_EQ(engine.isColorMode(), 1);
+    other.shutdown();
+}
