@@ -1,0 +1,71 @@
+// Korvane - viewer window.
+// SPDX-License-Identifier: MIT
+#include "LiveView.h"
+
+#include "Engine.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+namespace korvane {
+
+LiveView::LiveView(Engine& engine, QWidget* parent)
+    : QWidget(parent)
+    , engine_(engine)
+{
+    // The paint covers every pixel itself; erasing first would only make the
+    // picture flicker at every screen.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::ArrowCursor);
+}
+
+QString LiveView::placeholderText()
+{
+    return QStringLiteral("Please change the DSO into USB mode !");
+}
+
+QSize LiveView::sizeHint() const
+{
+    return {kScreenWidth, kScreenHeight};
+}
+
+void LiveView::requestRepaint()
+{
+    if (repaintPending_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // Cleared before the update, so a screen decoded from now on asks again.
+            repaintPending_.store(false);
+            update();
+        },
+        Qt::QueuedConnection);
+}
+
+void LiveView::resizeEvent(QResizeEvent* event)
+{
+    clientWidth_ = event->size().width();
+    clientHeight_ = event->size().height();
+    QWidget::resizeEvent(event);
+}
+
+void LiveView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect client(0, 0, clientWidth_, clientHeight_);
+    if (engine_.isConnected() == 1 && picture_.refresh(engine_.screen())) {
+        ScreenPicture::draw(painter, client, picture_.image());
+        return;
+    }
+    // No picture to show: the area is cleared to the window colour, as after
+    // an erase, so that neither an old picture nor stale pixels of a resize stay.
+    painter.fillRect(rect(), palette().window());
+    if (engine_.isConnected() != 1) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(client, Qt::AlignCenter | Qt::TextSingleLine, placeholderText());
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,259 @@
+// Korvane - viewer window.
+// SPDX-License-Identifier: MIT
+#include "MainWindow.h"
+
+#include "AboutBox.h"
+#include "LiveView.h"
+#include "ViewerPictures.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace korvane {
+
+namespace {
+
+// After the user has closed the lost-link box, the reader thread closes the
+// port and clears `connected`; the view is repainted once that has happened.
+constexpr int kLinkEndPollMs = 10;
+constexpr int kLinkEndPolls = 300;
+
+}  // namespace
+
+MainWindow::MainWindow(const std::string& workDir, const std::string& programDir, QWidget* parent)
+    : QMainWindow(parent)
+    , engine_(*this, EngineConfig{workDir, programDir})
+{
+    setWindowTitle(QStringLiteral("Korvane"));
+    setWindowIcon(ViewerPictures::programIcon());
+    setCursor(Qt::ArrowCursor);
+
+    engine_.initEngine();
+
+    liveView_ = new LiveView(engine_, this);
+    liveView_->setObjectName(QStringLiteral("liveView"));
+    setCentralWidget(liveView_);
+    buildMenus();
+    // A client area of 320x240 under the menu bar.
+    resize(kScreenWidth, kScreenHeight + menuBar()->sizeHint().height());
+
+    // The two About keys apply to the main window as a whole, whichever of
+    // its widgets has the focus, like an accelerator table.
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    engine_.shutdown();
+    delete lostLinkBox_;
+}
+
+QString MainWindow::connectionErrorText()
+{
+    return QStringLiteral("DSO Connection Error");
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& caption, CommandId id)
+{
+    QAction* item = menu->addAction(caption);
+    item->setData(int(id));
+    item->setMenuRole(QAction::NoRole);
+    connect(item, &QAction::triggered, this, [this, id] { runCommand(int(id)); });
+    return item;
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addCommand(file, QStringLiteral("Connect"), CommandId::Connect)->setCheckable(true);
+    addCommand(file, QStringLiteral("Pause"), CommandId::Pause)->setCheckable(true);
+    file->addSeparator();
+    QAction* color = addCommand(file, QStringLiteral("Color"), CommandId::Color);
+    color->setCheckable(true);
+    color->setChecked(true);
+    addCommand(file, QStringLiteral("Save/Print"), CommandId::SavePrint)->setEnabled(false);
+    file->addSeparator();
+    addCommand(file, QStringLiteral("E&xit"), CommandId::Exit);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("About ..."), CommandId::About);
+}
+
+QAction* MainWindow::action(CommandId id) const
+{
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        for (QAction* item : menu->actions()) {
+            if (!item->isSeparator() && item->data().toInt() == int(id))
+                return item;
+        }
+    }
+    return nullptr;
+}
+
+bool MainWindow::runCommand(int id)
+{
+    switch (static_cast<CommandId>(id & 0xFFFF)) {
+    case CommandId::Connect:
+        connectCommand();
+        return true;
+    case CommandId::Pause:
+        toggleCommand(CommandId::Pause, &Engine::isPaused, &Engine::setPaused);
+        return true;
+    case CommandId::Color:
+        toggleCommand(CommandId::Color, &Engine::isColorMode, &Engine::setColorMode);
+        return true;
+    case CommandId::SavePrint:
+        savePrintCommand();
+        return true;
+    case CommandId::Exit:
+        exitCommand();
+        return true;
+    case CommandId::About:
+        aboutCommand();
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::connectCommand()
+{
+    QAction* connectItem = action(CommandId::Connect);
+    // A checkable item has already flipped its own mark; the mark says only
+    // whether a connect has ever succeeded.
+    connectItem->setChecked(linkEverUp_);
+
+    // While the link is up nothing is done at all: probing would send
+    // requests into the port that the reader thread is using.
+    if (engine_.isConnected() == 1)
+        return;
+    if (!engine_.portFound()) {
+        // A probe of silent ports takes up to a second each.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        engine_.findScope();
+        QApplication::restoreOverrideCursor();
+    }
+    if (engine_.openLink() == -1) {
+        QMessageBox box(QMessageBox::NoIcon, connectionErrorText(), connectionErrorText(), QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    linkEverUp_ = true;
+    action(CommandId::SavePrint)->setEnabled(true);
+    connectItem->setChecked(true);
+}
+
+void MainWindow::toggleCommand(CommandId id, std::int32_t (Engine::*get)() const, void (Engine::*set)(std::int32_t))
+{
+    QAction* item = action(id);
+    if ((engine_.*get)() == 1) {
+        item->setChecked(false);
+        (engine_.*set)(0);
+    } else {
+        item->setChecked(true);
+        (engine_.*set)(1);
+    }
+}
+
+void MainWindow::savePrintCommand()
+{
+    switch (engine_.exportSnapshot()) {
+    case ExportResult::Started:
+    case ExportResult::NoScreen:
+        // Before the first screen there is nothing to save yet; the command
+        // waits for one rather than handing an empty picture on.
+        return;
+    case ExportResult::WriteFailed:
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The snapshot could not be written to\n%1")
+                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
+        return;
+    case ExportResult::ToolNotStarted:
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Pictorix could not be started.\nThe snapshot is in\n%1")
+                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
+        return;
+    }
+}
+
+void MainWindow::aboutCommand()
+{
+    AboutBox box(this);
+    box.exec();
+}
+
+void MainWindow::exitCommand()
+{
+    // The reader thread ends before the port and the log are closed.
+    engine_.shutdown();
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    engine_.shutdown();
+    // The lost-link box has no owner; left open it would keep the program alive.
+    delete lostLinkBox_;
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::requestRepaint()
+{
+    liveView_->requestRepaint();
+}
+
+void MainWindow::showConnectionError()
+{
+    QMetaObject::invokeMethod(this, [this] { openLostLinkBox(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::openLostLinkBox()
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, connectionErrorText(), connectionErrorText(), QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowIcon(windowIcon());
+    connect(box, &QDialog::finished, this, [this] {
+        engine_.acknowledgeConnectionError();
+        repaintOnceLinkEnds(kLinkEndPolls);
+    });
+    lostLinkBox_ = box;
+    box->show();
+}
+
+void MainWindow::repaintOnceLinkEnds(int triesLeft)
+{
+    if (engine_.isConnected() != 1) {
+        liveView_->update();
+        return;
+    }
+    if (triesLeft > 0)
+        QTimer::singleShot(kLinkEndPollMs, this, [this, triesLeft] { repaintOnceLinkEnds(triesLeft - 1); });
+}
+
+bool MainWindow::isAboutKey(const QKeyEvent& key) const
+{
+    if (!(key.modifiers() & Qt::AltModifier) || (key.modifiers() & Qt::ControlModifier))
+        return false;
+    // The characters typed, whatever keys make them on the layout in use.
+    const QString typed = key.text();
+    if (!typed.isEmpty())
+        return typed == QLatin1String("?") || typed == QLatin1String("/");
+    return key.key() == Qt::Key_Question || key.key() == Qt::Key_Slash;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this && isEnabled()
+        && isAboutKey(*static_cast<QKeyEvent*>(event))) {
+        runCommand(int(CommandId::About));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace korvane

@@ -1,0 +1,18 @@
+// Korvane - viewer window.
+// SPDX-License-Identifier: MIT
+#include "MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+    // The viewer's files live in the current directory; header2.bin and
+    // Pictorix also ship beside the program.
+    korvane::MainWindow window({}, QCoreApplication::applicationDirPath().toStdString());
+    window.show();
+    return app.exec();
+}
