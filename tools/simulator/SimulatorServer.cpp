@@ -28,6 +28,15 @@ constexpr auto kReopenRetry = std::chrono::milliseconds(200);
 // last byte is known in advance (the answer is published just before it),
 // large enough to keep up with any viewer.
 constexpr std::size_t kWriteChunk = 4096;
+// A viewer that forgot raw mode echoes every answer back as thousands of
+// "requests"; answers owed beyond this are not queued, so the echo cannot
+// build up an endless backlog (the requests are still counted).
+constexpr std::uint64_t kMaxOwedAnswers = 16;
+// The report is rewritten at most every 10 ms, and a long report no more
+// than a tenth of the time: a flood of requests would otherwise keep
+// rewriting an ever longer file.
+constexpr auto kReportInterval = std::chrono::milliseconds(10);
+constexpr int kReportDutyFactor = 10;
 
 template <typename Duration>
 timespec toTimespec(Duration d)
@@ -62,6 +71,7 @@ void SimulatorServer::closeLink()
 {
     terminal_.close();
     state_.setLink(false, {});
+    lastReportAt_.reset();
     writeReport();
 }
 
@@ -82,6 +92,8 @@ void SimulatorServer::run()
             comeBack(now);
         if (hangupUntil_ && now >= *hangupUntil_)
             hangupUntil_.reset();
+        if (reportDueAt_ && now >= *reportDueAt_)
+            writeReport();
 
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, 0, 0}};
         nfds_t count = 1;
@@ -141,6 +153,7 @@ std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline(
     if (phase_ == Phase::Away)
         consider(reopenAt_);
     consider(hangupUntil_);
+    consider(reportDueAt_);
     return deadline;
 }
 
@@ -155,7 +168,7 @@ void SimulatorServer::readRequests(Clock::time_point now)
             received = true;
             const std::size_t completed = state_.addReceived(buffer, static_cast<std::size_t>(n));
             if (phase_ == Phase::Serving && !options_.silent && !stalled_)
-                owedAnswers_ += completed;
+                owedAnswers_ = std::min(owedAnswers_ + completed, kMaxOwedAnswers);
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -308,12 +321,20 @@ void SimulatorServer::writeReport()
 {
     if (options_.reportFile.empty())
         return;
+    const auto now = Clock::now();
+    if (lastReportAt_ && now < *lastReportAt_ + reportInterval_) {
+        reportDueAt_ = *lastReportAt_ + reportInterval_;
+        return;
+    }
+    lastReportAt_ = now;
+    reportDueAt_.reset();
     const std::string text = state_.reportText();
     std::string error;
     if (!writeFileAtomically(options_.reportFile, text.data(), text.size(), &error) && !reportFailed_) {
         std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
         reportFailed_ = true;
     }
+    reportInterval_ = std::max<Clock::duration>(kReportInterval, (Clock::now() - now) * kReportDutyFactor);
 }
 
 }  // namespace zls740sim

@@ -90,6 +90,10 @@ private:
     // a while instead of waking on it again and again.
     std::optional<Clock::time_point> hangupUntil_;
 
+    std::optional<Clock::time_point> lastReportAt_;
+    Clock::duration reportInterval_{};
+    // A report held back by the rate limit, to be written then.
+    std::optional<Clock::time_point> reportDueAt_;
     bool reportFailed_ = false;
     bool frameFileFailed_ = false;
 };

@@ -19,6 +19,9 @@ namespace zls740sim {
 class SimulatorState {
 public:
     static constexpr std::size_t kRequestBytes = 4;
+    // Requests whose bytes are kept (and listed in the report); later ones
+    // are only counted. Only a viewer that echoes answers back gets there.
+    static constexpr std::size_t kKeptRequests = 1000000;
 
     // Adds received bytes; returns how many requests they completed.
     std::size_t addReceived(const std::uint8_t* data, std::size_t size);
@@ -44,7 +47,8 @@ public:
     //   frames N
     //   link up /dev/pts/N      (or: link down)
     //   pending [XX ...]        bytes of an unfinished request
-    //   request XX XX XX XX     one line per request, in arrival order
+    //   request XX XX XX XX     one line per request, in arrival order (the
+    //                           first kKeptRequests only)
     std::string reportText() const;
 
 private:
@@ -53,6 +57,7 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
+    std::uint64_t requestCount_ = 0;
     std::vector<std::array<std::uint8_t, 4>> requests_;
     std::vector<std::uint8_t> pending_;
     std::uint64_t framesSent_ = 0;

@@ -40,7 +40,10 @@ public:
     std::string slavePath() const;
 
     // Complete 4-byte requests seen (any content), and the raw bytes of
-    // every request in arrival order (one entry of 4 bytes per request).
+    // every request in arrival order (one entry of 4 bytes per request; the
+    // first million only, which only a viewer echoing answers back exceeds).
+    // Every request is answered in turn; at most 16 wait for their answer,
+    // later ones are counted but not answered.
     std::uint64_t requestCount() const;
     std::vector<std::array<std::uint8_t, 4>> requests() const;
     // Bytes received that did not make up a whole request yet (or garbage).
