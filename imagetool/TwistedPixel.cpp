@@ -160,7 +160,16 @@ void TwistedPixel::saveImage(QString &fileName, qint16 &formatCode) const
                            QStringLiteral("Path/File access error: cannot write %1 (%2)")
                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
     // On a failed encoding the save file is discarded with its temporary file.
-    encode(file, picture_, formatCode);
+    try {
+        encode(file, picture_, formatCode);
+    } catch (const RuntimeError &) {
+        // A full disk shows as a failed encoding; the file's own error says why.
+        if (file.error() != QFileDevice::NoError)
+            throw RuntimeError(RuntimeError::FileAccess,
+                               QStringLiteral("Path/File access error: cannot write %1 (%2)")
+                                   .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+        throw;
+    }
     if (!file.commit())
         throw RuntimeError(RuntimeError::FileAccess,
                            QStringLiteral("Path/File access error: cannot write %1 (%2)")
