@@ -215,6 +215,8 @@ void MainWindow::openLostLinkBox()
 {
     auto* box = new QMessageBox(QMessageBox::NoIcon, connectionErrorText(), connectionErrorText(), QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // It blocks only the reader thread: the window stays usable meanwhile.
+    box->setWindowModality(Qt::NonModal);
     box->setWindowIcon(windowIcon());
     connect(box, &QDialog::finished, this, [this] {
         engine_.acknowledgeConnectionError();
