@@ -4,6 +4,7 @@
 // Decoding cost against a plain copy of one frame, and screens per second
 // through a pseudo-terminal from the simulator, unpaced and paced.
 #include "Engine.h"
+#include "FrameDecoder.h"
 #include "ScreenImage.h"
 #include "Zls740Simulator.h"
 
@@ -52,6 +53,24 @@ void BM_DecodeAndPublish(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * kFrameBytes);
 }
 BENCHMARK(BM_DecodeAndPublish);
+
+// Each decoding kernel on its own (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512).
+void BM_DecodeKernel(benchmark::State& state)
+{
+    const auto kernel = static_cast<FrameDecoder::Kernel>(state.range(0));
+    if (!FrameDecoder::runsHere(kernel)) {
+        state.SkipWithError("not on this processor");
+        return;
+    }
+    std::vector<std::uint8_t> frame(kFrameBytes), pixels(kPixelBytes);
+    fillRandom(frame.data(), frame.size());
+    for (auto _ : state) {
+        FrameDecoder::decode(kernel, frame.data(), pixels.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kFrameBytes);
+}
+BENCHMARK(BM_DecodeKernel)->DenseRange(0, 3);
 
 class QuietHost : public EngineHost {
 public:

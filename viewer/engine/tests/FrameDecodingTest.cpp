@@ -62,14 +62,22 @@ struct DecodedImage {
 
 }  // namespace
 
-TEST(FrameDecoding, EveryPixelLandsWhereTheColumnLayoutPutsIt)
+TEST(FrameDecoding, EveryKernelPutsEveryPixelWhereTheColumnLayoutSays)
 {
-    for (unsigned seed : {1u, 2u, 3u}) {
-        const Bytes frame = randomFrame(seed);
-        const Bytes pixels = decode(frame);
-        for (int y = 0; y < 256; ++y) {
-            for (int x = 0; x < 320; ++x)
-                ASSERT_EQ(storedPixel(pixels.data(), x, y), framePixel(frame, x, y)) << "x " << x << " y " << y;
+    using Kernel = FrameDecoder::Kernel;
+    for (Kernel kernel : {Kernel::Portable, Kernel::Sse2, Kernel::Avx2, Kernel::Avx512}) {
+        if (!FrameDecoder::runsHere(kernel))
+            continue;
+        for (unsigned seed : {1u, 2u, 3u}) {
+            const Bytes frame = randomFrame(seed);
+            Bytes pixels(kPixelBytes, 0xEE);
+            FrameDecoder::decode(kernel, frame.data(), pixels.data());
+            for (int y = 0; y < 256; ++y) {
+                for (int x = 0; x < 320; ++x) {
+                    ASSERT_EQ(storedPixel(pixels.data(), x, y), framePixel(frame, x, y))
+                        << "kernel " << int(kernel) << " x " << x << " y " << y;
+                }
+            }
         }
     }
 }
