@@ -102,6 +102,9 @@ void Engine::findScope()
 
 int Engine::openLink()
 {
+    if (flags_.isConnected() == 1 && portHandle_.isOpen())
+        return 0;  // the link is up already: never a second reader thread
+
     // A reader thread that ended itself after a lost link is joined here, so
     // that at most one ever runs.
     if (reader_.joinable()) {

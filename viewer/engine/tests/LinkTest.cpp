@@ -98,10 +98,17 @@ TEST_F(Link, LogFileRecordsEveryConnectAttempt)
     EXPECT_GE(host.repaints.load(), 1) << "a failed connect repaints the placeholder";
     EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00}));
 
-    instrument(2);
+    auto& com2 = instrument(2);
     ASSERT_EQ(engine.openLink(), 0);
     EXPECT_EQ(engine.isConnected(), 1);
     EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00, 0x43}));
+    ASSERT_TRUE(com2.waitForFrames(2, 10000));
+
+    // Connecting while connected changes nothing: same link, same reader.
+    EXPECT_EQ(engine.openLink(), 0);
+    EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00, 0x43}));
+    const std::uint64_t frames = com2.framesSent();
+    EXPECT_TRUE(com2.waitForFrames(frames + 2, 10000)) << "the link keeps running";
     engine.shutdown();
 
     // A new start empties it again.
