@@ -1,0 +1,68 @@
+// Korvane - end-to-end check of a picture against the frame the instrument sent.
+// SPDX-License-Identifier: MIT
+//
+// Usage: e2e-screen-check PICTURE FRAME TOP [mono]
+// PICTURE is a screenshot of the viewer window (or the snapshot file), FRAME
+// the 40960 bytes the simulator last sent, TOP the rows above the live view
+// (the menu bar; 0 for the snapshot). Every pixel of the live view must be
+// the colour of the instrument's screen pixel at (or, for rounding, next to)
+// the place it scales to. Exit code 0 when it is, 1 when not, 2 on bad input.
+#include "Palettes.h"
+#include "Zls740Simulator.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+int main(int argc, char* argv[])
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: e2e-screen-check PICTURE FRAME TOP [mono]\n");
+        return 2;
+    }
+    const QImage shot(QString::fromLocal8Bit(argv[1]));
+    if (shot.isNull()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 2;
+    }
+    zls740sim::Frame frame{};
+    std::ifstream in(argv[2], std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(frame.size()))) {
+        std::fprintf(stderr, "cannot read a whole frame from %s\n", argv[2]);
+        return 2;
+    }
+    const int top = std::atoi(argv[3]);
+    const bool mono = argc > 4 && std::string(argv[4]) == "mono";
+    const korvane::Palette& palette = mono ? korvane::Palettes::monochrome() : korvane::Palettes::colour();
+    auto colourAt = [&](int x, int y) {
+        const korvane::Rgb& rgb = palette[zls740sim::screenPixel(frame, x, y)];
+        return qRgb(rgb.red, rgb.green, rgb.blue);
+    };
+
+    const int w = shot.width();
+    const int h = shot.height() - top;
+    if (w <= 0 || h <= 0) {
+        std::fprintf(stderr, "no live view in a %dx%d picture below row %d\n", shot.width(), shot.height(), top);
+        return 2;
+    }
+    long wrong = 0;
+    for (int y = 0; y < h; ++y) {
+        const int cy = (2 * y + 1) * 240 / (2 * h);
+        for (int x = 0; x < w; ++x) {
+            const int cx = (2 * x + 1) * 320 / (2 * w);
+            const QRgb got = shot.pixel(x, y + top) | 0xFF000000u;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy) {
+                for (int dx = -1; dx <= 1 && !near; ++dx)
+                    near = got == colourAt(std::clamp(cx + dx, 0, 319), std::clamp(cy + dy, 0, 239));
+            }
+            if (!near && wrong++ < 5)
+                std::fprintf(stderr, "pixel (%d, %d) is %06x; the screen near (%d, %d) is %06x\n", x, y,
+                             got & 0xFFFFFFu, cx, cy, colourAt(cx, cy) & 0xFFFFFFu);
+        }
+    }
+    std::printf("%dx%d live view: %ld of %ld pixels differ\n", w, h, wrong, long(w) * h);
+    return wrong == 0 ? 0 : 1;
+}
