@@ -18,6 +18,8 @@ LiveView::LiveView(Engine& engine, QWidget* parent)
     // picture flicker at every screen.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::ArrowCursor);
+    nextFrame_.setSingleShot(true);
+    connect(&nextFrame_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 QString LiveView::placeholderText()
@@ -37,9 +39,15 @@ void LiveView::requestRepaint()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            // Cleared before the update, so a screen decoded from now on asks again.
+            // Cleared first, so a screen decoded from now on asks again.
             repaintPending_.store(false);
-            update();
+            // A link faster than the display would only paint pictures that
+            // nobody sees, at the cost of the menus' and the system's time.
+            const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kPaintIntervalMs;
+            if (since >= kPaintIntervalMs)
+                update();
+            else if (!nextFrame_.isActive())
+                nextFrame_.start(int(kPaintIntervalMs - since));
         },
         Qt::QueuedConnection);
 }
@@ -53,6 +61,7 @@ void LiveView::resizeEvent(QResizeEvent* event)
 
 void LiveView::paintEvent(QPaintEvent*)
 {
+    sincePaint_.start();
     QPainter painter(this);
     const QRect client(0, 0, clientWidth_, clientHeight_);
     if (engine_.isConnected() == 1 && picture_.refresh(engine_.screen())) {

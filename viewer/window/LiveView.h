@@ -4,6 +4,8 @@
 
 #include "ScreenPicture.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -24,8 +26,12 @@ public:
 
     // Any thread; returns at once. Asks for one repaint on the window thread.
     // However many calls come while one is on its way, only that one is
-    // queued, so a fast link cannot flood the event queue.
+    // queued, so a fast link cannot flood the event queue; and repaints come
+    // at most once a display frame, each showing the latest screen.
     void requestRepaint();
+
+    // The shortest time between two repaints that screens ask for, in ms.
+    static constexpr int kPaintIntervalMs = 15;
 
     // The size recorded by the last resize (0x0 before the first).
     QSize clientSize() const { return {clientWidth_, clientHeight_}; }
@@ -42,6 +48,8 @@ private:
     int clientWidth_ = 0;
     int clientHeight_ = 0;
     std::atomic<bool> repaintPending_{false};
+    QElapsedTimer sincePaint_;
+    QTimer nextFrame_;
 };
 
 }  // namespace korvane

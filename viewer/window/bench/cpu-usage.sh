@@ -32,8 +32,8 @@ PIDS="$!"
 wait_for 20 xdpyinfo || die "no X server"
 
 cp "$BIN/header2.bin" "$WORK/"
-# 1024000 bytes/s: 25 screens of 40960 bytes a second.
-"$BIN/zls740-sim" --dir "$WORK" --com 5 --rate 1024000 --report "$WORK/report.txt" >/dev/null 2>&1 &
+# 1024000 bytes/s: 25 screens of 40960 bytes a second; RATE=0 unpaced.
+"$BIN/zls740-sim" --dir "$WORK" --com 5 --rate "${RATE:-1024000}" --report "$WORK/report.txt" >/dev/null 2>&1 &
 PIDS="$PIDS $!"
 wait_for 10 test -e "$WORK/COM5" || die "no simulator"
 (cd "$WORK" && exec "$BIN/korvane") >/dev/null 2>&1 &
