@@ -36,6 +36,17 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 void clickOk(QWidget* box)
 {
     auto* message = qobject_cast<QMessageBox*>(box);
@@ -205,9 +216,15 @@ void MainWindowTest::connectLostLinkAndReconnect()
     window.runCommand(int(CommandId::Connect));
     QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")), QByteArray("C"));
 
+    PaintCounter paints;
+    window.liveView()->installEventFilter(&paints);
     box->button(QMessageBox::Ok)->click();
     QTRY_COMPARE_WITH_TIMEOUT(window.engine().isConnected(), 0, kDeadlineMs);
     QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() == nullptr, kDeadlineMs);
+    // No screen comes any more, yet the view is repainted once the link has
+    // ended, so that the hint replaces the last picture.
+    QTRY_VERIFY_WITH_TIMEOUT(paints.paints > 0, kDeadlineMs);
+    window.liveView()->removeEventFilter(&paints);
     // Neither mark is taken back.
     QCOMPARE(state(window, CommandId::Connect).checked, true);
     QCOMPARE(state(window, CommandId::SavePrint).enabled, true);
