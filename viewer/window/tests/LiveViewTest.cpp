@@ -7,7 +7,6 @@
 #include "WindowTestSupport.h"
 
 #include <QMenuBar>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,7 +52,6 @@ private slots:
     void placeholderCentredOnOneLineWhileUnlinked_data();
     void placeholderCentredOnOneLineWhileUnlinked();
     void linkedWithoutScreenShowsNoText();
-    void emptyClientAreaDrawsNothing();
     void repaintRequestsAreFoldedIntoOne();
 };
 
@@ -233,22 +231,6 @@ void LiveViewTest::linkedWithoutScreenShowsNoText()
             QCOMPARE(QColor(shown.pixel(x, y)).rgb(), background);
     }
     window.runCommand(int(CommandId::Exit));
-}
-
-void LiveViewTest::emptyClientAreaDrawsNothing()
-{
-    ScreenImage screen;
-    screen.publishFrame(1);
-    ScreenPicture picture;
-    QVERIFY(picture.refresh(screen));
-    QImage target(8, 8, QImage::Format_RGB32);
-    target.fill(Qt::magenta);
-    {
-        QPainter painter(&target);
-        ScreenPicture::draw(painter, QRect(0, 0, 0, 0), picture.image());
-        ScreenPicture::draw(painter, QRect(0, 0, 8, 0), picture.image());
-    }
-    QCOMPARE(QColor(target.pixel(3, 3)), QColor(Qt::magenta));
 }
 
 void LiveViewTest::repaintRequestsAreFoldedIntoOne()

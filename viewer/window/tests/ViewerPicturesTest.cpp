@@ -13,7 +13,6 @@ private slots:
     void iconHasTwoSixteenColourImages();
     void iconIsTransparentAroundTheInstrument();
     void aboutPictureIsOpaqueSixteenColours();
-    void picturesAreTheSameEveryTime();
 
 private:
     static QSet<QRgb> coloursUsed(const QImage& image);
@@ -72,13 +71,6 @@ void ViewerPicturesTest::aboutPictureIsOpaqueSixteenColours()
     QVERIFY(used.size() >= 10);
     for (QRgb c : used)
         QCOMPARE(qAlpha(c), 255);
-}
-
-void ViewerPicturesTest::picturesAreTheSameEveryTime()
-{
-    QCOMPARE(ViewerPictures::iconImage(32), ViewerPictures::iconImage(32));
-    QCOMPARE(ViewerPictures::iconImage(72), ViewerPictures::iconImage(72));
-    QCOMPARE(ViewerPictures::aboutPicture(), ViewerPictures::aboutPicture());
 }
 
 QTEST_MAIN(ViewerPicturesTest)
