@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <random>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -72,6 +73,14 @@ void BM_DecodeKernel(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeKernel)->DenseRange(0, 3);
 
+double processCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 class QuietHost : public EngineHost {
 public:
     void requestRepaint() override {}
@@ -105,14 +114,19 @@ void BM_LinkScreensPerSecond(benchmark::State& state)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     double fps = 0;
+    double cpu = 0;
     for (auto _ : state) {
         const std::uint64_t first = screens();
         const auto start = std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(4));
+        const double cpuStart = processCpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         fps = double(screens() - first) / seconds;
+        cpu = (processCpuSeconds() - cpuStart) / seconds;
     }
     state.counters["screens_per_s"] = fps;
+    // Processor use of engine and simulator together, in % of one core.
+    state.counters["cpu_pct_of_core"] = 100.0 * cpu;
     if (rate > 0)
         state.counters["pct_of_byte_rate"] = 100.0 * fps / (rate / double(kFrameBytes));
     engine.shutdown();

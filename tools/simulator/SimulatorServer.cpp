@@ -204,10 +204,10 @@ bool SimulatorServer::sendSome(Clock::time_point now)
         const double rate = options_.bytesPerSecond;
         const double due = std::floor(std::chrono::duration<double>(now - answerStart_).count() * rate);
         const std::size_t credit = due > static_cast<double>(sent_) ? static_cast<std::size_t>(due) - sent_ : 0;
-        if (credit == 0) {
-            // Chunks of about a millisecond's worth keep the rate even
-            // without waking for every byte.
-            const std::size_t chunk = std::max<std::size_t>(1, static_cast<std::size_t>(rate / 1000));
+        // Chunks of about a millisecond's worth keep the rate even without
+        // waking (and writing) for every few bytes that fall due.
+        const std::size_t chunk = std::max<std::size_t>(1, static_cast<std::size_t>(rate / 1000));
+        if (credit < std::min(chunk, want)) {
             const double at = static_cast<double>(sent_ + std::min(chunk, want)) / rate;
             paceAt_ = answerStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
             return false;

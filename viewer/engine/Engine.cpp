@@ -220,6 +220,8 @@ void Engine::loseLink(std::stop_token stop)
         return;  // shutdown() closes the port once this thread has ended
     portHandle_.close();
     flags_.setConnected(0);
+    // The view shows the link's end rather than a picture that looks live.
+    host_.requestRepaint();
 }
 
 void Engine::acknowledgeConnectionError()

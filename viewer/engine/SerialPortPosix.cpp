@@ -41,6 +41,31 @@ struct SerialPort::Impl {
         return PortResult::OsFailure;
     }
 
+    // A line that delivers an answer in many small pieces (a USB device's
+    // 64-byte packets, say) would wake the reader tens of thousands of times
+    // a second at a megabyte a second. After a small piece, sleep (on the
+    // wake-up only) about as long as a quarter of the terminal's 4 KiB input
+    // buffer takes to fill at the rate seen so far, at most a few
+    // milliseconds and well inside the gap limit.
+    static constexpr std::size_t kSmallPiece = 512;
+    void letBytesGather(std::size_t bytesSinceFirst, Clock::duration sinceFirst, std::size_t remaining, int gapMs)
+    {
+        constexpr std::size_t kGatherBytes = 1024;
+        constexpr auto kLongestNap = std::chrono::microseconds(4000);
+        remaining = std::min(remaining, kGatherBytes);
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(sinceFirst);
+        if (bytesSinceFirst == 0 || elapsed.count() <= 0)
+            return;
+        const double microsPerByte = double(elapsed.count()) / double(bytesSinceFirst);
+        auto nap = std::chrono::microseconds(static_cast<long long>(microsPerByte * double(remaining)));
+        nap = std::min({nap, kLongestNap, std::chrono::microseconds(gapMs * 1000 / 4)});
+        if (nap < std::chrono::microseconds(200))
+            return;
+        pollfd wake{wakeFd, POLLIN, 0};
+        const timespec pause{0, static_cast<long>(nap.count()) * 1000};
+        ::ppoll(&wake, 1, &pause, nullptr);
+    }
+
     // Waits for `events` on the port, the wake-up, or the timeout (-1: none).
     PortResult wait(short events, int timeoutMs)
     {
@@ -157,6 +182,9 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
     const bool hasTotal = limits.totalMs > 0;
     const auto totalDeadline = start + std::chrono::milliseconds(limits.totalMs);
     const auto firstDeadline = start + std::chrono::milliseconds(limits.firstByteMs);
+    Clock::time_point firstByteAt{};
+    Clock::time_point lastByteAt{};
+    std::size_t firstChunk = 0;
     while (got < size) {
         int timeout = -1;
         if (hasTotal)
@@ -165,8 +193,10 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
             const int first = msUntil(firstDeadline);
             timeout = timeout < 0 ? first : std::min(timeout, first);
         }
-        if (got > 0 && limits.gapMs > 0)
-            timeout = timeout < 0 ? limits.gapMs : std::min(timeout, limits.gapMs);
+        if (got > 0 && limits.gapMs > 0) {
+            const int gap = msUntil(lastByteAt + std::chrono::milliseconds(limits.gapMs));
+            timeout = timeout < 0 ? gap : std::min(timeout, gap);
+        }
         const PortResult waited = impl_->wait(POLLIN, timeout);
         if (waited == PortResult::TimedOut)
             return got > 0 ? PortResult::Ok : PortResult::TimedOut;
@@ -177,7 +207,14 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
         // means end of file only after poll has reported the port readable.
         const ssize_t n = ::read(impl_->fd, data + got, size - got);
         if (n > 0) {
+            lastByteAt = Clock::now();
+            if (got == 0) {
+                firstByteAt = lastByteAt;
+                firstChunk = static_cast<std::size_t>(n);
+            }
             got += static_cast<std::size_t>(n);
+            if (got < size && static_cast<std::size_t>(n) < Impl::kSmallPiece)
+                impl_->letBytesGather(got - firstChunk, lastByteAt - firstByteAt, size - got, limits.gapMs);
             continue;
         }
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
