@@ -193,7 +193,7 @@ TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutA
 TEST_F(ReaderLoop, ReconnectToAVanishedPortFailsCleanly)
 {
     zls740sim::SimulatorOptions options;
-    options.closeAfterFrames = 1;
+    options.closeAfterFrames = 2;  // the probe takes the first answer
     instrument(5, options);
     host.onError = [this] { engine.acknowledgeConnectionError(); };
     connect();
@@ -220,7 +220,7 @@ TEST_F(ReaderLoop, ShutdownEndsTheReaderWhateverItWaitsFor)
 TEST_F(ReaderLoop, ShutdownWhileTheErrorWaitsForTheUser)
 {
     zls740sim::SimulatorOptions options;
-    options.closeAfterFrames = 1;
+    options.closeAfterFrames = 2;  // the probe takes the first answer
     instrument(5, options);
     connect();
     ASSERT_TRUE(waitFor([&] { return host.errors.load() == 1; }));
