@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace korvane {
 
@@ -19,8 +18,6 @@ namespace {
 
 // After the user has closed the lost-link box, the reader thread closes the
 // port and clears `connected`; the view is repainted once that has happened.
-constexpr int kLinkEndPollMs = 10;
-constexpr int kLinkEndPolls = 300;
 
 }  // namespace
 
@@ -218,22 +215,11 @@ void MainWindow::openLostLinkBox()
     // It blocks only the reader thread: the window stays usable meanwhile.
     box->setWindowModality(Qt::NonModal);
     box->setWindowIcon(windowIcon());
-    connect(box, &QDialog::finished, this, [this] {
-        engine_.acknowledgeConnectionError();
-        repaintOnceLinkEnds(kLinkEndPolls);
-    });
+    // The engine asks for a repaint once the link has ended, so the view
+    // then shows the link's end.
+    connect(box, &QDialog::finished, this, [this] { engine_.acknowledgeConnectionError(); });
     lostLinkBox_ = box;
     box->show();
-}
-
-void MainWindow::repaintOnceLinkEnds(int triesLeft)
-{
-    if (engine_.isConnected() != 1) {
-        liveView_->update();
-        return;
-    }
-    if (triesLeft > 0)
-        QTimer::singleShot(kLinkEndPollMs, this, [this, triesLeft] { repaintOnceLinkEnds(triesLeft - 1); });
 }
 
 bool MainWindow::isAboutKey(const QKeyEvent& key) const

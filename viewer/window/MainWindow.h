@@ -62,7 +62,6 @@ private:
     void aboutCommand();
     void exitCommand();
     void openLostLinkBox();
-    void repaintOnceLinkEnds(int triesLeft);
     bool isAboutKey(const QKeyEvent& key) const;
 
     Engine engine_;
