@@ -4,44 +4,11 @@
 #   sh viewer/window/bench/menu-latency.sh build/bin [W H]
 # Prints the time from the Alt+F key press to the menu on screen for ten tries
 # (an upper bound: it includes starting xdotool to look).
-set -u
+. "$(dirname "$0")/korvane-session.sh"
 BIN=$(cd "${1:?usage: menu-latency.sh BIN_DIR [W H]}" && pwd)
 W=${2:-640}
 H=${3:-480}
-WORK=$(mktemp -d /tmp/korvane-menu.XXXXXX)
-PIDS=""
-cleanup() {
-    for pid in $PIDS; do kill "$pid" 2>/dev/null; done
-    for pid in $PIDS; do wait "$pid" 2>/dev/null; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-die() { echo "$*" >&2; exit 1; }
-wait_for() {  # wait_for SECONDS COMMAND...
-    limit=$(( $1 * 20 )); shift
-    i=0
-    while ! "$@" >/dev/null 2>&1; do
-        i=$((i + 1)); [ "$i" -ge "$limit" ] && return 1; sleep 0.05
-    done
-}
-
-n=$(( 90 + $$ % 300 ))
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$(( 90 + (n - 89) % 300 )); done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 3900x2300x24 -nolisten tcp >/dev/null 2>&1 &
-PIDS="$!"
-wait_for 20 xdpyinfo || die "no X server"
-
-cp "$BIN/header2.bin" "$WORK/"
-"$BIN/zls740-sim" --dir "$WORK" --com 5 --report "$WORK/report.txt" >/dev/null 2>&1 &
-PIDS="$PIDS $!"
-wait_for 10 test -e "$WORK/COM5" || die "no simulator"
-(cd "$WORK" && exec "$BIN/korvane") >/dev/null 2>&1 &
-KV=$!
-PIDS="$KV $PIDS"
-find_window() { WIN=$(xdotool search --all --pid "$KV" --name '^Korvane$' | head -n 1); [ -n "$WIN" ]; }
-wait_for 20 find_window || die "no window"
+start_session "$BIN" 3900x2300x24 0
 height=$(xwininfo -id "$WIN" | sed -n 's/^ *Height: *//p')
 xdotool windowsize "$WIN" "$W" $((height - 240 + H))
 menu_open() { [ "$(xdotool search --onlyvisible --pid "$KV" | wc -l)" -ge 2 ]; }
@@ -61,7 +28,6 @@ tries() {  # tries LABEL
 tries "not connected (what looking costs)"
 xdotool windowfocus --sync "$WIN"
 xdotool key alt+f; sleep 0.3; xdotool key Return   # Connect
-frames() { sed -n 's/^frames //p' "$WORK/report.txt" 2>/dev/null; }
 some_frames() { [ "$(frames)" -gt 10 ]; }
 wait_for 20 some_frames || die "no screens"
 f0=$(frames); s0=$(date +%s.%N); sleep 2; f1=$(frames); s1=$(date +%s.%N)
