@@ -30,7 +30,7 @@ constexpr std::size_t kProbeMinimumAnswer = 11;
 
 constexpr std::uint8_t kLogConnect = 'C';
 // A failed open is logged with the second and third bytes of the request.
-constexpr std::uint8_t kLogOpenFailed[2] = {kScreenRequest[1], kScreenRequest[2]};
+constexpr std::uint8_t kLogOpenFailed[2] = {screenRequest[1], screenRequest[2]};
 
 }  // namespace
 
@@ -88,7 +88,7 @@ void Engine::findScope()
         if (probe.open(PortNames::resolve(workDir_, portName_)) != PortResult::Ok)
             continue;
         std::size_t written = 0;
-        probe.write(kScreenRequest, sizeof kScreenRequest, written, kWriteLimitMs);
+        probe.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
         std::size_t got = 0;
         // Bounded: a silent device must not hold up the search.
         probe.read(answer.data(), answer.size(), got, ReadLimits{config_.probeFirstByteMs, 50, 0});
@@ -152,10 +152,10 @@ void Engine::readerLoop(std::stop_token stop)
             awaitQuietLine();
         }
         std::size_t written = 0;
-        const PortResult sent = portHandle_.write(kScreenRequest, sizeof kScreenRequest, written, kWriteLimitMs);
+        const PortResult sent = portHandle_.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
         if (sent == PortResult::Interrupted)
             continue;
-        if (written < sizeof kScreenRequest) {
+        if (written < sizeof screenRequest) {
             loseLink(stop);
             continue;
         }

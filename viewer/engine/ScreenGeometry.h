@@ -32,6 +32,6 @@ inline constexpr std::size_t kImageBytes = kHeaderBytes + kPixelBytes;  // 41078
 inline constexpr std::size_t kSnapshotBytes = kHeaderBytes + kRowBytes * kScreenHeight;  // 38518
 
 // The screen request, and the only bytes ever sent to the instrument.
-inline constexpr std::uint8_t kScreenRequest[4] = {0x57, 0x00, 0x00, 0x0A};
+inline constexpr std::uint8_t screenRequest[4] = {0x57, 0x00, 0x00, 0x0A};
 
 }  // namespace korvane
