@@ -2,31 +2,36 @@
 // SPDX-License-Identifier: MIT
 #include "TestSupport.h"
 
+#include "RuntimeError.h"
+#include "SnapshotLoader.h"
+
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace TestSupport {
 
-namespace {
-
-void putU16(QByteArray &b, int at, int v)
+void putLE(QByteArray &b, int at, quint32 value, int size)
 {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
+    for (int i = 0; i < size; ++i)
+        b[at + i] = char((value >> (8 * i)) & 0xFF);
 }
 
-void putU32(QByteArray &b, int at, quint32 v)
+QByteArray bitmapHeader(int width, int height, int depth, int compression)
 {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (8 * i)) & 0xFF);
+    QByteArray b(54, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    putLE(b, 14, 40);
+    putLE(b, 18, quint32(width));
+    putLE(b, 22, quint32(height));
+    putLE(b, 26, 1, 2);
+    putLE(b, 28, quint32(depth), 2);
+    putLE(b, 30, quint32(compression));
+    return b;
 }
-
-} // namespace
 
 QList<QRgb> snapshotPalette()
 {
@@ -49,17 +54,11 @@ int snapshotIndex(int seed, int x, int y)
 
 QByteArray snapshotBytes(int seed)
 {
-    QByteArray b(118, '\0');
-    b[0] = 'B';
-    b[1] = 'M';
-    putU32(b, 2, 38518);
-    putU32(b, 10, 118);
-    putU32(b, 14, 40);
-    putU32(b, 18, 320);
-    putU32(b, 22, 240);
-    putU16(b, 26, 1);
-    putU16(b, 28, 4);
-    putU32(b, 34, 38400);
+    QByteArray b = bitmapHeader(320, 240, 4);
+    b.resize(118, '\0');
+    putLE(b, 2, 38518);
+    putLE(b, 10, 118);
+    putLE(b, 34, 38400);
     const QList<QRgb> palette = snapshotPalette();
     for (int i = 0; i < 16; ++i) {
         b[54 + 4 * i] = char(qBlue(palette[i]));
@@ -74,6 +73,11 @@ QByteArray snapshotBytes(int seed)
     return b;
 }
 
+QImage snapshot(int seed)
+{
+    return SnapshotLoader::decode(snapshotBytes(seed), QStringLiteral("snapshot"));
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -84,6 +88,18 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int raisedNumber(const std::function<void()> &action, QString *description)
+{
+    try {
+        action();
+    } catch (const RuntimeError &error) {
+        if (description)
+            *description = error.description();
+        return error.number();
+    }
+    return 0;
 }
 
 QByteArray run(const QString &program, const QStringList &args, bool *ok, int timeoutMs, QString *errorText)
@@ -102,25 +118,11 @@ QByteArray run(const QString &program, const QStringList &args, bool *ok, int ti
 QImage decodeWithImageMagick(const QString &path, const QString &format)
 {
     bool ok = false;
-    const QByteArray size = run(QStringLiteral("/usr/bin/identify"),
-                                {QStringLiteral("-format"), QStringLiteral("%w %h\\n"), format + ':' + path}, &ok);
-    if (!ok)
-        return {};
-    const QList<QByteArray> wh = size.split('\n').constFirst().split(' ');
-    if (wh.size() != 2)
-        return {};
-    const int w = wh[0].toInt();
-    const int h = wh[1].toInt();
-    const QByteArray rgb = run(QStringLiteral("/usr/bin/convert"),
+    const QByteArray ppm = run(QStringLiteral("/usr/bin/convert"),
                                {format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"),
-                                QStringLiteral("8"), QStringLiteral("rgb:-")},
+                                QStringLiteral("8"), QStringLiteral("ppm:-")},
                                &ok);
-    if (!ok || w <= 0 || h <= 0 || rgb.size() != qsizetype(w) * h * 3)
-        return {};
-    QImage image(w, h, QImage::Format_RGB888);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(image.scanLine(y), rgb.constData() + qsizetype(y) * w * 3, size_t(w) * 3);
-    return image;
+    return ok ? QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB888) : QImage();
 }
 
 QString identifyFormat(const QString &path)
@@ -128,6 +130,22 @@ QString identifyFormat(const QString &path)
     bool ok = false;
     const QByteArray out = run(QStringLiteral("/usr/bin/identify"), {QStringLiteral("-format"), QStringLiteral("%m\\n"), path}, &ok);
     return ok ? QString::fromLatin1(out.split('\n').constFirst()) : QString();
+}
+
+QString pdfInfo(const QString &pdf)
+{
+    bool ok = false;
+    return QString::fromLatin1(run(QStringLiteral("pdfinfo"), {pdf}, &ok));
+}
+
+QImage rasterisePdf(const QString &pdf, int dpi)
+{
+    bool ok = false;
+    const QByteArray png = run(QStringLiteral("pdftoppm"),
+                               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                                QStringLiteral("-singlefile"), pdf},
+                               &ok);
+    return ok ? QImage::fromData(png, "PNG") : QImage();
 }
 
 QRect inkBox(const QImage &page)
@@ -162,17 +180,6 @@ double meanChannelError(const QImage &a, const QImage &b)
             sum += std::abs(int(p[i]) - int(q[i]));
     }
     return sum / (double(x.width()) * x.height() * 3);
-}
-
-double meanLumaError(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size() || a.isNull())
-        return 1e9;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
-    return sum / (double(a.width()) * a.height());
 }
 
 } // namespace TestSupport

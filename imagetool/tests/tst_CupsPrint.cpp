@@ -8,7 +8,6 @@
 #include "MessageBoxWatcher.h"
 #include "TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -16,7 +15,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 using namespace TestSupport;
 
@@ -31,18 +29,6 @@ bool schedulerRunning()
     bool ok = false;
     const QByteArray out = run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &ok, 10000);
     return out.contains("scheduler is running");
-}
-
-// Waits for condition with a generous deadline, keeping the event loop going.
-bool waitFor(const std::function<bool()> &condition, int ms = DeadlineMs)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(100);
-    }
-    return true;
 }
 
 // Where the PDF printer puts its files: the Out setting with the home folder.
@@ -87,7 +73,7 @@ void TestCupsPrint::initTestCase()
         server_.start(QStringLiteral("/usr/sbin/cupsd"), {QStringLiteral("-f")});
         QVERIFY(server_.waitForStarted(10000));
         startedServer_ = true;
-        QVERIFY2(waitFor(schedulerRunning, 30000), "the print server did not come up");
+        QVERIFY2(QTest::qWaitFor(schedulerRunning, 30000), "the print server did not come up");
     }
     bool ok = false;
     const QByteArray current = run(QStringLiteral("lpstat"), {QStringLiteral("-d")}, &ok, 10000);
@@ -121,24 +107,22 @@ void TestCupsPrint::printClickGivesOneLandscapePage()
     QVERIFY2(watcher.seen().empty(), watcher.seen().empty() ? "" : qPrintable(watcher.seen()[0].text));
 
     QString written;
-    QVERIFY2(waitFor([&] {
+    QVERIFY2(QTest::qWaitFor([&] {
                  for (const QString &name : pdfFiles(folder))
                      if (!before.contains(name))
                          written = QDir(folder).filePath(name);
                  return !written.isEmpty();
-             }),
+             }, DeadlineMs),
              qPrintable(QStringLiteral("no PDF appeared in %1").arg(folder)));
     // The file is complete once the queue holds no job any more.
     bool ok = false;
-    QVERIFY(waitFor([&] { return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}, &ok, 10000).trimmed().isEmpty(); }));
+    QVERIFY(QTest::qWaitFor([&] { return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}, &ok, 10000).trimmed().isEmpty(); },
+                            DeadlineMs));
     const auto removeWritten = qScopeGuard([&] { QFile::remove(written); });
 
-    const QString info = QString::fromLatin1(run(QStringLiteral("pdfinfo"), {written}, &ok));
+    const QString info = pdfInfo(written);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(RasterDpi), QStringLiteral("-png"),
-                                     QStringLiteral("-singlefile"), written, dir.filePath(QStringLiteral("page"))},
-        &ok);
-    const QImage page(dir.filePath(QStringLiteral("page.png")));
+    const QImage page = rasterisePdf(written, RasterDpi);
     QVERIFY(!page.isNull());
     const QRect ink = inkBox(page);
     QVERIFY(!ink.isEmpty());

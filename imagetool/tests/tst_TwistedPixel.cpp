@@ -1,23 +1,16 @@
 // Korvane - Pictorix image tool tests.
 // SPDX-License-Identifier: MIT
 #include "RuntimeError.h"
-#include "SnapshotLoader.h"
 #include "TestSupport.h"
 #include "TwistedPixel.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestSupport;
 
 namespace {
-
-QImage snapshot(int seed = 0)
-{
-    return SnapshotLoader::decode(snapshotBytes(seed), QStringLiteral("snapshot"));
-}
 
 // Calls SaveImage through the late-binding entry point, as the form does.
 void saveThroughDispatch(TwistedPixel &control, const QString &fileName, qint16 code)
@@ -26,16 +19,9 @@ void saveThroughDispatch(TwistedPixel &control, const QString &fileName, qint16 
     control.invoke(TwistedPixel::DispSaveImage, TwistedPixel::Call::Method, args);
 }
 
-int raisedNumber(const std::function<void()> &action, QString *description = nullptr)
+int saveError(TwistedPixel &control, const QString &fileName, qint16 code, QString *description = nullptr)
 {
-    try {
-        action();
-    } catch (const RuntimeError &error) {
-        if (description)
-            *description = error.description();
-        return error.number();
-    }
-    return 0;
+    return raisedNumber([&] { saveThroughDispatch(control, fileName, code); }, description);
 }
 
 QStringList folderEntries(const QString &folder)
@@ -48,41 +34,29 @@ QStringList folderEntries(const QString &folder)
 class TestTwistedPixel : public QObject {
     Q_OBJECT
 private slots:
-    void imagePictureGivesBackWhatWasPut();
-    void dispatchRefusesUnknownMembersAndArguments();
-    void offeredFormatsReadBackWithTheSnapshotsPixels_data();
-    void offeredFormatsReadBackWithTheSnapshotsPixels();
-    void hiddenFormatsWriteRealFiles_data();
-    void hiddenFormatsWriteRealFiles();
+    void dispatchChecksMembersAndArguments();
+    void everyFormatReadsBackWithTheSnapshotsPixels_data();
+    void everyFormatReadsBackWithTheSnapshotsPixels();
     void pcxCodesRunsAndOtherPictures();
     void unavailableAndUnknownCodesRaiseClearErrors();
     void failedSaveLeavesTheOldFileAndNoTemporary();
     void fullDiskLeavesTheOldFile();
-    void saveWithoutPictureRaises();
 };
 
-void TestTwistedPixel::imagePictureGivesBackWhatWasPut()
+void TestTwistedPixel::dispatchChecksMembersAndArguments()
 {
     TwistedPixel control;
     QVariantList put{QVariant::fromValue(snapshot(5))};
     control.invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyPut, put);
     QVariantList none;
-    const QImage got = control.invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none).value<QImage>();
-    QCOMPARE(got, snapshot(5));
-    QCOMPARE(got.format(), QImage::Format_Indexed8);
+    QCOMPARE(control.invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none).value<QImage>(), snapshot(5));
 
     // A null picture is refused and the old one stays.
     QVariantList null{QVariant::fromValue(QImage())};
     QCOMPARE(raisedNumber([&] { control.invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyPut, null); }),
              RuntimeError::InvalidPropertyValue);
     QCOMPARE(control.imagePicture(), snapshot(5));
-}
 
-void TestTwistedPixel::dispatchRefusesUnknownMembersAndArguments()
-{
-    TwistedPixel control;
-    control.setImagePicture(snapshot());
-    QVariantList none;
     QCOMPARE(raisedNumber([&] { control.invoke(13, TwistedPixel::Call::PropertyGet, none); }), 438);
     QCOMPARE(raisedNumber([&] { control.invoke(TwistedPixel::DispSaveImage, TwistedPixel::Call::PropertyGet, none); }), 438);
     QCOMPARE(raisedNumber([&] { control.invoke(TwistedPixel::DispSaveImage, TwistedPixel::Call::Method, none); }), 450);
@@ -93,25 +67,32 @@ void TestTwistedPixel::dispatchRefusesUnknownMembersAndArguments()
     QCOMPARE(raisedNumber([&] { control.invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyPut, twoPictures); }), 450);
 }
 
-void TestTwistedPixel::offeredFormatsReadBackWithTheSnapshotsPixels_data()
+void TestTwistedPixel::everyFormatReadsBackWithTheSnapshotsPixels_data()
 {
     QTest::addColumn<qint16>("code");
     QTest::addColumn<QString>("decoder");
+    QTest::addColumn<QByteArray>("head");
     QTest::addColumn<double>("tolerance");
-    QTest::newRow("bmp") << qint16(4) << QStringLiteral("BMP") << 0.0;
-    QTest::newRow("pcx") << qint16(8) << QStringLiteral("PCX") << 0.0;
-    QTest::newRow("tif") << qint16(9) << QStringLiteral("TIFF") << 0.0;
-    QTest::newRow("png") << qint16(10) << QStringLiteral("PNG") << 0.0;
+    QTest::newRow("bmp") << qint16(4) << QStringLiteral("BMP") << QByteArray("BM") << 0.0;
+    QTest::newRow("pcx") << qint16(8) << QStringLiteral("PCX") << QByteArray::fromHex("0a05") << 0.0;
+    QTest::newRow("tif") << qint16(9) << QStringLiteral("TIFF") << QByteArray("II") << 0.0;
+    QTest::newRow("png") << qint16(10) << QStringLiteral("PNG") << QByteArray("\x89PNG") << 0.0;
     // JPEG is lossy and halves the colour resolution, which the test picture's
-    // single pixels of pure colour feel most; brightness stays close. A wrong
-    // row order, a mirrored picture or swapped colours give errors far above.
-    QTest::newRow("jpg") << qint16(11) << QStringLiteral("JPEG") << 32.0;
+    // single pixels of pure colour feel most; brightness stays close. A wrong row order, a mirrored
+    // picture or swapped colours give errors far above.
+    QTest::newRow("jpg") << qint16(11) << QStringLiteral("JPEG") << QByteArray("\xff\xd8") << 32.0;
+    // The formats without an option shown on the form write real files too,
+    // at the picture's own size (an icon not shrunk to 256 pixels).
+    QTest::newRow("gif") << qint16(5) << QStringLiteral("GIF") << QByteArray("GIF8") << 0.0;
+    QTest::newRow("Ico") << qint16(6) << QStringLiteral("ICO") << QByteArray::fromHex("000001000100") << 0.0;
+    QTest::newRow("cur") << qint16(7) << QStringLiteral("CUR") << QByteArray::fromHex("000002000100") << 0.0;
 }
 
-void TestTwistedPixel::offeredFormatsReadBackWithTheSnapshotsPixels()
+void TestTwistedPixel::everyFormatReadsBackWithTheSnapshotsPixels()
 {
     QFETCH(qint16, code);
     QFETCH(QString, decoder);
+    QFETCH(QByteArray, head);
     QFETCH(double, tolerance);
     QTemporaryDir dir;
     TwistedPixel control;
@@ -120,51 +101,25 @@ void TestTwistedPixel::offeredFormatsReadBackWithTheSnapshotsPixels()
     const QString path = dir.filePath(QStringLiteral("0408114955"));
     saveThroughDispatch(control, path, code);
 
-    QVERIFY(identifyFormat(path).startsWith(decoder)); // BMP3 for a bitmap
-    const QImage decoded = decodeWithImageMagick(path, decoder);
-    QCOMPARE(decoded.size(), QSize(320, 240));
-    const double error = meanChannelError(decoded, snapshot(7));
-    QVERIFY2(error <= tolerance, qPrintable(QStringLiteral("mean error %1").arg(error)));
-    const double brightness = meanLumaError(decoded, snapshot(7));
-    QVERIFY2(brightness <= tolerance / 4, qPrintable(QStringLiteral("mean brightness error %1").arg(brightness)));
-    if (tolerance == 0.0) {
-        const QImage expected = snapshot(7).convertToFormat(QImage::Format_RGB888);
-        QCOMPARE(decoded, expected);
-    }
-    QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("0408114955")});
-}
-
-void TestTwistedPixel::hiddenFormatsWriteRealFiles_data()
-{
-    QTest::addColumn<qint16>("code");
-    QTest::addColumn<QByteArray>("head");
-    QTest::addColumn<QString>("decoder");
-    QTest::newRow("gif") << qint16(5) << QByteArray("GIF8") << QStringLiteral("GIF");
-    QTest::newRow("Ico") << qint16(6) << QByteArray::fromHex("000001000100") << QStringLiteral("ICO");
-    QTest::newRow("cur") << qint16(7) << QByteArray::fromHex("000002000100") << QStringLiteral("CUR");
-}
-
-void TestTwistedPixel::hiddenFormatsWriteRealFiles()
-{
-    QFETCH(qint16, code);
-    QFETCH(QByteArray, head);
-    QFETCH(QString, decoder);
-    QTemporaryDir dir;
-    TwistedPixel control;
-    control.setImagePicture(snapshot(2));
-    const QString path = dir.filePath(QStringLiteral("picture"));
-    saveThroughDispatch(control, path, code);
-
     const QByteArray bytes = readFile(path);
     QVERIFY(bytes.startsWith(head));
-    if (code == 7) {
-        // A cursor's entry holds its hot spot where an icon's holds planes and depth.
+    // A cursor's entry holds its hot spot where an icon's holds planes and depth.
+    if (code == 7)
         QCOMPARE(bytes.mid(10, 4), QByteArray(4, '\0'));
-    }
-    // The whole picture at its own size, not shrunk to 256 pixels.
     const QImage decoded = decodeWithImageMagick(path, decoder);
     QCOMPARE(decoded.size(), QSize(320, 240));
-    QCOMPARE(decoded, snapshot(2).convertToFormat(QImage::Format_RGB888));
+    const QImage expected = snapshot(7).convertToFormat(QImage::Format_RGB888);
+    if (tolerance == 0.0) {
+        QCOMPARE(decoded, expected);
+    } else {
+        const double error = meanChannelError(decoded, expected);
+        QVERIFY2(error <= tolerance, qPrintable(QStringLiteral("mean error %1").arg(error)));
+        // Brightness stays much closer than colour.
+        const double brightness = meanChannelError(decoded.convertToFormat(QImage::Format_Grayscale8),
+                                                   expected.convertToFormat(QImage::Format_Grayscale8));
+        QVERIFY2(brightness <= tolerance / 4, qPrintable(QStringLiteral("mean brightness error %1").arg(brightness)));
+    }
+    QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("0408114955")});
 }
 
 void TestTwistedPixel::pcxCodesRunsAndOtherPictures()
@@ -191,9 +146,6 @@ void TestTwistedPixel::pcxCodesRunsAndOtherPictures()
         control.setImagePicture(picture);
         const QString path = dir.filePath(QStringLiteral("p.pcx"));
         saveThroughDispatch(control, path, 8);
-        const QByteArray bytes = readFile(path);
-        QCOMPARE(quint8(bytes[0]), quint8(0x0A));
-        QCOMPARE(quint8(bytes[1]), quint8(5));
         QCOMPARE(decodeWithImageMagick(path, QStringLiteral("PCX")), picture.convertToFormat(QImage::Format_RGB888));
     }
 }
@@ -202,13 +154,14 @@ void TestTwistedPixel::unavailableAndUnknownCodesRaiseClearErrors()
 {
     QTemporaryDir dir;
     TwistedPixel control;
-    control.setImagePicture(snapshot());
     const QString path = dir.filePath(QStringLiteral("x"));
+    QCOMPARE(saveError(control, path, 10), RuntimeError::NoPicture);
+    control.setImagePicture(snapshot());
     QString description;
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, path, 3); }, &description), RuntimeError::FormatNotAvailable);
+    QCOMPARE(saveError(control, path, 3, &description), RuntimeError::FormatNotAvailable);
     QVERIFY2(description.contains(QStringLiteral("wmf")), qPrintable(description));
     for (qint16 code : {qint16(0), qint16(2), qint16(12), qint16(-1)}) {
-        QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, path, code); }, &description), RuntimeError::InvalidPropertyValue);
+        QCOMPARE(saveError(control, path, code, &description), RuntimeError::InvalidPropertyValue);
         QVERIFY2(description.contains(QString::number(code)), qPrintable(description));
     }
     QVERIFY(folderEntries(dir.path()).isEmpty());
@@ -223,22 +176,23 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
     const QByteArray old("an earlier file that must survive");
     QVERIFY(writeFile(path, old));
 
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, path, 3); }), RuntimeError::FormatNotAvailable);
+    QCOMPARE(saveError(control, path, 3), RuntimeError::FormatNotAvailable);
     QCOMPARE(readFile(path), old);
 
     // A folder of that name cannot be replaced by a file: the write fails at
     // the rename, and the temporary file goes away.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, dir.filePath(QStringLiteral("folder")), 10); }), RuntimeError::FileAccess);
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, dir.filePath(QStringLiteral("missing/x.png")), 10); }), RuntimeError::PathNotFound);
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, QString(), 10); }), RuntimeError::PathNotFound);
-    QCOMPARE(folderEntries(dir.path()), (QStringList{QStringLiteral("folder"), QStringLiteral("kept.png")}));
+    QCOMPARE(saveError(control, dir.filePath(QStringLiteral("folder")), 10), RuntimeError::FileAccess);
+    QCOMPARE(saveError(control, dir.filePath(QStringLiteral("missing/x.png")), 10), RuntimeError::PathNotFound);
+    QCOMPARE(saveError(control, QString(), 10), RuntimeError::PathNotFound);
+    const QStringList entries{QStringLiteral("folder"), QStringLiteral("kept.png")};
+    QCOMPARE(folderEntries(dir.path()), entries);
     QVERIFY(folderEntries(dir.filePath(QStringLiteral("folder"))).isEmpty());
 
     // A successful save replaces the file as a whole.
     saveThroughDispatch(control, path, 10);
     QVERIFY(readFile(path).startsWith("\x89PNG"));
-    QCOMPARE(folderEntries(dir.path()), (QStringList{QStringLiteral("folder"), QStringLiteral("kept.png")}));
+    QCOMPARE(folderEntries(dir.path()), entries);
 }
 
 void TestTwistedPixel::fullDiskLeavesTheOldFile()
@@ -261,18 +215,10 @@ void TestTwistedPixel::fullDiskLeavesTheOldFile()
     control.setImagePicture(snapshot());
     // 38518 bytes of BMP do not fit beside the 30000 bytes already there.
     QString description;
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, path, 4); }, &description), RuntimeError::FileAccess);
+    QCOMPARE(saveError(control, path, 4, &description), RuntimeError::FileAccess);
     QVERIFY2(description.contains(QStringLiteral("kept.bmp")), qPrintable(description));
     QCOMPARE(readFile(path), old);
     QCOMPARE(folderEntries(mountPoint), QStringList{QStringLiteral("kept.bmp")});
-}
-
-void TestTwistedPixel::saveWithoutPictureRaises()
-{
-    QTemporaryDir dir;
-    TwistedPixel control;
-    QCOMPARE(raisedNumber([&] { saveThroughDispatch(control, dir.filePath(QStringLiteral("x")), 10); }), RuntimeError::NoPicture);
-    QVERIFY(folderEntries(dir.path()).isEmpty());
 }
 
 QTEST_MAIN(TestTwistedPixel)
