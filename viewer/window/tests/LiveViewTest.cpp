@@ -7,7 +7,6 @@
 #include "WindowTestSupport.h"
 
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <thread>
@@ -23,21 +22,24 @@ public:
     void showConnectionError() override {}
 };
 
-// Counts the queued calls that reach a widget.
-class QueuedCallCounter : public QObject {
-public:
-    int calls = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::MetaCall)
-            ++calls;
-        return false;
-    }
-};
-
-QRgb windowColour(const QWidget& widget)
+void publish(ScreenImage& screen, const zls740sim::Frame& frame, int colour)
 {
-    return widget.palette().window().color().rgb();
+    std::copy(frame.begin(), frame.end(), screen.frameBuffer().begin());
+    screen.publishFrame(colour);
+}
+
+QRgb screenColour(int x, int y)
+{
+    return paletteColour(Palettes::colour(), patternIndex(x, y)).rgb();
+}
+
+// The window's view at `client` size, as it shows on screen.
+QImage shownAt(MainWindow& window, QSize client)
+{
+    window.resize(client.width(), client.height() + window.menuBar()->height());
+    if (!QTest::qWaitFor([&] { return window.liveView()->size() == client; }, kDeadlineMs))
+        return {};
+    return window.liveView()->grab().toImage();
 }
 
 }  // namespace
@@ -49,9 +51,8 @@ private slots:
     void pictureFollowsNewScreensAndColourTables();
     void pictureCoversWholeClientAreaNearestPixel_data();
     void pictureCoversWholeClientAreaNearestPixel();
-    void placeholderCentredOnOneLineWhileUnlinked_data();
-    void placeholderCentredOnOneLineWhileUnlinked();
-    void linkedWithoutScreenShowsNoText();
+    void placeholderCentredOnOneLineOnlyWhileUnlinked_data();
+    void placeholderCentredOnOneLineOnlyWhileUnlinked();
     void repaintRequestsAreFoldedIntoOne();
 };
 
@@ -59,9 +60,7 @@ void LiveViewTest::screenIsTurnedUpright()
 {
     ScreenImage screen;
     const zls740sim::Frame frame = patternFrame();
-    std::copy(frame.begin(), frame.end(), screen.frameBuffer().begin());
-    screen.publishFrame(1);
-
+    publish(screen, frame, 1);
     QImage picture;
     QVERIFY(screen.read([&](const ScreenView& view) { picture = ScreenPicture::fromView(view); }));
     QCOMPARE(picture.size(), QSize(320, 240));
@@ -83,16 +82,12 @@ void LiveViewTest::pictureFollowsNewScreensAndColourTables()
     QVERIFY(picture.image().isNull());
 
     zls740sim::Frame frame = patternFrame();
-    std::copy(frame.begin(), frame.end(), screen.frameBuffer().begin());
-    screen.publishFrame(1);
+    publish(screen, frame, 1);
     QVERIFY(picture.refresh(screen));
-    const QImage colour = picture.image();
-    QCOMPARE(QColor(colour.pixel(0, 0)), paletteColour(Palettes::colour(), 2));
-
+    QCOMPARE(QColor(picture.image().pixel(0, 0)), paletteColour(Palettes::colour(), 2));
     // The next screen, with other pixels.
     zls740sim::putScreenPixel(frame, 0, 0, 9);
-    std::copy(frame.begin(), frame.end(), screen.frameBuffer().begin());
-    screen.publishFrame(1);
+    publish(screen, frame, 1);
     QVERIFY(picture.refresh(screen));
     QCOMPARE(QColor(picture.image().pixel(0, 0)), paletteColour(Palettes::colour(), 9));
 
@@ -123,26 +118,16 @@ void LiveViewTest::pictureCoversWholeClientAreaNearestPixel_data()
 void LiveViewTest::pictureCoversWholeClientAreaNearestPixel()
 {
     QFETCH(QSize, client);
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
+    QTemporaryDir frames;
     zls740sim::SimulatorOptions options;
-    options.replayFile = writeFrameFile(dir.path(), patternFrame()).toStdString();
-    auto simulator = startSimulator(dir.path(), 5, options);
-
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.runCommand(int(CommandId::Connect));
-    QCOMPARE(window.engine().isConnected(), 1);
-    QVERIFY(QTest::qWaitFor([&] { return window.engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs));
-
-    window.resize(client.width(), client.height() + window.menuBar()->height());
-    QTRY_COMPARE_WITH_TIMEOUT(window.liveView()->size(), client, kDeadlineMs);
-    QCOMPARE(window.liveView()->clientSize(), client);
-    const QImage shown = window.liveView()->grab().toImage();
+    options.replayFile = writeFrameFile(frames.path(), patternFrame()).toStdString();
+    Rig rig(options);
+    rig.run(CommandId::Connect);
+    QVERIFY(rig.waitForScreen());
+    const QImage shown = shownAt(*rig.window, client);
     QCOMPARE(shown.size(), client);
+    QCOMPARE(rig.window->liveView()->clientSize(), client);
 
-    const Palette& palette = Palettes::colour();
-    auto screenColour = [&](int sx, int sy) { return paletteColour(palette, patternIndex(sx, sy)).rgb(); };
     const int w = client.width();
     const int h = client.height();
     // The four corners hold the four corner pixels of the screen.
@@ -159,13 +144,9 @@ void LiveViewTest::pictureCoversWholeClientAreaNearestPixel()
             const int cx = (2 * x + 1) * 320 / (2 * w);
             const QRgb got = QColor(shown.pixel(x, y)).rgb();
             bool near = false;
-            for (int dy = -1; dy <= 1 && !near; ++dy) {
-                for (int dx = -1; dx <= 1 && !near; ++dx) {
-                    const int sx = std::clamp(cx + dx, 0, 319);
-                    const int sy = std::clamp(cy + dy, 0, 239);
-                    near = got == screenColour(sx, sy);
-                }
-            }
+            for (int dy = -1; dy <= 1 && !near; ++dy)
+                for (int dx = -1; dx <= 1 && !near; ++dx)
+                    near = got == screenColour(std::clamp(cx + dx, 0, 319), std::clamp(cy + dy, 0, 239));
             if (!near)
                 QFAIL(qPrintable(QStringLiteral("client pixel (%1, %2) is %3, not the screen near (%4, %5)")
                                      .arg(x).arg(y).arg(got, 0, 16).arg(cx).arg(cy)));
@@ -173,30 +154,35 @@ void LiveViewTest::pictureCoversWholeClientAreaNearestPixel()
     }
 
     // Minimised or squeezed to nothing: recorded, painted without harm.
-    window.liveView()->resize(0, 0);
-    QCOMPARE(window.liveView()->clientSize(), QSize(0, 0));
-    window.liveView()->repaint();
-    window.runCommand(int(CommandId::Exit));
+    rig.window->liveView()->resize(0, 0);
+    QCOMPARE(rig.window->liveView()->clientSize(), QSize(0, 0));
+    rig.window->liveView()->repaint();
 }
 
-void LiveViewTest::placeholderCentredOnOneLineWhileUnlinked_data()
+void LiveViewTest::placeholderCentredOnOneLineOnlyWhileUnlinked_data()
 {
     QTest::addColumn<QSize>("client");
-    QTest::newRow("start size") << QSize(320, 240);
-    QTest::newRow("wide") << QSize(700, 150);
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("start size") << QSize(320, 240) << false;
+    QTest::newRow("wide") << QSize(700, 150) << false;
+    // Paused before the link comes up: no request goes out, no screen comes
+    // in, and the view shows neither a picture nor the hint.
+    QTest::newRow("linked, no screen yet") << QSize(320, 240) << true;
 }
 
-void LiveViewTest::placeholderCentredOnOneLineWhileUnlinked()
+void LiveViewTest::placeholderCentredOnOneLineOnlyWhileUnlinked()
 {
     QFETCH(QSize, client);
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.resize(client.width(), client.height() + window.menuBar()->height());
-    QTRY_COMPARE_WITH_TIMEOUT(window.liveView()->size(), client, kDeadlineMs);
-    const QImage shown = window.liveView()->grab().toImage();
-
-    const QRgb background = windowColour(*window.liveView());
+    QFETCH(bool, linked);
+    Rig rig(linked ? std::optional(zls740sim::SimulatorOptions{}) : std::nullopt);
+    if (linked) {
+        rig.run(CommandId::Pause);
+        rig.run(CommandId::Connect);
+        QCOMPARE(rig.window->engine().isConnected(), 1);
+    }
+    const QImage shown = shownAt(*rig.window, client);
+    QVERIFY(!shown.isNull());
+    const QRgb background = rig.window->liveView()->palette().window().color().rgb();
     QRect ink;
     for (int y = 0; y < shown.height(); ++y) {
         for (int x = 0; x < shown.width(); ++x) {
@@ -204,33 +190,16 @@ void LiveViewTest::placeholderCentredOnOneLineWhileUnlinked()
                 ink |= QRect(x, y, 1, 1);
         }
     }
+    if (linked) {
+        QVERIFY2(ink.isEmpty(), "something drawn while linked without a screen");
+        return;
+    }
     QVERIFY2(!ink.isEmpty(), "no text drawn");
-    const QFontMetrics metrics(window.liveView()->font());
+    const QFontMetrics metrics(rig.window->liveView()->font());
     QVERIFY(ink.height() <= metrics.height());
     QVERIFY(ink.width() >= metrics.horizontalAdvance(LiveView::placeholderText()) * 3 / 4);
     QVERIFY2(qAbs(ink.center().x() - client.width() / 2) <= 3, qPrintable(QString::number(ink.center().x())));
     QVERIFY2(qAbs(ink.center().y() - client.height() / 2) <= 4, qPrintable(QString::number(ink.center().y())));
-}
-
-void LiveViewTest::linkedWithoutScreenShowsNoText()
-{
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
-    auto simulator = startSimulator(dir.path(), 5);
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    // Paused before the link comes up: no request goes out, no screen comes in.
-    window.runCommand(int(CommandId::Pause));
-    window.runCommand(int(CommandId::Connect));
-    QCOMPARE(window.engine().isConnected(), 1);
-
-    const QImage shown = window.liveView()->grab().toImage();
-    const QRgb background = windowColour(*window.liveView());
-    for (int y = 0; y < shown.height(); ++y) {
-        for (int x = 0; x < shown.width(); ++x)
-            QCOMPARE(QColor(shown.pixel(x, y)).rgb(), background);
-    }
-    window.runCommand(int(CommandId::Exit));
 }
 
 void LiveViewTest::repaintRequestsAreFoldedIntoOne()
@@ -238,8 +207,7 @@ void LiveViewTest::repaintRequestsAreFoldedIntoOne()
     NoHost host;
     Engine engine(host);
     LiveView view(engine);
-    QueuedCallCounter counter;
-    view.installEventFilter(&counter);
+    EventCounter calls(&view, QEvent::MetaCall);
 
     // A burst from another thread, as from a fast reader thread while the
     // window thread is busy: one queued call.
@@ -249,13 +217,13 @@ void LiveViewTest::repaintRequestsAreFoldedIntoOne()
     });
     burst.join();
     QCoreApplication::processEvents();
-    QCOMPARE(counter.calls, 1);
+    QCOMPARE(calls.count, 1);
 
     // Served: the next screen asks anew.
     std::thread next([&] { view.requestRepaint(); });
     next.join();
     QCoreApplication::processEvents();
-    QCOMPARE(counter.calls, 2);
+    QCOMPARE(calls.count, 2);
 }
 
 QTEST_MAIN(LiveViewTest)

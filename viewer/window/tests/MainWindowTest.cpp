@@ -1,6 +1,5 @@
 // Korvane - viewer window tests.
 // SPDX-License-Identifier: MIT
-#include "AboutBox.h"
 #include "LiveView.h"
 #include "MainWindow.h"
 #include "WindowTestSupport.h"
@@ -10,7 +9,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -18,34 +16,6 @@ using namespace korvane;
 using namespace korvane::test;
 
 namespace {
-
-struct ItemState {
-    bool enabled;
-    bool checked;
-};
-
-ItemState state(const MainWindow& window, CommandId id)
-{
-    const QAction* item = window.action(id);
-    return {item->isEnabled(), item->isChecked()};
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 void clickOk(QWidget* box)
 {
@@ -56,151 +26,114 @@ void clickOk(QWidget* box)
         box->close();
 }
 
+const QString kStartMarks = QStringLiteral("Connect Pause Color* Save/Print-");
+const QString kLinkedMarks = QStringLiteral("Connect* Pause Color* Save/Print");
+
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void startsAsTheViewerWindow();
-    void menuCaptionsAndCommandIds();
+    void startsWithItsMenusAndMarks();
     void unknownCommandIdIsNotHandled();
     void pauseAndColorMarksMirrorTheFlags();
     void failedConnectShowsOwnedErrorAndChangesNoMark();
     void connectLostLinkAndReconnect();
     void connectWhileConnectedDoesNothing();
-    void savePrintWritesSnapshotAndStartsTool();
-    void savePrintReportsMissingTool();
+    void savePrintHandsTheSnapshotOn_data();
+    void savePrintHandsTheSnapshotOn();
     void aboutKeysAreTheTypedCharacters();
     void exitEndsWithCodeZero();
     void closingWithLostLinkBoxOpenEndsTheProgram();
 };
 
-void MainWindowTest::startsAsTheViewerWindow()
+void MainWindowTest::startsWithItsMenusAndMarks()
 {
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.windowTitle(), QStringLiteral("Korvane"));
-    QCOMPARE(window.liveView()->size(), QSize(320, 240));
-    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(window.liveView()->cursor().shape(), Qt::ArrowCursor);
-    QList<QSize> sizes = window.windowIcon().availableSizes();
-    QVERIFY(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(72, 72)));
+    Rig rig;
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    QCOMPARE(rig.window->liveView()->size(), QSize(320, 240));
     // The link log is created anew, empty, at window creation.
-    QVERIFY(QFile::exists(QDir(dir.path()).filePath("log.txt")));
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")).size(), 0);
-}
+    QVERIFY(QFile::exists(rig.file("log.txt")));
+    QCOMPARE(rig.log().size(), 0);
 
-void MainWindowTest::menuCaptionsAndCommandIds()
-{
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
-    const QList<QAction*> bar = window.menuBar()->actions();
-    QCOMPARE(bar.size(), 2);
-    QCOMPARE(bar[0]->text(), QStringLiteral("&File"));
-    QCOMPARE(bar[1]->text(), QStringLiteral("&Help"));
-
-    QStringList file;
-    for (const QAction* item : bar[0]->menu()->actions())
-        file << (item->isSeparator() ? QStringLiteral("-") : item->text() + "=" + QString::number(item->data().toInt()));
-    QCOMPARE(file, (QStringList{"Connect=32771", "Pause=32779", "-", "Color=32778", "Save/Print=32773", "-",
-                                "E&xit=105"}));
-    QStringList help;
-    for (const QAction* item : bar[1]->menu()->actions())
-        help << item->text() + "=" + QString::number(item->data().toInt());
-    QCOMPARE(help, QStringList{"About ...=104"});
-
-    // The marks agree with the flags at start: colour on, not paused, not connected.
-    QCOMPARE(state(window, CommandId::Connect).checked, false);
-    QCOMPARE(state(window, CommandId::Connect).enabled, true);
-    QCOMPARE(state(window, CommandId::Pause).checked, false);
-    QCOMPARE(state(window, CommandId::Color).checked, true);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, false);
-    QCOMPARE(state(window, CommandId::Exit).enabled, true);
-    QCOMPARE(state(window, CommandId::About).enabled, true);
-    // No item has a shortcut of its own; only the About keys exist.
-    for (const QAction* item : bar[0]->menu()->actions() + bar[1]->menu()->actions())
-        QVERIFY(item->shortcut().isEmpty());
+    QStringList items;
+    for (const QAction* menu : rig.window->menuBar()->actions()) {
+        items << menu->text() + ":";
+        for (const QAction* item : menu->menu()->actions()) {
+            items << (item->isSeparator() ? QStringLiteral("-") : item->text() + "=" + QString::number(item->data().toInt()));
+            // No item has a shortcut of its own; only the About keys exist.
+            QVERIFY(item->shortcut().isEmpty());
+        }
+    }
+    QCOMPARE(items, (QStringList{"&File:", "Connect=32771", "Pause=32779", "-", "Color=32778", "Save/Print=32773", "-",
+                                 "E&xit=105", "&Help:", "About ...=104"}));
+    // Colour on, not paused, never connected.
+    QCOMPARE(rig.marks(), kStartMarks);
 }
 
 void MainWindowTest::unknownCommandIdIsNotHandled()
 {
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
-    window.show();
+    Rig rig;
     ModalWatcher watcher(&clickOk);
     for (int id : {0, 1, 2, 103, 106, 109, 32770, 32772, 32774, 32780, 40000})
-        QVERIFY2(!window.runCommand(id), qPrintable(QString::number(id)));
-    QVERIFY(window.isVisible());
-    QCOMPARE(window.engine().isPaused(), 0);
-    QCOMPARE(window.engine().isColorMode(), 1);
-    QCOMPARE(window.engine().isConnected(), 0);
-    QCOMPARE(state(window, CommandId::Pause).checked, false);
-    QCOMPARE(state(window, CommandId::Color).checked, true);
+        QVERIFY2(!rig.window->runCommand(id), qPrintable(QString::number(id)));
+    QVERIFY(rig.window->isVisible());
+    QCOMPARE(rig.window->engine().isPaused(), 0);
+    QCOMPARE(rig.window->engine().isColorMode(), 1);
+    QCOMPARE(rig.window->engine().isConnected(), 0);
+    QCOMPARE(rig.marks(), kStartMarks);
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")).size(), 0);
+    QCOMPARE(rig.log().size(), 0);
 }
 
 void MainWindowTest::pauseAndColorMarksMirrorTheFlags()
 {
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
+    Rig rig;
     // Through runCommand, and through the menu items, which flip their own
     // mark before the command runs: either way mark and flag agree.
     for (int round = 0; round < 4; ++round) {
         if (round % 2 == 0) {
-            window.runCommand(int(CommandId::Pause));
-            window.runCommand(int(CommandId::Color));
+            rig.run(CommandId::Pause);
+            rig.run(CommandId::Color);
         } else {
-            window.action(CommandId::Pause)->trigger();
-            window.action(CommandId::Color)->trigger();
+            rig.window->action(CommandId::Pause)->trigger();
+            rig.window->action(CommandId::Color)->trigger();
         }
-        const bool pausedNow = round % 2 == 0;
-        QCOMPARE(window.engine().isPaused(), pausedNow ? 1 : 0);
-        QCOMPARE(state(window, CommandId::Pause).checked, pausedNow);
-        QCOMPARE(window.engine().isColorMode(), pausedNow ? 0 : 1);
-        QCOMPARE(state(window, CommandId::Color).checked, !pausedNow);
+        const bool paused = round % 2 == 0;
+        QCOMPARE(rig.window->engine().isPaused(), paused ? 1 : 0);
+        QCOMPARE(rig.window->engine().isColorMode(), paused ? 0 : 1);
+        QCOMPARE(rig.marks(), paused ? "Connect Pause* Color Save/Print-" : kStartMarks);
     }
 }
 
 void MainWindowTest::failedConnectShowsOwnedErrorAndChangesNoMark()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
-    MainWindow window(dir.path().toStdString());
-    window.show();
+    Rig rig;
     ModalWatcher watcher(&clickOk);
     // Chosen from the menu: the item flips its own mark, the command puts it back.
-    window.action(CommandId::Connect)->trigger();
+    rig.window->action(CommandId::Connect)->trigger();
     QCOMPARE(watcher.seen(), QStringList{"QMessageBox"});
     QCOMPARE(watcher.titles(), QStringList{"DSO Connection Error"});
-    QCOMPARE(watcher.lastParent(), &window);
-    QCOMPARE(window.engine().isConnected(), 0);
-    QCOMPARE(state(window, CommandId::Connect).checked, false);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, false);
+    QCOMPARE(watcher.lastParent(), rig.window.get());
+    QCOMPARE(rig.window->engine().isConnected(), 0);
+    QCOMPARE(rig.marks(), kStartMarks);
 
     // Probing found nothing, so the next Connect probes and fails again.
-    window.runCommand(int(CommandId::Connect));
+    rig.run(CommandId::Connect);
     QCOMPARE(watcher.seen().size(), 2);
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")), QByteArray("C\0\0C\0\0", 6));
+    QCOMPARE(rig.log(), QByteArray("C\0\0C\0\0", 6));
 }
 
 void MainWindowTest::connectLostLinkAndReconnect()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
     zls740sim::SimulatorOptions options;
     options.closeAfterFrames = 3;  // the probe's answer and two screens
     options.reopenAfterMs = 200;
-    auto simulator = startSimulator(dir.path(), 5, options);
-
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.runCommand(int(CommandId::Connect));
+    Rig rig(options);
+    MainWindow& window = *rig.window;
+    rig.run(CommandId::Connect);
     QCOMPARE(window.engine().isConnected(), 1);
-    QCOMPARE(state(window, CommandId::Connect).checked, true);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, true);
+    QCOMPARE(rig.marks(), kLinkedMarks);
 
     // The instrument vanishes: the reader thread reports it with a box of
     // its own, owned by no window, not modal to the main window.
@@ -213,138 +146,115 @@ void MainWindowTest::connectLostLinkAndReconnect()
     QCOMPARE(box->windowModality(), Qt::NonModal);
     // Until the user closes it the link counts as up, so Connect does nothing.
     QCOMPARE(window.engine().isConnected(), 1);
-    window.runCommand(int(CommandId::Connect));
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")), QByteArray("C"));
+    rig.run(CommandId::Connect);
+    QCOMPARE(rig.log(), QByteArray("C"));
 
-    PaintCounter paints;
-    window.liveView()->installEventFilter(&paints);
+    // No screen comes any more, yet the view is repainted once the link has
+    // ended, so that the hint replaces the last picture.
+    EventCounter paints(window.liveView(), QEvent::Paint);
     box->button(QMessageBox::Ok)->click();
     QTRY_COMPARE_WITH_TIMEOUT(window.engine().isConnected(), 0, kDeadlineMs);
     QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() == nullptr, kDeadlineMs);
-    // No screen comes any more, yet the view is repainted once the link has
-    // ended, so that the hint replaces the last picture.
-    QTRY_VERIFY_WITH_TIMEOUT(paints.paints > 0, kDeadlineMs);
-    window.liveView()->removeEventFilter(&paints);
+    QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, kDeadlineMs);
     // Neither mark is taken back.
-    QCOMPARE(state(window, CommandId::Connect).checked, true);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, true);
+    QCOMPARE(rig.marks(), kLinkedMarks);
 
     // The instrument is back: Connect opens the link anew, without a probe.
-    QVERIFY(simulator->waitForLinkState(true, kDeadlineMs));
-    const std::uint64_t sent = simulator->framesSent();
-    window.runCommand(int(CommandId::Connect));
+    QVERIFY(rig.simulator->waitForLinkState(true, kDeadlineMs));
+    const std::uint64_t sent = rig.simulator->framesSent();
+    rig.run(CommandId::Connect);
     QCOMPARE(window.engine().isConnected(), 1);
-    QVERIFY(simulator->waitForFrames(sent + 1, kDeadlineMs));
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")), QByteArray("CC"));
-    QCOMPARE(state(window, CommandId::Connect).checked, true);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, true);
+    QVERIFY(rig.simulator->waitForFrames(sent + 1, kDeadlineMs));
+    QCOMPARE(rig.log(), QByteArray("CC"));
+    QCOMPARE(rig.marks(), kLinkedMarks);
 
     // Lost again, and this time the port stays away: the next Connect fails
     // with the window's own box and leaves the marks as they are.
-    simulator->stop();
+    rig.simulator->stop();
     QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() != nullptr, kDeadlineMs);
     window.lostLinkBox()->button(QMessageBox::Ok)->click();
     QTRY_COMPARE_WITH_TIMEOUT(window.engine().isConnected(), 0, kDeadlineMs);
-    QFile::remove(QDir(dir.path()).filePath("COM5"));
+    QFile::remove(rig.file("COM5"));
     ModalWatcher watcher(&clickOk);
-    window.runCommand(int(CommandId::Connect));
+    rig.run(CommandId::Connect);
     QCOMPARE(watcher.titles(), QStringList{"DSO Connection Error"});
     QCOMPARE(watcher.lastParent(), &window);
-    QCOMPARE(state(window, CommandId::Connect).checked, true);
-    QCOMPARE(state(window, CommandId::SavePrint).enabled, true);
+    QCOMPARE(rig.marks(), kLinkedMarks);
 }
 
 void MainWindowTest::connectWhileConnectedDoesNothing()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
+    Rig rig;
     // Not an instrument at COM2 (its answers are too short for the probe),
     // so no probe succeeds and the link is opened on COM2 all the same.
     zls740sim::SimulatorOptions shortAnswers;
     shortAnswers.answerBytes = 10;
-    auto device = startSimulator(dir.path(), 2, shortAnswers);
+    auto device = startSimulator(rig.dir.path(), 2, shortAnswers);
     zls740sim::SimulatorOptions silent;
     silent.silent = true;
-    auto watcher = startSimulator(dir.path(), 9, silent);
+    auto listener = startSimulator(rig.dir.path(), 9, silent);
 
-    MainWindow window(dir.path().toStdString());
-    window.runCommand(int(CommandId::Connect));
-    QCOMPARE(window.engine().isConnected(), 1);
-    QVERIFY(!window.engine().portFound());
-    QCOMPARE(watcher->requestCount(), 1u);  // the probe asked COM9 once
+    rig.run(CommandId::Connect);
+    QCOMPARE(rig.window->engine().isConnected(), 1);
+    QVERIFY(!rig.window->engine().portFound());
+    QCOMPARE(listener->requestCount(), 1u);  // the probe asked COM9 once
 
     // Connected: a second Connect neither probes (COM9 hears nothing) nor
     // opens anything (no "C" logged).
-    window.runCommand(int(CommandId::Connect));
-    QCOMPARE(watcher->requestCount(), 1u);
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("log.txt")), QByteArray("C"));
-    window.runCommand(int(CommandId::Exit));
+    rig.run(CommandId::Connect);
+    QCOMPARE(listener->requestCount(), 1u);
+    QCOMPARE(rig.log(), QByteArray("C"));
+    rig.window.reset();  // the reader thread ends before the simulators go
 }
 
-void MainWindowTest::savePrintWritesSnapshotAndStartsTool()
+void MainWindowTest::savePrintHandsTheSnapshotOn_data()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
-    const QString marker = QDir(dir.path()).filePath("tool-started");
-    addImageToolStandIn(dir.path(), marker);
-    auto simulator = startSimulator(dir.path(), 5);
+    QTest::addColumn<bool>("toolThere");
+    QTest::newRow("image tool started") << true;
+    QTest::newRow("no image tool") << false;
+}
 
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.runCommand(int(CommandId::Connect));
+void MainWindowTest::savePrintHandsTheSnapshotOn()
+{
+    QFETCH(bool, toolThere);
+    Rig rig(zls740sim::SimulatorOptions{});
+    const QString marker = rig.file("tool-started");
+    if (toolThere)
+        addImageToolStandIn(rig.dir.path(), marker);
     ModalWatcher boxes(&clickOk);
     // Before the first screen there is nothing to hand on: nothing is
     // written, nothing started, nothing reported.
-    window.runCommand(int(CommandId::Pause));
-    window.runCommand(int(CommandId::SavePrint));
-    QVERIFY(!QFile::exists(QDir(dir.path()).filePath("Temp.bmp")));
-    window.runCommand(int(CommandId::Pause));
+    rig.run(CommandId::Pause);
+    rig.run(CommandId::Connect);
+    rig.run(CommandId::SavePrint);
+    QVERIFY(!QFile::exists(rig.file("Temp.bmp")));
+    rig.run(CommandId::Pause);
 
-    QVERIFY(QTest::qWaitFor([&] { return window.engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs));
-    QVERIFY(window.runCommand(int(CommandId::SavePrint)));
-    const QByteArray snapshot = fileBytes(QDir(dir.path()).filePath("Temp.bmp"));
+    QVERIFY(rig.waitForScreen());
+    rig.run(CommandId::SavePrint);
+    // Either way the snapshot is there, for the tool or for the user to pick up.
+    const QByteArray snapshot = fileBytes(rig.file("Temp.bmp"));
     QCOMPARE(snapshot.size(), 38518);
     QVERIFY(snapshot.startsWith("BM"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), kDeadlineMs);
-    QVERIFY(boxes.seen().isEmpty());
-    window.runCommand(int(CommandId::Exit));
-}
-
-void MainWindowTest::savePrintReportsMissingTool()
-{
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
-    auto simulator = startSimulator(dir.path(), 5);
-    // No image tool in the working directory and no program folder.
-    MainWindow window(dir.path().toStdString(), {});
-    window.show();
-    window.runCommand(int(CommandId::Connect));
-    QVERIFY(QTest::qWaitFor([&] { return window.engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs));
-
-    ModalWatcher boxes(&clickOk);
-    window.runCommand(int(CommandId::SavePrint));
-    QCOMPARE(boxes.seen(), QStringList{"QMessageBox"});
-    QCOMPARE(boxes.lastParent(), &window);
-    // The snapshot is there for the user to pick up.
-    QCOMPARE(fileBytes(QDir(dir.path()).filePath("Temp.bmp")).size(), 38518);
-    window.runCommand(int(CommandId::Exit));
+    if (toolThere) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), kDeadlineMs);
+        QVERIFY(boxes.seen().isEmpty());
+    } else {
+        QCOMPARE(boxes.seen(), QStringList{"QMessageBox"});
+        QCOMPARE(boxes.lastParent(), rig.window.get());
+    }
 }
 
 void MainWindowTest::aboutKeysAreTheTypedCharacters()
 {
-    QTemporaryDir dir;
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.activateWindow();
-    QWidget* target = window.liveView();
-
-    struct Key {
+    Rig rig;
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    rig.window->activateWindow();
+    const struct {
         char character;
         Qt::KeyboardModifiers modifiers;
         bool opensAbout;
-    };
-    const Key keys[] = {
+    } keys[] = {
         {'?', Qt::AltModifier | Qt::ShiftModifier, true},
         {'/', Qt::AltModifier, true},
         {'/', Qt::NoModifier, false},
@@ -353,64 +263,55 @@ void MainWindowTest::aboutKeysAreTheTypedCharacters()
         {'a', Qt::AltModifier, false},
         {'h', Qt::AltModifier, false},  // opens the Help menu, not the box
     };
-    for (const Key& key : keys) {
+    for (const auto& key : keys) {
         ModalWatcher watcher([](QWidget* modal) { modal->close(); });
-        QTest::keyClick(target, key.character, key.modifiers);
+        QTest::keyClick(rig.window->liveView(), key.character, key.modifiers);
         // Any menu a key opened is closed again before the next key.
         if (QWidget* popup = QApplication::activePopupWidget())
             popup->close();
         const QStringList expected = key.opensAbout ? QStringList{"korvane::AboutBox"} : QStringList{};
-        QVERIFY2(watcher.seen() == expected,
-                 qPrintable(QStringLiteral("key %1 with %2: %3")
-                                .arg(key.character).arg(int(key.modifiers)).arg(watcher.seen().join(','))));
+        QVERIFY2(watcher.seen() == expected, qPrintable(QStringLiteral("key %1 with %2: %3")
+                                                            .arg(key.character).arg(int(key.modifiers))
+                                                            .arg(watcher.seen().join(','))));
         if (key.opensAbout)
-            QCOMPARE(watcher.lastParent(), &window);
+            QCOMPARE(watcher.lastParent(), rig.window.get());
     }
-    QCOMPARE(window.engine().isPaused(), 0);
-    QCOMPARE(window.engine().isColorMode(), 1);
-    QCOMPARE(window.engine().isConnected(), 0);
+    QCOMPARE(rig.marks(), kStartMarks);
+    QCOMPARE(rig.window->engine().isConnected(), 0);
 }
 
 void MainWindowTest::exitEndsWithCodeZero()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
-    auto simulator = startSimulator(dir.path(), 5);
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.runCommand(int(CommandId::Connect));
-    QVERIFY(simulator->waitForFrames(3, kDeadlineMs));
+    Rig rig(zls740sim::SimulatorOptions{});
+    rig.run(CommandId::Connect);
+    QVERIFY(rig.simulator->waitForFrames(3, kDeadlineMs));
 
     // Exit from the menu, inside the program's own event loop.
-    QTimer::singleShot(0, &window, [&] { window.action(CommandId::Exit)->trigger(); });
+    QTimer::singleShot(0, rig.window.get(), [&] { rig.window->action(CommandId::Exit)->trigger(); });
     QCOMPARE(QApplication::exec(), 0);
-    QVERIFY(!window.isVisible());
-    QCOMPARE(window.engine().isConnected(), 0);
+    QVERIFY(!rig.window->isVisible());
+    QCOMPARE(rig.window->engine().isConnected(), 0);
     // The reader thread has ended: no request goes out any more.
-    const std::uint64_t requests = simulator->requestCount();
+    const std::uint64_t requests = rig.simulator->requestCount();
     QTest::qWait(100);
-    QCOMPARE(simulator->requestCount(), requests);
+    QCOMPARE(rig.simulator->requestCount(), requests);
 }
 
 void MainWindowTest::closingWithLostLinkBoxOpenEndsTheProgram()
 {
-    QTemporaryDir dir;
-    addDeadPorts(dir.path());
     zls740sim::SimulatorOptions options;
     options.closeAfterFrames = 2;
-    auto simulator = startSimulator(dir.path(), 5, options);
-    MainWindow window(dir.path().toStdString());
-    window.show();
-    window.runCommand(int(CommandId::Connect));
-    QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() != nullptr, kDeadlineMs);
-    QPointer<QMessageBox> box = window.lostLinkBox();
+    Rig rig(options);
+    rig.run(CommandId::Connect);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window->lostLinkBox() != nullptr, kDeadlineMs);
+    QPointer<QMessageBox> box = rig.window->lostLinkBox();
 
     // The close box of the main window, while the reader thread waits for
     // the user to answer its box.
-    QTimer::singleShot(0, &window, [&] { window.close(); });
+    QTimer::singleShot(0, rig.window.get(), [&] { rig.window->close(); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(box.isNull());
-    QCOMPARE(window.engine().isConnected(), 0);
+    QCOMPARE(rig.window->engine().isConnected(), 0);
 }
 
 QTEST_MAIN(MainWindowTest)

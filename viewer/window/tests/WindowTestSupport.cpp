@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: MIT
 #include "WindowTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <QWidget>
 
 #include <filesystem>
@@ -86,6 +88,36 @@ QColor paletteColour(const Palette& palette, int index)
 {
     const Rgb& rgb = palette[std::size_t(index)];
     return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Rig::Rig(std::optional<zls740sim::SimulatorOptions> options)
+{
+    addDeadPorts(dir.path());
+    if (options)
+        simulator = startSimulator(dir.path(), 5, *options);
+    window = std::make_unique<MainWindow>(dir.path().toStdString());
+    window->show();
+}
+
+bool Rig::waitForScreen()
+{
+    return QTest::qWaitFor([this] { return window->engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs);
+}
+
+QString Rig::marks() const
+{
+    QStringList marks;
+    for (CommandId id : {CommandId::Connect, CommandId::Pause, CommandId::Color, CommandId::SavePrint}) {
+        const QAction* item = window->action(id);
+        marks << item->text() + (item->isChecked() ? "*" : "") + (item->isEnabled() ? "" : "-");
+    }
+    return marks.join(' ');
 }
 
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> answer, int intervalMs)

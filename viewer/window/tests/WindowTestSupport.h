@@ -2,17 +2,21 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "MainWindow.h"
 #include "Palettes.h"
 #include "Zls740Simulator.h"
 
 #include <QColor>
+#include <QEvent>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -40,6 +44,44 @@ QString writeFrameFile(const QString& dir, const zls740sim::Frame& frame);
 void addImageToolStandIn(const QString& dir, const QString& marker);
 
 QColor paletteColour(const Palette& palette, int index);
+
+QByteArray fileBytes(const QString& path);
+
+// Counts the events of one type that reach `target` while it lives.
+class EventCounter : public QObject {
+public:
+    EventCounter(QObject* target, QEvent::Type type)
+        : type_(type)
+    {
+        target->installEventFilter(this);
+    }
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == type_ ? 1 : 0;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+};
+
+// A viewer window, shown, working in a fresh folder of dead ports; given
+// simulator options, with a simulator linked as COM5 there too.
+struct Rig {
+    explicit Rig(std::optional<zls740sim::SimulatorOptions> options = std::nullopt);
+    QString file(const QString& name) const { return dir.filePath(name); }
+    QByteArray log() const { return fileBytes(file(QStringLiteral("log.txt"))); }
+    void run(CommandId id) { window->runCommand(int(id)); }
+    // Waits until the first screen has come in.
+    bool waitForScreen();
+    // The File menu's marks, checked ones with "*", disabled ones with "-".
+    QString marks() const;
+
+    QTemporaryDir dir;
+    std::unique_ptr<zls740sim::Zls740Simulator> simulator;
+    std::unique_ptr<MainWindow> window;
+};
 
 // Watches for modal boxes and dialogs (the only way a synchronous exec()
 // can be observed from the test): every `intervalMs` it takes the active
