@@ -43,8 +43,8 @@ private slots:
     void savePrintHandsTheSnapshotOn_data();
     void savePrintHandsTheSnapshotOn();
     void aboutKeysAreTheTypedCharacters();
-    void exitEndsWithCodeZero();
-    void closingWithLostLinkBoxOpenEndsTheProgram();
+    void endsWithCodeZero_data();
+    void endsWithCodeZero();
 };
 
 void MainWindowTest::startsWithItsMenusAndMarks()
@@ -280,38 +280,42 @@ void MainWindowTest::aboutKeysAreTheTypedCharacters()
     QCOMPARE(rig.window->engine().isConnected(), 0);
 }
 
-void MainWindowTest::exitEndsWithCodeZero()
+void MainWindowTest::endsWithCodeZero_data()
 {
-    Rig rig(zls740sim::SimulatorOptions{});
-    rig.run(CommandId::Connect);
-    QVERIFY(rig.simulator->waitForFrames(3, kDeadlineMs));
+    QTest::addColumn<bool>("lostLinkBoxOpen");
+    QTest::newRow("Exit from the menu") << false;
+    // The close box, while the reader thread waits for the user to answer its box.
+    QTest::newRow("close box, lost-link box open") << true;
+}
 
-    // Exit from the menu, inside the program's own event loop.
-    QTimer::singleShot(0, rig.window.get(), [&] { rig.window->action(CommandId::Exit)->trigger(); });
+void MainWindowTest::endsWithCodeZero()
+{
+    QFETCH(bool, lostLinkBoxOpen);
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = lostLinkBoxOpen ? 2 : 0;
+    Rig rig(options);
+    rig.run(CommandId::Connect);
+    if (lostLinkBoxOpen)
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->lostLinkBox() != nullptr, kDeadlineMs);
+    else
+        QVERIFY(rig.simulator->waitForFrames(3, kDeadlineMs));
+    QPointer<QMessageBox> box = rig.window->lostLinkBox();
+
+    // Inside the program's own event loop.
+    QTimer::singleShot(0, rig.window.get(), [&] {
+        if (lostLinkBoxOpen)
+            rig.window->close();
+        else
+            rig.window->action(CommandId::Exit)->trigger();
+    });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!rig.window->isVisible());
+    QVERIFY(box.isNull());
     QCOMPARE(rig.window->engine().isConnected(), 0);
     // The reader thread has ended: no request goes out any more.
     const std::uint64_t requests = rig.simulator->requestCount();
     QTest::qWait(100);
     QCOMPARE(rig.simulator->requestCount(), requests);
-}
-
-void MainWindowTest::closingWithLostLinkBoxOpenEndsTheProgram()
-{
-    zls740sim::SimulatorOptions options;
-    options.closeAfterFrames = 2;
-    Rig rig(options);
-    rig.run(CommandId::Connect);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.window->lostLinkBox() != nullptr, kDeadlineMs);
-    QPointer<QMessageBox> box = rig.window->lostLinkBox();
-
-    // The close box of the main window, while the reader thread waits for
-    // the user to answer its box.
-    QTimer::singleShot(0, rig.window.get(), [&] { rig.window->close(); });
-    QCOMPARE(QApplication::exec(), 0);
-    QVERIFY(box.isNull());
-    QCOMPARE(rig.window->engine().isConnected(), 0);
 }
 
 QTEST_MAIN(MainWindowTest)

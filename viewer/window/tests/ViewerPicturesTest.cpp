@@ -7,34 +7,31 @@
 
 using namespace korvane;
 
-class ViewerPicturesTest : public QObject {
-    Q_OBJECT
-private slots:
-    void iconHasTwoSixteenColourImages();
-    void iconIsTransparentAroundTheInstrument();
-    void aboutPictureIsOpaqueSixteenColours();
+namespace {
 
-private:
-    static QSet<QRgb> coloursUsed(const QImage& image);
-};
-
-QSet<QRgb> ViewerPicturesTest::coloursUsed(const QImage& image)
+QSet<QRgb> coloursUsed(const QImage& image)
 {
     QSet<QRgb> used;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             used.insert(image.pixel(x, y));
-    }
     return used;
 }
 
-void ViewerPicturesTest::iconHasTwoSixteenColourImages()
+}  // namespace
+
+class ViewerPicturesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void iconIsAnInstrumentOnTransparency();
+    void aboutPictureIsOpaqueSixteenColours();
+};
+
+void ViewerPicturesTest::iconIsAnInstrumentOnTransparency()
 {
-    const QIcon icon = ViewerPictures::programIcon();
-    QList<QSize> sizes = icon.availableSizes();
+    QList<QSize> sizes = ViewerPictures::programIcon().availableSizes();
     std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
     QCOMPARE(sizes, (QList<QSize>{QSize(32, 32), QSize(72, 72)}));
-
     for (int size : {32, 72}) {
         const QImage image = ViewerPictures::iconImage(size);
         QCOMPARE(image.size(), QSize(size, size));
@@ -42,22 +39,14 @@ void ViewerPicturesTest::iconHasTwoSixteenColourImages()
         QVERIFY(image.colorCount() <= 16);
         // A picture, not a blot: the case, the screen, a trace and knobs.
         QVERIFY2(coloursUsed(image).size() >= 7, qPrintable(QString::number(coloursUsed(image).size())));
-    }
-}
-
-void ViewerPicturesTest::iconIsTransparentAroundTheInstrument()
-{
-    for (int size : {32, 72}) {
-        const QImage image = ViewerPictures::iconImage(size);
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(image.pixel(size - 1, 0)), 0);
         QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
         // The trace crosses the middle of the screen, left of the centre.
-        bool traceColour = false;
-        const QSet<QRgb> used = coloursUsed(image.copy(0, size / 4, size * 2 / 3, size / 2));
-        for (QRgb c : used)
-            traceColour = traceColour || (qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 100);
-        QVERIFY2(traceColour, "no yellow trace on the icon's screen");
+        const QSet<QRgb> screen = coloursUsed(image.copy(0, size / 4, size * 2 / 3, size / 2));
+        QVERIFY2(std::any_of(screen.begin(), screen.end(),
+                             [](QRgb c) { return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 100; }),
+                 "no yellow trace on the icon's screen");
     }
 }
 
