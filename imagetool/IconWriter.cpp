@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "IconWriter.h"
 
+#include "LittleEndianFields.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QIODevice>
@@ -11,18 +13,6 @@ namespace {
 
 constexpr int DirectoryBytes = 6;
 constexpr int EntryBytes = 16;
-
-void putU16(QByteArray &b, int at, int value)
-{
-    b[at] = char(value & 0xFF);
-    b[at + 1] = char((value >> 8) & 0xFF);
-}
-
-void putU32(QByteArray &b, int at, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((value >> (8 * i)) & 0xFF);
-}
 
 // Width and height bytes of a directory entry: 0 stands for 256 or more.
 char sizeByte(int pixels)

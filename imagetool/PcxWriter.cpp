@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "PcxWriter.h"
 
+#include "LittleEndianFields.h"
+
 #include <QByteArray>
 #include <QIODevice>
 
@@ -11,12 +13,6 @@ namespace {
 
 constexpr int HeaderBytes = 128;
 constexpr int Dpi = 96;
-
-void putU16(QByteArray &b, int at, int value)
-{
-    b[at] = char(value & 0xFF);
-    b[at + 1] = char((value >> 8) & 0xFF);
-}
 
 // One plane of one scan line. Runs never cross the end of the line, and a
 // single byte with both top bits set must go out as a run of one, because a
