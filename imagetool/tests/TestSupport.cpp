@@ -5,6 +5,7 @@
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -17,20 +18,6 @@ void putLE(QByteArray &b, int at, quint32 value, int size)
 {
     for (int i = 0; i < size; ++i)
         b[at + i] = char((value >> (8 * i)) & 0xFF);
-}
-
-QByteArray bitmapHeader(int width, int height, int depth, int compression)
-{
-    QByteArray b(54, '\0');
-    b[0] = 'B';
-    b[1] = 'M';
-    putLE(b, 14, 40);
-    putLE(b, 18, quint32(width));
-    putLE(b, 22, quint32(height));
-    putLE(b, 26, 1, 2);
-    putLE(b, 28, quint32(depth), 2);
-    putLE(b, 30, quint32(compression));
-    return b;
 }
 
 QList<QRgb> snapshotPalette()
@@ -54,10 +41,16 @@ int snapshotIndex(int seed, int x, int y)
 
 QByteArray snapshotBytes(int seed)
 {
-    QByteArray b = bitmapHeader(320, 240, 4);
-    b.resize(118, '\0');
+    QByteArray b(118, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
     putLE(b, 2, 38518);
     putLE(b, 10, 118);
+    putLE(b, 14, 40); // info header size
+    putLE(b, 18, 320);
+    putLE(b, 22, 240);
+    putLE(b, 26, 1, 2); // planes
+    putLE(b, 28, 4, 2); // bits a pixel
     putLE(b, 34, 38400);
     const QList<QRgb> palette = snapshotPalette();
     for (int i = 0; i < 16; ++i) {
@@ -88,6 +81,11 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 int raisedNumber(const std::function<void()> &action, QString *description)
@@ -123,13 +121,6 @@ QImage decodeWithImageMagick(const QString &path, const QString &format)
                                 QStringLiteral("8"), QStringLiteral("ppm:-")},
                                &ok);
     return ok ? QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB888) : QImage();
-}
-
-QString identifyFormat(const QString &path)
-{
-    bool ok = false;
-    const QByteArray out = run(QStringLiteral("/usr/bin/identify"), {QStringLiteral("-format"), QStringLiteral("%m\\n"), path}, &ok);
-    return ok ? QString::fromLatin1(out.split('\n').constFirst()) : QString();
 }
 
 QString pdfInfo(const QString &pdf)

@@ -17,26 +17,20 @@ namespace TestSupport {
 // Writes value little-endian into size bytes of b from offset at.
 void putLE(QByteArray &b, int at, quint32 value, int size = 4);
 
-// A bitmap's file header and 40-byte info header (one plane), with no
-// palette and no pixels yet; sizes and offsets are left for the caller.
-QByteArray bitmapHeader(int width, int height, int depth, int compression = 0);
-
-// A snapshot file as the viewer writes it: 118-byte header (file header,
-// 40-byte info header, 16-entry palette), then 240 bottom-up rows of 160
-// bytes, 4 bits per pixel. The pattern depends on seed, so two snapshots
-// of different seeds differ in most pixels.
+// A snapshot file as the viewer writes it (38518 bytes): 118-byte header with
+// a 16-entry palette, then 240 bottom-up rows of 320 pixels at 4 bits. Two
+// seeds give pictures that differ in most pixels.
 QByteArray snapshotBytes(int seed = 0);
 // The snapshot decoded, as the tool holds it.
 QImage snapshot(int seed = 0);
-
-// The 16 palette colours of snapshotBytes(), as red, green, blue.
+// The 16 palette colours, and the palette index of pixel (x, y) counted from the top row.
 QList<QRgb> snapshotPalette();
-
-// Palette index of pixel (x, y), counted from the top row, in snapshotBytes(seed).
 int snapshotIndex(int seed, int x, int y);
 
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Files and folders in folder, hidden ones too, by name.
+QStringList folderEntries(const QString &folder);
 
 // The number of the RuntimeError that action raises, 0 if none; its text in *description.
 int raisedNumber(const std::function<void()> &action, QString *description = nullptr);
@@ -46,15 +40,11 @@ int raisedNumber(const std::function<void()> &action, QString *description = nul
 QByteArray run(const QString &program, const QStringList &args, bool *ok, int timeoutMs = 60000,
                QString *errorText = nullptr);
 
-// Decodes an image file with ImageMagick (the first frame, format given by
-// the prefix such as "PCX"), independent of Qt's encoders. A null image on
-// failure, else Format_RGB888.
+// The first frame of an image file decoded by ImageMagick as format ("PCX",
+// ...), independent of Qt's codecs: Format_RGB888, or null on failure.
 QImage decodeWithImageMagick(const QString &path, const QString &format);
 
-// ImageMagick's name of the format of a file ("PNG", "PCX", ...).
-QString identifyFormat(const QString &path);
-
-// What pdfinfo says about a PDF file, and its first page drawn at dpi.
+// What pdfinfo says about a PDF file, and its first page drawn at dpi by pdftoppm.
 QString pdfInfo(const QString &pdf);
 QImage rasterisePdf(const QString &pdf, int dpi);
 
