@@ -26,9 +26,7 @@ public:
         termios settings{};
         ::tcgetattr(fd_, &settings);
         ::cfmakeraw(&settings);
-        settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-        settings.c_cc[VMIN] = 1;
-        settings.c_cc[VTIME] = 0;
+        settings.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY);
         ::tcsetattr(fd_, TCSANOW, &settings);
     }
     ~ViewerPort()
