@@ -3,12 +3,9 @@
 #include "FrmZLS740.h"
 #include "MessageBoxWatcher.h"
 #include "Pictorix.h"
-#include "PictureBox.h"
 #include "TestSupport.h"
 #include "TwistedPixel.h"
 
-#include <QApplication>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -18,14 +15,17 @@ using namespace TestSupport;
 
 namespace {
 
-QRadioButton *option(QWidget &form, int index)
+QApplication &app()
 {
-    return form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index));
+    return *qobject_cast<QApplication *>(QCoreApplication::instance());
 }
 
-QImage shownPicture(FrmZLS740 &form)
+FrmZLS740 *shownForm()
 {
-    return form.findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *form = qobject_cast<FrmZLS740 *>(w); form && form->isVisible())
+            return form;
+    return nullptr;
 }
 
 } // namespace
@@ -33,186 +33,114 @@ QImage shownPicture(FrmZLS740 &form)
 class TestFrmZLS740 : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void layoutAndCaptions();
-    void tabOrderFollowsTheTabIndices();
-    void optionsSetCodeAndExtension();
-    void startupShowsTheSnapshotAndCloseEndsTheProgram();
-    void startupFailureReportsAndNeverShowsTheWindow_data();
-    void startupFailureReportsAndNeverShowsTheWindow();
-    void eachInstanceKeepsItsOwnSnapshot();
-
-private:
-    QTemporaryDir dir_;
+    void startsOnJpgWithTheSnapshotAndCloses();
+    void optionSetsCodeAndExtension_data();
+    void optionSetsCodeAndExtension();
+    void startupFailureExitsWithoutTheWindow_data();
+    void startupFailureExitsWithoutTheWindow();
 };
 
-void TestFrmZLS740::init()
+void TestFrmZLS740::startsOnJpgWithTheSnapshotAndCloses()
 {
-    QVERIFY(writeFile(dir_.filePath(QStringLiteral("Temp.bmp")), snapshotBytes()));
-}
-
-void TestFrmZLS740::layoutAndCaptions()
-{
-    FrmZLS740 form;
-    form.load(dir_.path());
-    QCOMPARE(form.windowTitle(), QStringLiteral("ZLS 740"));
-    // 6240 x 4545 twips and fixed.
-    QCOMPARE(form.size(), QSize(416, 303));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    QCOMPARE(form.findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->geometry(), QRect(8, 8, 321, 249));
-    QVERIFY(form.findChild<PictureBox *>(QStringLiteral("picBMP"))->isHidden());
-    // Enter does nothing: no button is a default one.
-    for (auto *button : form.findChildren<QPushButton *>())
-        QVERIFY(!button->isDefault() && !button->autoDefault());
-
-    // Five options shown, top to bottom bmp, pcx, tif, png, jpg; jpg chosen.
-    QStringList shownFromTop;
-    auto *frame = form.findChild<QGroupBox *>(QStringLiteral("Frame1"));
-    for (int top = 0; top < frame->height(); ++top)
-        for (int i = 0; i < FrmZLS740::OptionCount; ++i)
-            if (option(form, i)->y() == top && !option(form, i)->isHidden())
-                shownFromTop << option(form, i)->text();
-    QCOMPARE(shownFromTop, (QStringList{"bmp", "pcx", "tif", "png", "jpg"}));
-    QVERIFY(option(form, 8)->isChecked());
-    QCOMPARE(form.fileTypeCode(), qint16(11));
-    QCOMPARE(form.fileExtension(), QStringLiteral("jpg"));
-}
-
-void TestFrmZLS740::tabOrderFollowsTheTabIndices()
-{
-    FrmZLS740 form;
-    form.load(dir_.path());
-    form.show();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.findChild<QPushButton *>(QStringLiteral("cmdPrint"))->setFocus();
-    // Tab stops at the buttons in tab-index order, then at the selected option
-    // of the group (the other options are reached with the arrow keys).
-    const QStringList expected{QStringLiteral("cmdClose"), QStringLiteral("cmdSave"), QStringLiteral("opFiletype_8"),
-                               QStringLiteral("cmdPrint")};
-    QStringList visited;
-    for (int i = 0; i < expected.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited.append(QApplication::focusWidget()->objectName());
-    }
-    QCOMPARE(visited, expected);
-
-    // With png selected, Tab from cmdSave lands on png.
-    QTest::mouseClick(option(form, 7), Qt::LeftButton);
-    form.findChild<QPushButton *>(QStringLiteral("cmdSave"))->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), option(form, 7));
-}
-
-void TestFrmZLS740::optionsSetCodeAndExtension()
-{
-    FrmZLS740 form;
-    form.load(dir_.path());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    // Clicked where shown, set where hidden; the last click chooses the
-    // option already chosen and changes nothing.
-    const struct {
-        int index;
-        qint16 code;
-        const char *extension;
-    } choices[] = {{1, 4, "bmp"}, {5, 8, "pcx"}, {6, 9, "tif"}, {7, 10, "png"}, {8, 11, "jpg"}, {0, 3, "wmf"},
-                   {2, 5, "gif"}, {3, 6, "Ico"}, {4, 7, "cur"}, {1, 4, "bmp"}, {1, 4, "bmp"}};
-    for (const auto &c : choices) {
-        if (option(form, c.index)->isHidden())
-            option(form, c.index)->setChecked(true);
-        else
-            QTest::mouseClick(option(form, c.index), Qt::LeftButton);
-        QCOMPARE(form.fileTypeCode(), c.code);
-        QCOMPARE(form.fileExtension(), QString::fromLatin1(c.extension));
-    }
-    // Arrow keys inside the group choose too.
-    option(form, 6)->setChecked(true);
-    option(form, 6)->setFocus();
-    QTest::keyClick(option(form, 6), Qt::Key_Down);
-    QCOMPARE(form.fileTypeCode(), qint16(10));
-    QCOMPARE(form.fileExtension(), QStringLiteral("png"));
-}
-
-void TestFrmZLS740::startupShowsTheSnapshotAndCloseEndsTheProgram()
-{
-    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-    QVERIFY(writeFile(dir_.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(4)));
-    bool checked = false;
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(4)));
+    QImage shown;
+    qint16 code = 0;
+    QString extension;
     QTimer::singleShot(0, this, [&] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *form = qobject_cast<FrmZLS740 *>(w); form && form->isVisible()) {
-                checked = shownPicture(*form) == snapshot(4) && form->fileTypeCode() == 11;
-                QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
-            }
+        if (FrmZLS740 *form = shownForm()) {
+            shown = form->findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
+            code = form->fileTypeCode();
+            extension = form->fileExtension();
+            QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
+        }
     });
     MessageBoxWatcher watcher; // Close asks nothing
     QStringList reports;
-    QCOMPARE(Pictorix::run(*app, dir_.path(), [&](const QString &text) { reports.append(text); }), 0);
-    QVERIFY(reports.isEmpty());
-    QVERIFY(watcher.seen().empty());
-    QVERIFY(checked);
-    QCOMPARE(readFile(dir_.filePath(QStringLiteral("Temp.bmp"))), snapshotBytes(4));
+    QCOMPARE(Pictorix::run(app(), dir.path(), [&](const QString &text) { reports.append(text); }), 0);
+    QVERIFY(reports.isEmpty() && watcher.seen().empty());
+    QCOMPARE(shown, snapshot(4));
+    QCOMPARE(code, qint16(11));
+    QCOMPARE(extension, QStringLiteral("jpg"));
 }
 
-void TestFrmZLS740::startupFailureReportsAndNeverShowsTheWindow_data()
+void TestFrmZLS740::optionSetsCodeAndExtension_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("shown");
+    // Option i chooses format code i + 3; its caption is the extension.
+    const char *captions[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
+    for (int i = 0; i < FrmZLS740::OptionCount; ++i) {
+        const QString caption = QString::fromLatin1(captions[i]);
+        const bool shown = QStringList{"bmp", "pcx", "tif", "png", "jpg"}.contains(caption);
+        QTest::newRow(captions[i]) << i << caption << shown;
+    }
+}
+
+void TestFrmZLS740::optionSetsCodeAndExtension()
+{
+    QFETCH(int, index);
+    QFETCH(QString, caption);
+    QFETCH(bool, shown);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes()));
+    FrmZLS740 form;
+    form.load(dir.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Start from another option, so the choice has something to change.
+    auto *option = form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index));
+    auto *other = form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index == 1 ? 7 : 1));
+    QTest::mouseClick(other, Qt::LeftButton);
+    QCOMPARE(option->text(), caption);
+    QCOMPARE(option->isVisible(), shown);
+    if (shown)
+        QTest::mouseClick(option, Qt::LeftButton);
+    else
+        option->setChecked(true);
+    QCOMPARE(form.fileTypeCode(), qint16(index + 3));
+    QCOMPARE(form.fileExtension(), caption);
+}
+
+void TestFrmZLS740::startupFailureExitsWithoutTheWindow_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("report");
-    QTest::newRow("no snapshot") << QByteArray() << false << QStringLiteral("Run-time error '53':\n\nFile not found: ");
-    QTest::newRow("empty") << QByteArray() << true << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
-    QTest::newRow("truncated") << snapshotBytes().left(20000) << true << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
-    QTest::newRow("not a picture") << QByteArray(38518, 'x') << true << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
+    QTest::newRow("no snapshot") << QByteArray() << QStringLiteral("Run-time error '53':\n\nFile not found: ");
+    QTest::newRow("not a picture") << QByteArray(38518, 'x') << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
 }
 
-void TestFrmZLS740::startupFailureReportsAndNeverShowsTheWindow()
+void TestFrmZLS740::startupFailureExitsWithoutTheWindow()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, present);
     QFETCH(QString, report);
     QTemporaryDir dir;
-    if (present)
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), bytes));
-    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
+    if (!bytes.isEmpty())
+        QVERIFY(writeFile(path, bytes));
     // Should the window ever show, this closes it so the test ends and fails.
     bool windowShown = false;
     QTimer closer; // local, so it cannot fire in a later test
     closer.setSingleShot(true);
     connect(&closer, &QTimer::timeout, this, [&] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->isVisible() && qobject_cast<FrmZLS740 *>(w)) {
-                windowShown = true;
-                w->close();
-            }
+        if (QWidget *form = shownForm()) {
+            windowShown = true;
+            form->close();
+        }
     });
     closer.start(0);
     QStringList reports;
-    const int code = Pictorix::run(*app, dir.path(), [&](const QString &text) {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windowShown = windowShown || (w->isVisible() && qobject_cast<FrmZLS740 *>(w));
+    const int code = Pictorix::run(app(), dir.path(), [&](const QString &text) {
+        windowShown = windowShown || shownForm();
         reports.append(text);
     });
     QVERIFY(code != 0);
     QVERIFY(!windowShown);
     QCOMPARE(reports.size(), 1);
-    QVERIFY2(reports[0].startsWith(report), qPrintable(reports[0]));
-    QVERIFY2(reports[0].endsWith(dir.filePath(QStringLiteral("Temp.bmp"))) || reports[0].contains(QStringLiteral("Temp.bmp (")),
-             qPrintable(reports[0]));
-    // The tool never touches the snapshot file.
-    if (present)
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("Temp.bmp"))), bytes);
-}
-
-void TestFrmZLS740::eachInstanceKeepsItsOwnSnapshot()
-{
-    FrmZLS740 first;
-    first.load(dir_.path());
-    QVERIFY(writeFile(dir_.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(9)));
-    FrmZLS740 second;
-    second.load(dir_.path());
-    QCOMPARE(shownPicture(first), snapshot(0));
-    QCOMPARE(shownPicture(second), snapshot(9));
+    QVERIFY2(reports[0].startsWith(report) && reports[0].contains(path), qPrintable(reports[0]));
+    if (!bytes.isEmpty()) // the tool never touches the snapshot
+        QCOMPARE(readFile(path), bytes);
 }
 
 QTEST_MAIN(TestFrmZLS740)
