@@ -15,8 +15,8 @@ using SimulatorAnswerTest = SimulatorTest;
 TEST_F(SimulatorAnswerTest, AnswersARequestSplitInTwoWithOneWholeFrame)
 {
     SimulatorOptions o = options();
-    o.lastFrameFile = dir.file("last.bin");
-    o.reportFile = dir.file("report.txt");
+    o.lastFrameFile = file("last.bin");
+    o.reportFile = file("report.txt");
     ASSERT_NO_FATAL_FAILURE(serve(o));
 
     ASSERT_EQ(port->send({0x57, 0x00}), 2);
@@ -40,7 +40,7 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
         replayed[0][i] = static_cast<std::uint8_t>(i * 31);
         replayed[1][i] = static_cast<std::uint8_t>(i * 17 + 5);
     }
-    const std::string replayFile = dir.file("frames.bin");
+    const std::string replayFile = file("frames.bin");
     std::ofstream(replayFile, std::ios::binary)
         .write(reinterpret_cast<const char*>(replayed), sizeof replayed);
     const auto withTrailing = [](const Frame& frame) {

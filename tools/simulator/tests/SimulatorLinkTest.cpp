@@ -28,7 +28,7 @@ TEST_F(SimulatorLinkTest, VanishesAfterTheGivenFramesAndMayComeBack)
         EXPECT_EQ(port->sendRequest(), -1);
         EXPECT_EQ(errno, EIO);
         if (reopenAfterMs < 0) {
-            EXPECT_FALSE(linkExists());
+            EXPECT_FALSE(linkExists(simulator->linkPath()));
             continue;
         }
         ASSERT_TRUE(simulator->waitForLinkState(true, kDeadlineMs));
@@ -53,6 +53,6 @@ TEST_F(SimulatorLinkTest, StopsWhileAnAnswerWaitsForAReader)
     // Would hang here (and the test time out) if the serving thread could
     // not be woken out of its write.
     simulator->stop();
-    EXPECT_FALSE(linkExists());
+    EXPECT_FALSE(linkExists(simulator->linkPath()));
     EXPECT_EQ(simulator->framesSent(), 0u);
 }

@@ -50,21 +50,21 @@ private:
 
 }  // namespace
 
-TEST(SimulatorProgram, WritesAFrameAndServesUntilTerminated)
-{
-    TemporaryDirectory dir;
-    EXPECT_EQ(RunningProgram({"--write-frame", dir.file("frame.bin"), "--index", "12"}).exitStatus(), 0);
-    const Frame frame = drawFrame(12);
-    EXPECT_EQ(readFile(dir.file("frame.bin")), std::string(frame.begin(), frame.end()));
+using SimulatorProgramTest = SimulatorTest;
 
-    const std::string link = dir.file("COM6");
-    const auto linkExists = [&] { return std::filesystem::is_symlink(std::filesystem::symlink_status(link)); };
-    RunningProgram program({"--dir", dir.path(), "--com", "6"});
-    ASSERT_TRUE(waitUntil(linkExists));
+TEST_F(SimulatorProgramTest, WritesAFrameAndServesUntilTerminated)
+{
+    EXPECT_EQ(RunningProgram({"--write-frame", file("frame.bin"), "--index", "12"}).exitStatus(), 0);
+    const Frame frame = drawFrame(12);
+    EXPECT_EQ(readFile(file("frame.bin")), std::string(frame.begin(), frame.end()));
+
+    const std::string link = file("COM6");
+    RunningProgram program({"--dir", dir, "--com", "6"});
+    ASSERT_TRUE(waitUntil([&] { return linkExists(link); }));
     ViewerPort port(link);
     ASSERT_TRUE(port.isOpen());
     ASSERT_EQ(port.sendRequest(), 4);
     EXPECT_EQ(port.receive(kFrameBytes, kDeadlineMs).size(), kFrameBytes);
     EXPECT_EQ(program.exitStatus(SIGTERM), 0);
-    EXPECT_FALSE(linkExists());
+    EXPECT_FALSE(linkExists(link));
 }

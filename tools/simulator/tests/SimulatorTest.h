@@ -2,12 +2,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TemporaryDirectory.h"
 #include "ViewerPort.h"
 #include "Zls740Simulator.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace zls740sim::test {
@@ -22,13 +25,39 @@ inline std::vector<std::uint8_t> bytesOf(const Frame& frame, std::size_t count =
     return {frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline bool linkExists(const std::string& path)
+{
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path));
+}
+
 // A simulator linked in a fresh folder, with the test in the viewer's place.
 class SimulatorTest : public ::testing::Test {
 protected:
+    SimulatorTest()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zls740sim-test-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    ~SimulatorTest() override
+    {
+        port.reset();
+        simulator.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+
+    std::string file(const std::string& name) const { return dir + "/" + name; }
     SimulatorOptions options() const
     {
         SimulatorOptions o;
-        o.linkDir = dir.path();
+        o.linkDir = dir;
         return o;
     }
     // Starts a simulator (replacing any earlier one) and opens its link;
@@ -48,12 +77,8 @@ protected:
         EXPECT_EQ(port->sendRequest(), 4);
         return port->receive(count, kDeadlineMs);
     }
-    bool linkExists() const
-    {
-        return std::filesystem::is_symlink(std::filesystem::symlink_status(simulator->linkPath()));
-    }
 
-    TemporaryDirectory dir;
+    std::string dir;
     std::unique_ptr<Zls740Simulator> simulator;
     std::unique_ptr<ViewerPort> port;
 };
