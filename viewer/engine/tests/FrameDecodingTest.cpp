@@ -5,6 +5,7 @@
 #include "LittleEndian.h"
 #include "Palettes.h"
 #include "ScreenImage.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 using namespace korvane;
+using korvane::test::ScratchDir;
 
 namespace {
 
@@ -98,20 +100,6 @@ TEST(FrameDecoding, HandComputedFrames)
     const Bytes cornerPixels = decode(corner);
     EXPECT_EQ(cornerPixels[0], 0xF0);
     EXPECT_EQ(std::count(cornerPixels.begin(), cornerPixels.end(), 0), std::ptrdiff_t(kPixelBytes - 1));
-
-    // Column 1's low nibble of byte 0 is pixel (1, 1): low nibble of row 1, byte 0.
-    Bytes second(kFrameBytes, 0);
-    second[128] = 0x0A;
-    const Bytes secondPixels = decode(second);
-    EXPECT_EQ(secondPixels[160], 0x0A);
-    EXPECT_EQ(std::count(secondPixels.begin(), secondPixels.end(), 0), std::ptrdiff_t(kPixelBytes - 1));
-
-    // The last byte of the last column is the last pixel byte (row 255).
-    Bytes last(kFrameBytes, 0);
-    last[kFrameBytes - 1] = 0x5C;
-    const Bytes lastPixels = decode(last);
-    EXPECT_EQ(lastPixels[160 * 254 + 159], 0x05);
-    EXPECT_EQ(lastPixels[160 * 255 + 159], 0x0C);
 }
 
 TEST(FrameDecoding, HiddenRowsNeverReachThePicture)
@@ -222,5 +210,26 @@ TEST(HeaderTemplate, RejectsHeadersThatWouldMisplaceOrMisreadThePixels)
         HeaderBytes bad = good;
         bad[fault.offset] = fault.value;
         EXPECT_FALSE(HeaderTemplate::isUsable(bad.data(), bad.size())) << fault.what;
+    }
+}
+
+TEST(HeaderTemplate, UnusableFilesArePassedOverForTheNextOrTheBuiltInCopy)
+{
+    ScratchDir dir;
+    HeaderBytes eightBit = HeaderTemplate::builtIn();
+    eightBit[28] = 8;
+    std::ofstream(dir.file("short"), std::ios::binary) << "BM\x76";
+    std::ofstream(dir.file("garbage"), std::ios::binary) << std::string(200, '\x7F');
+    std::ofstream(dir.file("8bit"), std::ios::binary).write(reinterpret_cast<const char*>(eightBit.data()), 118);
+    HeaderBytes beside = HeaderTemplate::builtIn();
+    beside[6] = 0x42;
+    std::ofstream(dir.file("beside"), std::ios::binary).write(reinterpret_cast<const char*>(beside.data()), 118);
+
+    for (const char* bad : {"short", "garbage", "8bit", "missing"}) {
+        HeaderTemplate::Source source = HeaderTemplate::Source::File;
+        EXPECT_EQ(HeaderTemplate::load({dir.file(bad)}, &source), HeaderTemplate::builtIn()) << bad;
+        EXPECT_EQ(source, HeaderTemplate::Source::BuiltIn) << bad;
+        EXPECT_EQ(HeaderTemplate::load({dir.file(bad), dir.file("beside")}, &source), beside) << bad;
+        EXPECT_EQ(source, HeaderTemplate::Source::File) << bad;
     }
 }

@@ -49,13 +49,6 @@ protected:
         options.replayFile = replayFile(frames);
         return options;
     }
-
-    // Ends the engine within a generous deadline; false if it hangs.
-    bool shutsDownPromptly()
-    {
-        auto done = std::async(std::launch::async, [this] { engine.shutdown(); });
-        return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-    }
 };
 
 double processCpuSeconds()
@@ -203,74 +196,38 @@ TEST_F(ReaderLoop, ReconnectToAVanishedPortFailsCleanly)
     EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43, 0x00, 0x00}));
 }
 
+// Each row leaves the reader waiting for something else: a silent
+// instrument (a read with a 34-minute limit), half an answer, the user's OK
+// on "DSO Connection Error", or Pause.
 TEST_F(ReaderLoop, ShutdownEndsTheReaderWhateverItWaitsFor)
 {
-    // A silent instrument: the reader sits in a read with a 34-minute limit.
-    zls740sim::SimulatorOptions silent;
-    silent.silent = true;
-    // Nothing answers the probe, so Connect opens COM2, the last port tried.
-    auto& sim = instrument(2, silent);
-    engine.findScope();
-    ASSERT_EQ(engine.openLink(), 0);
-    ASSERT_TRUE(sim.waitForRequests(2, 10000));
-    EXPECT_TRUE(shutsDownPromptly());
-    EXPECT_EQ(engine.isConnected(), 0);
-}
+    enum class Waits { SilentRead, HalfAnswer, ErrorBox, Paused };
+    for (Waits waits : {Waits::SilentRead, Waits::HalfAnswer, Waits::ErrorBox, Waits::Paused}) {
+        SCOPED_TRACE(int(waits));
+        ScratchDir folder;
+        FakeHost quiet;
+        Engine subject(quiet, EngineConfig{folder.path().string(), "", 300});
+        subject.initEngine();
+        zls740sim::SimulatorOptions options;
+        options.linkDir = folder.path().string();
+        // Nothing answers a silent probe, so Connect then opens COM2, the last port tried.
+        options.comNumber = 2;
+        options.silent = waits == Waits::SilentRead;
+        options.stallAfterBytes = waits == Waits::HalfAnswer ? 20000 : 0;
+        options.closeAfterFrames = waits == Waits::ErrorBox ? 2 : 0;  // the probe takes the first answer
+        zls740sim::Zls740Simulator sim(options);
+        ASSERT_TRUE(sim.start());
+        subject.findScope();
+        subject.setPaused(waits == Waits::Paused ? 1 : 0);
+        ASSERT_EQ(subject.openLink(), 0);
+        if (waits == Waits::ErrorBox) {
+            ASSERT_TRUE(waitFor([&] { return quiet.errors.load() == 1; }));
+        } else if (waits != Waits::Paused) {
+            ASSERT_TRUE(sim.waitForRequests(2, 10000));
+        }
 
-TEST_F(ReaderLoop, ShutdownWhileTheErrorWaitsForTheUser)
-{
-    zls740sim::SimulatorOptions options;
-    options.closeAfterFrames = 2;  // the probe takes the first answer
-    instrument(5, options);
-    connect();
-    ASSERT_TRUE(waitFor([&] { return host.errors.load() == 1; }));
-    EXPECT_TRUE(shutsDownPromptly()) << "no deadlock between the box and the end of the program";
-}
-
-TEST_F(ReaderLoop, ShutdownWhilePausedAndWhileHalfAnAnswerIsIn)
-{
-    zls740sim::SimulatorOptions stalling;
-    stalling.stallAfterBytes = 20000;
-    auto& sim = instrument(5, stalling);
-    engine.findScope();  // the probe takes the stalled half answer
-    ASSERT_EQ(engine.openLink(), 0);
-    ASSERT_TRUE(sim.waitForRequests(2, 10000));
-    EXPECT_FALSE(screenDecoded());
-    EXPECT_TRUE(shutsDownPromptly());
-
-    Engine paused(host, EngineConfig{dir.path().string(), "", 300});
-    paused.initEngine();
-    instrument(6);
-    paused.findScope();
-    paused.setPaused(1);
-    ASSERT_EQ(paused.openLink(), 0);
-    auto done = std::async(std::launch::async, [&] { paused.shutdown(); });
-    EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-}
-
-TEST_F(ReaderLoop, EnginesSideBySideKeepTheirOwnState)
-{
-    ScratchDir otherDir;
-    FakeHost otherHost;
-    Engine other(otherHost, EngineConfig{otherDir.path().string(), "", 300});
-    other.initEngine();
-    zls740sim::SimulatorOptions otherOptions;
-    otherOptions.linkDir = otherDir.path().string();
-    otherOptions.comNumber = 3;
-    otherOptions.replayFile = replayFile({uniformFrame(0x33)});
-    zls740sim::Zls740Simulator otherSim(otherOptions);
-    ASSERT_TRUE(otherSim.start());
-
-    instrument(7, replaying({uniformFrame(0x77)}));
-    connect();
-    other.findScope();
-    other.setColorMode(0);
-    ASSERT_EQ(other.openLink(), 0);
-    EXPECT_EQ(engine.portName(), "COM7");
-    EXPECT_EQ(other.portName(), "COM3");
-    ASSERT_TRUE(waitFor([&] { return screenDecoded() && other.screen().read([](const ScreenView&) {}); }));
-    EXPECT_EQ(storedPixels()[0], 0x77);
-    other.screen().read([](const ScreenView& view) { EXPECT_EQ(view.pixelData[0], 0x33); });
-    EXPECT_EQ(engine.isColorMode(), 1);
-    other.shutdown();
+        auto done = std::async(std::launch::async, [&] { subject.shutdown(); });
+        ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_EQ(subject.isConnected(), 0);
+    }
 }

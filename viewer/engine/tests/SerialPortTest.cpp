@@ -52,7 +52,7 @@ TEST(RawMode, TurnsOffTranslationAndSoftwareFlowControlButKeepsTheLineSettings)
 
 TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
 {
-    PseudoTerminal pty;
+    TestLine pty;
     SerialPort port;
     ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
 
@@ -73,7 +73,7 @@ TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
 
 TEST(SerialPort, IsExclusiveUntilClosedAndThenFreeAgain)
 {
-    PseudoTerminal pty;
+    TestLine pty;
     SerialPort first;
     SerialPort second;
     ASSERT_EQ(first.open(pty.slavePath()), PortResult::Ok);
@@ -99,7 +99,7 @@ TEST(SerialPort, RefusesWhatIsNotAPort)
 
 TEST(SerialPort, ReadEndsAtTheFirstGapOrTheFirstByteLimit)
 {
-    PseudoTerminal pty;
+    TestLine pty;
     SerialPort port;
     ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
 
@@ -125,7 +125,7 @@ TEST(SerialPort, ReadEndsAtTheFirstGapOrTheFirstByteLimit)
 
 TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
 {
-    PseudoTerminal pty;
+    TestLine pty;
     SerialPort port;
     ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
     auto reader = std::async(std::launch::async, [&] {
@@ -150,7 +150,7 @@ TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
 
 TEST(SerialPort, FarEndGoneFailsWritesAndReads)
 {
-    PseudoTerminal pty;
+    TestLine pty;
     SerialPort port;
     ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
     pty.closeMaster();

@@ -62,18 +62,6 @@ TEST(Snapshot, IsTheHeaderAndThePictureTurnedBy180Degrees)
     }
 }
 
-TEST(Snapshot, FirstStoredPixelBecomesTheLastFileByte)
-{
-    ScreenImage image;
-    std::fill(image.frameBuffer().begin(), image.frameBuffer().end(), 0);
-    image.frameBuffer()[0] = 0xF0;  // pixel (0, 0): index 15
-    image.publishFrame(1);
-    const Bytes file = snapshotOf(image);
-    ASSERT_EQ(file.size(), 38518u);
-    EXPECT_EQ(file[38517], 0x0F);
-    EXPECT_EQ(std::count(file.begin() + 118, file.end(), 0), 38399);
-}
-
 TEST(Snapshot, ReplacingAFileIsAllOrNothing)
 {
     ScratchDir dir;

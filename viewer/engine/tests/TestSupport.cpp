@@ -27,49 +27,37 @@ ScratchDir::~ScratchDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-PseudoTerminal::PseudoTerminal()
+TestLine::TestLine()
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
-    char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0)
-        throw std::runtime_error("ptsname failed");
-    slavePath_ = name;
+    std::string error;
+    if (!pty_.open(dir_.file("line"), &error))
+        throw std::runtime_error(error);
+    slavePath_ = pty_.slavePath();
 }
 
-PseudoTerminal::~PseudoTerminal()
-{
-    closeMaster();
-}
-
-void PseudoTerminal::closeMaster()
-{
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
-}
-
-void PseudoTerminal::writeAll(const std::vector<std::uint8_t>& bytes)
+void TestLine::writeAll(const std::vector<std::uint8_t>& bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
+        const ssize_t n = ::write(pty_.masterFd(), bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EINTR && errno != EAGAIN)
             throw std::runtime_error("write to master failed");
-        done += static_cast<std::size_t>(n);
+        else {
+            pollfd fd{pty_.masterFd(), POLLOUT, 0};
+            ::poll(&fd, 1, 100);
+        }
     }
 }
 
-std::vector<std::uint8_t> PseudoTerminal::readFor(int ms)
+std::vector<std::uint8_t> TestLine::readFor(int ms)
 {
     std::vector<std::uint8_t> bytes;
-    pollfd fd{master_, POLLIN, 0};
+    pollfd fd{pty_.masterFd(), POLLIN, 0};
     while (::poll(&fd, 1, ms) > 0 && (fd.revents & POLLIN)) {
         std::uint8_t chunk[4096];
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
+        const ssize_t n = ::read(pty_.masterFd(), chunk, sizeof chunk);
         if (n <= 0)
             break;
         bytes.insert(bytes.end(), chunk, chunk + n);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "EngineHost.h"
+#include "PseudoTerminal.h"
 
 #include <atomic>
 #include <chrono>
@@ -27,21 +28,20 @@ private:
     std::filesystem::path path_;
 };
 
-// A pseudo-terminal whose master end the test plays; the slave end is what
-// the engine opens as a serial port.
-class PseudoTerminal {
+// A pseudo-terminal whose master end the test plays; the slave end (the
+// link `path()`) is what the engine opens as a serial port.
+class TestLine {
 public:
-    PseudoTerminal();
-    ~PseudoTerminal();
+    TestLine();
     const std::string& slavePath() const { return slavePath_; }
-    int master() const { return master_; }
     void writeAll(const std::vector<std::uint8_t>& bytes);
     // Everything that arrives within `ms` after the last byte (or the first wait).
     std::vector<std::uint8_t> readFor(int ms);
-    void closeMaster();
+    void closeMaster() { pty_.close(); }
 
 private:
-    int master_ = -1;
+    ScratchDir dir_;
+    zls740sim::PseudoTerminal pty_;
     std::string slavePath_;
 };
 
