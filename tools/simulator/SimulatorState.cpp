@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "SimulatorState.h"
 
-#include <chrono>
 #include <cstdio>
 
 namespace zls740sim {
@@ -25,13 +24,14 @@ std::size_t SimulatorState::addReceived(const std::uint8_t* data, std::size_t si
     std::size_t completed = 0;
     {
         std::lock_guard lock(mutex_);
+        std::vector<std::uint8_t>& pending = seen_.pending;
         for (std::size_t i = 0; i < size; ++i) {
-            pending_.push_back(data[i]);
-            if (pending_.size() == kRequestBytes) {
-                if (requests_.size() < kKeptRequests)
-                    requests_.push_back({pending_[0], pending_[1], pending_[2], pending_[3]});
-                ++requestCount_;
-                pending_.clear();
+            pending.push_back(data[i]);
+            if (pending.size() == kRequestBytes) {
+                if (seen_.requests.size() < kKeptRequests)
+                    seen_.requests.push_back({pending[0], pending[1], pending[2], pending[3]});
+                ++seen_.requestCount;
+                pending.clear();
                 ++completed;
             }
         }
@@ -43,15 +43,15 @@ std::size_t SimulatorState::addReceived(const std::uint8_t* data, std::size_t si
 void SimulatorState::dropPending()
 {
     std::lock_guard lock(mutex_);
-    pending_.clear();
+    seen_.pending.clear();
 }
 
 void SimulatorState::publishFrame(const Frame& frame)
 {
     {
         std::lock_guard lock(mutex_);
-        lastFrame_ = frame;
-        ++framesSent_;
+        seen_.lastFrame = frame;
+        ++seen_.framesSent;
     }
     changed_.notify_all();
 }
@@ -60,88 +60,24 @@ void SimulatorState::setLink(bool up, const std::string& slavePath)
 {
     {
         std::lock_guard lock(mutex_);
-        linkUp_ = up;
-        slavePath_ = slavePath;
+        seen_.linkUp = up;
+        seen_.slavePath = slavePath;
     }
     changed_.notify_all();
-}
-
-std::uint64_t SimulatorState::requestCount() const
-{
-    std::lock_guard lock(mutex_);
-    return requestCount_;
-}
-
-std::vector<std::array<std::uint8_t, 4>> SimulatorState::requests() const
-{
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-std::vector<std::uint8_t> SimulatorState::pendingBytes() const
-{
-    std::lock_guard lock(mutex_);
-    return pending_;
-}
-
-std::uint64_t SimulatorState::framesSent() const
-{
-    std::lock_guard lock(mutex_);
-    return framesSent_;
-}
-
-Frame SimulatorState::lastFrame() const
-{
-    std::lock_guard lock(mutex_);
-    return lastFrame_;
-}
-
-bool SimulatorState::linkUp() const
-{
-    std::lock_guard lock(mutex_);
-    return linkUp_;
-}
-
-std::string SimulatorState::slavePath() const
-{
-    std::lock_guard lock(mutex_);
-    return slavePath_;
-}
-
-template <typename Done>
-bool SimulatorState::waitFor(int timeoutMs, Done done) const
-{
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs), done);
-}
-
-bool SimulatorState::waitForRequests(std::uint64_t n, int timeoutMs) const
-{
-    return waitFor(timeoutMs, [&] { return requestCount_ >= n; });
-}
-
-bool SimulatorState::waitForFrames(std::uint64_t n, int timeoutMs) const
-{
-    return waitFor(timeoutMs, [&] { return framesSent_ >= n; });
-}
-
-bool SimulatorState::waitForLinkState(bool up, int timeoutMs) const
-{
-    return waitFor(timeoutMs, [&] { return linkUp_ == up; });
 }
 
 std::string SimulatorState::reportText() const
 {
     std::lock_guard lock(mutex_);
     std::string text;
-    text.reserve(64 + requests_.size() * 20);
-    text += "requests " + std::to_string(requestCount_) + "\n";
-    text += "frames " + std::to_string(framesSent_) + "\n";
-    text += linkUp_ ? "link up " + slavePath_ + "\n" : std::string("link down\n");
+    text.reserve(64 + seen_.requests.size() * 20);
+    text += "requests " + std::to_string(seen_.requestCount) + "\n";
+    text += "frames " + std::to_string(seen_.framesSent) + "\n";
+    text += seen_.linkUp ? "link up " + seen_.slavePath + "\n" : std::string("link down\n");
     text += "pending";
-    appendHex(text, pending_.data(), pending_.size());
+    appendHex(text, seen_.pending.data(), seen_.pending.size());
     text += "\n";
-    for (const auto& request : requests_) {
+    for (const auto& request : seen_.requests) {
         text += "request";
         appendHex(text, request.data(), request.size());
         text += "\n";

@@ -5,6 +5,7 @@
 #include "Zls740Simulator.h"
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,18 @@ public:
     // are only counted. Only a viewer that echoes answers back gets there.
     static constexpr std::size_t kKeptRequests = 1000000;
 
+    // Everything Zls740Simulator's queries report; their meaning is
+    // described there.
+    struct Seen {
+        std::uint64_t requestCount = 0;
+        std::vector<std::array<std::uint8_t, 4>> requests;
+        std::vector<std::uint8_t> pending;
+        std::uint64_t framesSent = 0;
+        Frame lastFrame{};
+        bool linkUp = false;
+        std::string slavePath;
+    };
+
     // Adds received bytes; returns how many requests they completed.
     std::size_t addReceived(const std::uint8_t* data, std::size_t size);
     // Drops bytes of an unfinished request (the link went away under it).
@@ -30,17 +43,21 @@ public:
     void publishFrame(const Frame& frame);
     void setLink(bool up, const std::string& slavePath);
 
-    std::uint64_t requestCount() const;
-    std::vector<std::array<std::uint8_t, 4>> requests() const;
-    std::vector<std::uint8_t> pendingBytes() const;
-    std::uint64_t framesSent() const;
-    Frame lastFrame() const;
-    bool linkUp() const;
-    std::string slavePath() const;
-
-    bool waitForRequests(std::uint64_t n, int timeoutMs) const;
-    bool waitForFrames(std::uint64_t n, int timeoutMs) const;
-    bool waitForLinkState(bool up, int timeoutMs) const;
+    // Returns reader(seen), taken under the lock.
+    template <typename Read>
+    auto read(Read reader) const
+    {
+        std::lock_guard lock(mutex_);
+        return reader(seen_);
+    }
+    // Blocks until done(seen) holds or the timeout (ms) ends; true if it holds.
+    template <typename Done>
+    bool waitFor(int timeoutMs, Done done) const
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+                                 [&] { return done(seen_); });
+    }
 
     // The report file's text:
     //   requests N
@@ -52,18 +69,9 @@ public:
     std::string reportText() const;
 
 private:
-    template <typename Done>
-    bool waitFor(int timeoutMs, Done done) const;
-
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::uint64_t requestCount_ = 0;
-    std::vector<std::array<std::uint8_t, 4>> requests_;
-    std::vector<std::uint8_t> pending_;
-    std::uint64_t framesSent_ = 0;
-    Frame lastFrame_{};
-    bool linkUp_ = false;
-    std::string slavePath_;
+    Seen seen_;
 };
 
 }  // namespace zls740sim

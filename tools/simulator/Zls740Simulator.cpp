@@ -101,52 +101,52 @@ std::string Zls740Simulator::linkPath() const
 
 std::string Zls740Simulator::slavePath() const
 {
-    return state_->slavePath();
+    return state_->read([](const SimulatorState::Seen& s) { return s.slavePath; });
 }
 
 std::uint64_t Zls740Simulator::requestCount() const
 {
-    return state_->requestCount();
+    return state_->read([](const SimulatorState::Seen& s) { return s.requestCount; });
 }
 
 std::vector<std::array<std::uint8_t, 4>> Zls740Simulator::requests() const
 {
-    return state_->requests();
+    return state_->read([](const SimulatorState::Seen& s) { return s.requests; });
 }
 
 std::vector<std::uint8_t> Zls740Simulator::pendingBytes() const
 {
-    return state_->pendingBytes();
+    return state_->read([](const SimulatorState::Seen& s) { return s.pending; });
 }
 
 std::uint64_t Zls740Simulator::framesSent() const
 {
-    return state_->framesSent();
+    return state_->read([](const SimulatorState::Seen& s) { return s.framesSent; });
 }
 
 Frame Zls740Simulator::lastFrame() const
 {
-    return state_->lastFrame();
+    return state_->read([](const SimulatorState::Seen& s) { return s.lastFrame; });
 }
 
 bool Zls740Simulator::linkUp() const
 {
-    return state_->linkUp();
+    return state_->read([](const SimulatorState::Seen& s) { return s.linkUp; });
 }
 
 bool Zls740Simulator::waitForRequests(std::uint64_t n, int timeoutMs) const
 {
-    return state_->waitForRequests(n, timeoutMs);
+    return state_->waitFor(timeoutMs, [&](const SimulatorState::Seen& s) { return s.requestCount >= n; });
 }
 
 bool Zls740Simulator::waitForFrames(std::uint64_t n, int timeoutMs) const
 {
-    return state_->waitForFrames(n, timeoutMs);
+    return state_->waitFor(timeoutMs, [&](const SimulatorState::Seen& s) { return s.framesSent >= n; });
 }
 
 bool Zls740Simulator::waitForLinkState(bool up, int timeoutMs) const
 {
-    return state_->waitForLinkState(up, timeoutMs);
+    return state_->waitFor(timeoutMs, [&](const SimulatorState::Seen& s) { return s.linkUp == up; });
 }
 
 }  // namespace zls740sim
