@@ -90,69 +90,6 @@ void decodeSse2(const std::uint8_t* frame, std::uint8_t* pixels)
 }
 
 
-// The same 16x16 transpose on both 128-bit lanes at once.
-__attribute__((target("avx2"))) inline void transpose16x2(__m256i r[16])
-{
-    __m256i t[16];
-    for (int i = 0; i < 8; ++i) {
-        t[2 * i] = _mm256_unpacklo_epi8(r[2 * i], r[2 * i + 1]);
-        t[2 * i + 1] = _mm256_unpackhi_epi8(r[2 * i], r[2 * i + 1]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 2; ++k) {
-            r[4 * i + k] = _mm256_unpacklo_epi16(t[4 * i + k], t[4 * i + k + 2]);
-            r[4 * i + k + 2] = _mm256_unpackhi_epi16(t[4 * i + k], t[4 * i + k + 2]);
-        }
-    }
-    for (int i = 0; i < 2; ++i) {
-        for (int k = 0; k < 4; ++k) {
-            t[8 * i + k] = _mm256_unpacklo_epi32(r[8 * i + k], r[8 * i + k + 4]);
-            t[8 * i + k + 4] = _mm256_unpackhi_epi32(r[8 * i + k], r[8 * i + k + 4]);
-        }
-    }
-    for (int k = 0; k < 8; ++k) {
-        r[k] = _mm256_unpacklo_epi64(t[k], t[k + 8]);
-        r[k + 8] = _mm256_unpackhi_epi64(t[k], t[k + 8]);
-    }
-}
-
-// 32 column pairs by 16 bytes a step: the low lanes carry column pairs
-// j0..j0+15, the high lanes j0+16..j0+31, so each transposed register is 32
-// contiguous bytes of one row.
-__attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* frame, std::uint8_t* pixels)
-{
-    const __m256i lowNibbles = _mm256_set1_epi8(0x0F);
-    const __m256i highNibbles = _mm256_set1_epi8(static_cast<char>(0xF0));
-    constexpr std::size_t kRows = 16;
-    constexpr std::size_t kPairs = 32;
-    for (std::size_t j0 = 0; j0 < kRowBytes; j0 += kPairs) {
-        for (std::size_t m0 = 0; m0 < kColumnBytes; m0 += kRows) {
-            __m256i even[kRows];
-            __m256i odd[kRows];
-            for (std::size_t k = 0; k < kRows; ++k) {
-                const std::uint8_t* low = frame + 2 * kColumnBytes * (j0 + k) + m0;
-                const std::uint8_t* high = low + 2 * kColumnBytes * 16;
-                const __m256i a = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high),
-                                                      reinterpret_cast<const __m128i*>(low));
-                const __m256i b = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high + kColumnBytes),
-                                                      reinterpret_cast<const __m128i*>(low + kColumnBytes));
-                even[k] = _mm256_or_si256(_mm256_and_si256(a, highNibbles),
-                                          _mm256_and_si256(_mm256_srli_epi16(b, 4), lowNibbles));
-                odd[k] = _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(a, 4), highNibbles),
-                                         _mm256_and_si256(b, lowNibbles));
-            }
-            transpose16x2(even);
-            transpose16x2(odd);
-            for (std::size_t i = 0; i < kRows; ++i) {
-                std::uint8_t* row = pixels + 2 * kRowBytes * (m0 + i) + j0;
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(row), even[kTransposedRow[i]]);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + kRowBytes), odd[kTransposedRow[i]]);
-            }
-        }
-    }
-}
-
-
 // Byte permutes across two registers make a 16x16 transpose two steps deep.
 // A block holds 16 column pairs (four to a register, 16 bytes each) by 16
 // bytes of the columns; the result holds 16 rows, four to a register.
@@ -248,8 +185,6 @@ bool FrameDecoder::runsHere(Kernel kernel)
 #if defined(KORVANE_X86)
     case Kernel::Sse2:
         return __builtin_cpu_supports("sse2");
-    case Kernel::Avx2:
-        return __builtin_cpu_supports("avx2");
     case Kernel::Avx512:
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
             && __builtin_cpu_supports("avx512vbmi");
@@ -268,9 +203,6 @@ void FrameDecoder::decode(Kernel kernel, const std::uint8_t* frame, std::uint8_t
     case Kernel::Avx512:
         decodeAvx512(frame, pixels);
         return;
-    case Kernel::Avx2:
-        decodeAvx2(frame, pixels);
-        return;
     case Kernel::Sse2:
         decodeSse2(frame, pixels);
         return;
@@ -284,7 +216,6 @@ void FrameDecoder::decode(Kernel kernel, const std::uint8_t* frame, std::uint8_t
 void FrameDecoder::decode(const std::uint8_t* frame, std::uint8_t* pixels)
 {
     static const Kernel fastest = runsHere(Kernel::Avx512) ? Kernel::Avx512
-        : runsHere(Kernel::Avx2)                          ? Kernel::Avx2
         : runsHere(Kernel::Sse2)                          ? Kernel::Sse2
                                                           : Kernel::Portable;
     decode(fastest, frame, pixels);

@@ -13,9 +13,9 @@ namespace korvane {
 // x/2, the even x in the high nibble. Writes all 40960 bytes of `pixels`.
 class FrameDecoder {
 public:
-    // The same transform four ways; decode() takes the fastest this
+    // The same transform three ways; decode() takes the fastest this
     // processor runs.
-    enum class Kernel { Portable, Sse2, Avx2, Avx512 };
+    enum class Kernel { Portable, Sse2, Avx512 };
 
     static void decode(const std::uint8_t* frame, std::uint8_t* pixels);
     static void decode(Kernel kernel, const std::uint8_t* frame, std::uint8_t* pixels);

@@ -67,7 +67,7 @@ struct DecodedImage {
 TEST(FrameDecoding, EveryKernelPutsEveryPixelWhereTheColumnLayoutSays)
 {
     using Kernel = FrameDecoder::Kernel;
-    for (Kernel kernel : {Kernel::Portable, Kernel::Sse2, Kernel::Avx2, Kernel::Avx512}) {
+    for (Kernel kernel : {Kernel::Portable, Kernel::Sse2, Kernel::Avx512}) {
         if (!FrameDecoder::runsHere(kernel))
             continue;
         for (unsigned seed : {1u, 2u, 3u}) {
