@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace TestSupport {
@@ -117,9 +116,7 @@ QImage decodeWithImageMagick(const QString &path, const QString &format)
 {
     bool ok = false;
     const QByteArray ppm = run(QStringLiteral("/usr/bin/convert"),
-                               {format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"),
-                                QStringLiteral("8"), QStringLiteral("ppm:-")},
-                               &ok);
+                               {format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")}, &ok);
     return ok ? QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB888) : QImage();
 }
 
@@ -133,44 +130,31 @@ QImage rasterisePdf(const QString &pdf, int dpi)
 {
     bool ok = false;
     const QByteArray png = run(QStringLiteral("pdftoppm"),
-                               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                                QStringLiteral("-singlefile"), pdf},
-                               &ok);
+                               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf}, &ok);
     return ok ? QImage::fromData(png, "PNG") : QImage();
 }
 
 QRect inkBox(const QImage &page)
 {
-    const QImage rgb = page.convertToFormat(QImage::Format_RGB32);
-    int left = rgb.width(), top = rgb.height(), right = -1, bottom = -1;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
-            if (qGray(line[x]) < 235) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 235)
+                box |= QRect(x, y, 1, 1);
+    return box;
 }
 
 double meanChannelError(const QImage &a, const QImage &b)
 {
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    if (x.size() != y.size() || x.isNull())
+    if (a.size() != b.size() || a.isNull())
         return 1e9;
     double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const uchar *p = x.constScanLine(row);
-        const uchar *q = y.constScanLine(row);
-        for (int i = 0; i < x.width() * 3; ++i)
-            sum += std::abs(int(p[i]) - int(q[i]));
-    }
-    return sum / (double(x.width()) * x.height() * 3);
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 } // namespace TestSupport

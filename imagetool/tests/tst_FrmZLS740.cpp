@@ -15,17 +15,30 @@ using namespace TestSupport;
 
 namespace {
 
-QApplication &app()
-{
-    return *qobject_cast<QApplication *>(QCoreApplication::instance());
-}
-
 FrmZLS740 *shownForm()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *form = qobject_cast<FrmZLS740 *>(w); form && form->isVisible())
             return form;
     return nullptr;
+}
+
+// Runs the program on folder; the window, if it shows, goes to onShown first.
+int runProgram(const QString &folder, QStringList &reports, const std::function<void(FrmZLS740 &)> &onShown)
+{
+    QTimer shown; // local, so it cannot fire in a later test
+    shown.setSingleShot(true);
+    QObject::connect(&shown, &QTimer::timeout, [&] {
+        if (FrmZLS740 *form = shownForm())
+            onShown(*form);
+    });
+    shown.start(0);
+    return Pictorix::run(*qobject_cast<QApplication *>(QCoreApplication::instance()), folder,
+                         [&](const QString &text) {
+                             if (shownForm())
+                                 reports.append(QStringLiteral("(the window was shown)"));
+                             reports.append(text);
+                         });
 }
 
 } // namespace
@@ -44,61 +57,49 @@ void TestFrmZLS740::startsOnJpgWithTheSnapshotAndCloses()
 {
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(4)));
-    QImage shown;
-    qint16 code = 0;
-    QString extension;
-    QTimer::singleShot(0, this, [&] {
-        if (FrmZLS740 *form = shownForm()) {
-            shown = form->findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
-            code = form->fileTypeCode();
-            extension = form->fileExtension();
-            QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
-        }
-    });
+    QImage picture;
+    QString format;
     MessageBoxWatcher watcher; // Close asks nothing
     QStringList reports;
-    QCOMPARE(Pictorix::run(app(), dir.path(), [&](const QString &text) { reports.append(text); }), 0);
+    QCOMPARE(runProgram(dir.path(), reports, [&](FrmZLS740 &form) {
+                 picture = form.findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
+                 format = QStringLiteral("%1 %2").arg(form.fileTypeCode()).arg(form.fileExtension());
+                 QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
+             }),
+             0);
     QVERIFY(reports.isEmpty() && watcher.seen().empty());
-    QCOMPARE(shown, snapshot(4));
-    QCOMPARE(code, qint16(11));
-    QCOMPARE(extension, QStringLiteral("jpg"));
+    QCOMPARE(picture, snapshot(4));
+    QCOMPARE(format, QStringLiteral("11 jpg"));
 }
 
 void TestFrmZLS740::optionSetsCodeAndExtension_data()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("shown");
     // Option i chooses format code i + 3; its caption is the extension.
+    QTest::addColumn<int>("index");
     const char *captions[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
-    for (int i = 0; i < FrmZLS740::OptionCount; ++i) {
-        const QString caption = QString::fromLatin1(captions[i]);
-        const bool shown = QStringList{"bmp", "pcx", "tif", "png", "jpg"}.contains(caption);
-        QTest::newRow(captions[i]) << i << caption << shown;
-    }
+    for (int i = 0; i < FrmZLS740::OptionCount; ++i)
+        QTest::newRow(captions[i]) << i;
 }
 
 void TestFrmZLS740::optionSetsCodeAndExtension()
 {
     QFETCH(int, index);
-    QFETCH(QString, caption);
-    QFETCH(bool, shown);
+    const QString caption = QString::fromLatin1(QTest::currentDataTag());
+    const bool shown = QStringList{"bmp", "pcx", "tif", "png", "jpg"}.contains(caption);
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes()));
     FrmZLS740 form;
     form.load(dir.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    // Start from another option, so the choice has something to change.
-    auto *option = form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index));
-    auto *other = form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index == 1 ? 7 : 1));
-    QTest::mouseClick(other, Qt::LeftButton);
-    QCOMPARE(option->text(), caption);
-    QCOMPARE(option->isVisible(), shown);
+    const auto option = [&form](int i) { return form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(i)); };
+    QTest::mouseClick(option(index == 1 ? 7 : 1), Qt::LeftButton); // something for the choice to change
+    QCOMPARE(option(index)->text(), caption);
+    QCOMPARE(option(index)->isVisible(), shown);
     if (shown)
-        QTest::mouseClick(option, Qt::LeftButton);
+        QTest::mouseClick(option(index), Qt::LeftButton);
     else
-        option->setChecked(true);
+        option(index)->setChecked(true);
     QCOMPARE(form.fileTypeCode(), qint16(index + 3));
     QCOMPARE(form.fileExtension(), caption);
 }
@@ -119,23 +120,10 @@ void TestFrmZLS740::startupFailureExitsWithoutTheWindow()
     const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
     if (!bytes.isEmpty())
         QVERIFY(writeFile(path, bytes));
-    // Should the window ever show, this closes it so the test ends and fails.
+    // Should the window ever show, it is closed so the test ends and fails.
     bool windowShown = false;
-    QTimer closer; // local, so it cannot fire in a later test
-    closer.setSingleShot(true);
-    connect(&closer, &QTimer::timeout, this, [&] {
-        if (QWidget *form = shownForm()) {
-            windowShown = true;
-            form->close();
-        }
-    });
-    closer.start(0);
     QStringList reports;
-    const int code = Pictorix::run(app(), dir.path(), [&](const QString &text) {
-        windowShown = windowShown || shownForm();
-        reports.append(text);
-    });
-    QVERIFY(code != 0);
+    QVERIFY(runProgram(dir.path(), reports, [&](FrmZLS740 &form) { windowShown = form.close(); }) != 0);
     QVERIFY(!windowShown);
     QCOMPARE(reports.size(), 1);
     QVERIFY2(reports[0].startsWith(report) && reports[0].contains(path), qPrintable(reports[0]));

@@ -42,7 +42,6 @@ void TestSnapshotLoader::refusesHostileFiles_data()
     const QByteArray good = snapshotBytes();
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("truncated header") << good.left(30);
-    QTest::newRow("header without palette") << good.left(60);
     QTest::newRow("truncated pixel data") << good.left(good.size() - 1);
     QTest::newRow("wrong magic") << QByteArray(good).replace(0, 1, "P");
 
@@ -53,16 +52,13 @@ void TestSnapshotLoader::refusesHostileFiles_data()
     } rows[] = {
         {"huge declared size", {{18, 60000, 4}, {22, 60000, 4}}},
         {"width overflowing a row", {{18, 0x7FFFFFFF, 4}}},
-        {"negative width", {{18, quint32(-320), 4}}},
         {"most negative height", {{22, 0x80000000u, 4}}},
-        {"zero height", {{22, 0, 4}}},
         {"wrong bit depth 3", {{28, 3, 2}}},
         {"bit depth larger than the data", {{28, 32, 2}}},
         {"compression not matching the depth", {{30, 1, 4}}},
         {"palette count beyond the depth", {{46, 0xFFFFFF, 4}}},
         {"pixel offset beyond the file", {{10, 0xFFFFFFF0u, 4}}},
         {"pixel offset inside the header", {{10, 20, 4}}},
-        {"info header size huge", {{14, 0xFFFFFF00u, 4}}},
     };
     for (const auto &row : rows) {
         QByteArray b = good;

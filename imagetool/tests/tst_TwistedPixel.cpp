@@ -56,10 +56,8 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
     row("Ico", 6, "ICO", QByteArray::fromHex("000001000100"));
     row("cur", 7, "CUR", QByteArray::fromHex("000002000100"));
     row("wmf", 3, "", {}, 0.0, RuntimeError::FormatNotAvailable);
-    row("unknown 0", 0, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
     row("unknown 2", 2, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
     row("unknown 12", 12, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
-    row("unknown -1", -1, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
 }
 
 void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
@@ -118,10 +116,10 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
     QTemporaryDir dir;
     QString folder = dir.path();
     bool mounted = false;
-    const auto unmount = qScopeGuard([&] {
+    const auto unmount = qScopeGuard([&] { // before the temporary folder is removed
         if (mounted)
             run(QStringLiteral("umount"), {folder}, &mounted);
-    }); // before the temporary folder goes
+    });
     if (fullDisk) {
         // A small memory file system stands in for a full disk.
         folder = dir.filePath(QStringLiteral("small"));
