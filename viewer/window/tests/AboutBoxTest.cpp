@@ -1,10 +1,12 @@
 // Korvane - viewer window tests.
 // SPDX-License-Identifier: MIT
 #include "AboutBox.h"
+#include "ViewerPictures.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 
 using namespace korvane;
@@ -15,6 +17,7 @@ class AboutBoxTest : public QObject {
 private slots:
     void closesFourWays_data();
     void closesFourWays();
+    void picturesAreSixteenColoursAtTheirSizes();
 };
 
 void AboutBoxTest::closesFourWays_data()
@@ -48,6 +51,27 @@ void AboutBoxTest::closesFourWays()
     QCOMPARE(boxes, QStringList{"About in QWidget"});
     QCOMPARE(closedWith, result);
     QVERIFY(!box.isVisible());
+}
+
+void AboutBoxTest::picturesAreSixteenColoursAtTheirSizes()
+{
+    const QList<QSize> iconSizes = ViewerPictures::programIcon().availableSizes();
+    QCOMPARE(QSet<QSize>(iconSizes.begin(), iconSizes.end()), (QSet<QSize>{QSize(32, 32), QSize(72, 72)}));
+    QCOMPARE(ViewerPictures::iconImage(72).size(), QSize(72, 72));
+    QCOMPARE(ViewerPictures::aboutPicture().size(), QSize(240, 120));
+    for (const QImage& image :
+         {ViewerPictures::iconImage(32), ViewerPictures::iconImage(72), ViewerPictures::aboutPicture()}) {
+        QCOMPARE(image.format(), QImage::Format_Indexed8);
+        QVERIFY(image.colorCount() <= 16);
+        QSet<QRgb> used;  // a picture, not a blot
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                used.insert(image.pixel(x, y));
+        QVERIFY2(used.size() >= 7, qPrintable(QString::number(used.size())));
+    }
+    // The icon is transparent around the instrument; the About picture is not.
+    QCOMPARE(qAlpha(ViewerPictures::iconImage(32).pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(ViewerPictures::aboutPicture().pixel(0, 0)), 255);
 }
 
 QTEST_MAIN(AboutBoxTest)

@@ -1,6 +1,5 @@
 // Korvane - viewer window tests.
 // SPDX-License-Identifier: MIT
-#include "Engine.h"
 #include "LiveView.h"
 #include "MainWindow.h"
 #include "Palettes.h"
@@ -17,12 +16,6 @@ using namespace korvane::test;
 
 namespace {
 
-class NoHost : public EngineHost {
-public:
-    void requestRepaint() override {}
-    void showConnectionError() override {}
-};
-
 // The test screen: distinct colours at the four corners, and columns and
 // rows that differ from their neighbours, so that a shifted, mirrored or
 // blended picture shows.
@@ -38,13 +31,16 @@ QRgb screenColour(int x, int y)
     return qRgb(rgb.red, rgb.green, rgb.blue);
 }
 
-// The window's view at `client` size, as it shows on screen.
-QImage shownAt(MainWindow& window, QSize client)
+// Where the view differs from its background.
+QRect inkOf(LiveView& view)
 {
-    window.resize(client.width(), client.height() + window.menuBar()->height());
-    if (!QTest::qWaitFor([&] { return window.liveView()->size() == client; }, kDeadlineMs))
-        return {};
-    return window.liveView()->grab().toImage();
+    const QImage shown = view.grab().toImage();
+    const QRgb background = view.palette().window().color().rgb();
+    QRect ink;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ink |= QColor(shown.pixel(x, y)).rgb() != background ? QRect(x, y, 1, 1) : QRect();
+    return ink;
 }
 
 }  // namespace
@@ -52,21 +48,19 @@ QImage shownAt(MainWindow& window, QSize client)
 class LiveViewTest : public QObject {
     Q_OBJECT
 private slots:
-    void screenCoversClientAreaUprightNearestPixel_data();
-    void screenCoversClientAreaUprightNearestPixel();
-    void placeholderCentredOnlyWhileUnlinked_data();
-    void placeholderCentredOnlyWhileUnlinked();
+    void hintUntilLinkedThenScreenUprightNearestPixel_data();
+    void hintUntilLinkedThenScreenUprightNearestPixel();
     void repaintRequestsAreFoldedIntoOne();
 };
 
-void LiveViewTest::screenCoversClientAreaUprightNearestPixel_data()
+void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel_data()
 {
     QTest::addColumn<QSize>("client");
     QTest::newRow("wider, taller") << QSize(960, 300);
-    QTest::newRow("smaller") << QSize(203, 170);
+    QTest::newRow("smaller") << QSize(283, 197);
 }
 
-void LiveViewTest::screenCoversClientAreaUprightNearestPixel()
+void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
 {
     QFETCH(QSize, client);
     QTemporaryDir frames;
@@ -76,16 +70,32 @@ void LiveViewTest::screenCoversClientAreaUprightNearestPixel()
             zls740sim::putScreenPixel(frame, x, y, std::uint8_t(screenIndex(x, y)));
     QFile replay(frames.filePath(QStringLiteral("pattern.frames")));
     QVERIFY(replay.open(QIODevice::WriteOnly));
-    QCOMPARE(replay.write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size())), qint64(frame.size()));
-    replay.close();
-    zls740sim::SimulatorOptions options;
-    options.replayFile = replay.fileName().toStdString();
-    Rig rig(options);
-    rig.run(CommandId::Connect);
-    QVERIFY(rig.waitForScreen());
-    const QImage shown = shownAt(*rig.window, client);
-    QCOMPARE(shown.size(), client);
+    replay.write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size()));
+    QVERIFY(replay.flush());
+    Rig rig;
+    rig.addSimulator(5, [&](auto& o) { o.replayFile = replay.fileName().toStdString(); });
+    LiveView& view = *rig.window->liveView();
+    rig.window->resize(client.width(), client.height() + rig.window->menuBar()->height());
+    QVERIFY(QTest::qWaitFor([&] { return view.size() == client; }, kDeadlineMs));
 
+    // Not linked: the hint, on one line in the middle.
+    const QRect hint = inkOf(view);
+    const QFontMetrics metrics(view.font());
+    QVERIFY(hint.height() > 0 && hint.height() <= metrics.height());
+    QVERIFY(hint.width() >= metrics.horizontalAdvance(LiveView::placeholderText()) * 3 / 4);
+    QVERIFY2(qAbs(hint.center().x() - client.width() / 2) <= 3, qPrintable(QString::number(hint.center().x())));
+    QVERIFY2(qAbs(hint.center().y() - client.height() / 2) <= 4, qPrintable(QString::number(hint.center().y())));
+
+    // Linked while paused, so no screen comes in: neither hint nor picture.
+    rig.run(CommandId::Pause);
+    rig.run(CommandId::Connect);
+    QCOMPARE(rig.window->engine().isConnected(), 1);
+    QVERIFY2(inkOf(view).isEmpty(), "something drawn while linked without a screen");
+
+    rig.run(CommandId::Pause);
+    QVERIFY(rig.waitForScreen());
+    const QImage shown = view.grab().toImage();
+    QCOMPARE(shown.size(), client);
     // The four corners hold the screen's four corners: turned upright, not mirrored.
     const int w = client.width();
     const int h = client.height();
@@ -93,7 +103,6 @@ void LiveViewTest::screenCoversClientAreaUprightNearestPixel()
     QCOMPARE(QColor(shown.pixel(w - 1, 0)).rgb(), screenColour(319, 0));
     QCOMPARE(QColor(shown.pixel(0, h - 1)).rgb(), screenColour(0, 239));
     QCOMPARE(QColor(shown.pixel(w - 1, h - 1)).rgb(), screenColour(319, 239));
-
     // Every pixel is a screen pixel at (or, for rounding, next to) the place
     // its position scales to: nothing blended, shifted, or left unpainted.
     for (int y = 0; y < h; ++y) {
@@ -112,51 +121,10 @@ void LiveViewTest::screenCoversClientAreaUprightNearestPixel()
     }
 }
 
-void LiveViewTest::placeholderCentredOnlyWhileUnlinked_data()
-{
-    QTest::addColumn<QSize>("client");
-    QTest::addColumn<bool>("linked");
-    QTest::newRow("start size") << QSize(320, 240) << false;
-    QTest::newRow("wide") << QSize(700, 150) << false;
-    // Paused before the link comes up: no screen comes in, and the view
-    // shows neither a picture nor the hint.
-    QTest::newRow("linked, no screen yet") << QSize(320, 240) << true;
-}
-
-void LiveViewTest::placeholderCentredOnlyWhileUnlinked()
-{
-    QFETCH(QSize, client);
-    QFETCH(bool, linked);
-    Rig rig(linked ? std::optional(zls740sim::SimulatorOptions{}) : std::nullopt);
-    if (linked) {
-        rig.run(CommandId::Pause);
-        rig.run(CommandId::Connect);
-        QCOMPARE(rig.window->engine().isConnected(), 1);
-    }
-    const QImage shown = shownAt(*rig.window, client);
-    QVERIFY(!shown.isNull());
-    const QRgb background = rig.window->liveView()->palette().window().color().rgb();
-    QRect ink;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            ink |= QColor(shown.pixel(x, y)).rgb() != background ? QRect(x, y, 1, 1) : QRect();
-    if (linked) {
-        QVERIFY2(ink.isEmpty(), "something drawn while linked without a screen");
-        return;
-    }
-    // One line of text in the middle.
-    const QFontMetrics metrics(rig.window->liveView()->font());
-    QVERIFY(ink.height() > 0 && ink.height() <= metrics.height());
-    QVERIFY(ink.width() >= metrics.horizontalAdvance(LiveView::placeholderText()) * 3 / 4);
-    QVERIFY2(qAbs(ink.center().x() - client.width() / 2) <= 3, qPrintable(QString::number(ink.center().x())));
-    QVERIFY2(qAbs(ink.center().y() - client.height() / 2) <= 4, qPrintable(QString::number(ink.center().y())));
-}
-
 void LiveViewTest::repaintRequestsAreFoldedIntoOne()
 {
-    NoHost host;
-    Engine engine(host);
-    LiveView view(engine);
+    Rig rig;
+    LiveView& view = *rig.window->liveView();
     EventCounter calls(&view, QEvent::MetaCall);
 
     // A burst from another thread, as from a fast reader thread while the

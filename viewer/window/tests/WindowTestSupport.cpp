@@ -40,7 +40,7 @@ QStringList modalBoxesOf(const std::function<void()>& action, const std::functio
     return boxes;
 }
 
-Rig::Rig(std::optional<zls740sim::SimulatorOptions> options)
+Rig::Rig()
 {
     for (int n = 2; n <= 9; ++n) {
         std::error_code error;
@@ -48,15 +48,16 @@ Rig::Rig(std::optional<zls740sim::SimulatorOptions> options)
                                         std::filesystem::path(dir.path().toStdString()) / ("COM" + std::to_string(n)),
                                         error);
     }
-    if (options)
-        simulator = &addSimulator(5, *options);
     window = std::make_unique<MainWindow>(dir.path().toStdString());
     window->show();
 }
 
-zls740sim::Zls740Simulator& Rig::addSimulator(int com, zls740sim::SimulatorOptions options)
+zls740sim::Zls740Simulator& Rig::addSimulator(int com, const std::function<void(zls740sim::SimulatorOptions&)>& set)
 {
     QFile::remove(file(QStringLiteral("COM%1").arg(com)));
+    zls740sim::SimulatorOptions options;
+    if (set)
+        set(options);
     options.linkDir = dir.path().toStdString();
     options.comNumber = com;
     auto& added = simulators.emplace_back(std::make_unique<zls740sim::Zls740Simulator>(options));

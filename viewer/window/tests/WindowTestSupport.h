@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace korvane::test {
@@ -38,12 +37,11 @@ struct EventCounter : QObject {
 };
 
 // A viewer window, shown, working in a fresh folder whose COM2..COM9 are
-// dead links (so that no probe touches a device of this machine); given
-// simulator options, with a simulator as COM5 there too.
+// dead links, so that no probe touches a device of this machine.
 struct Rig {
-    explicit Rig(std::optional<zls740sim::SimulatorOptions> options = std::nullopt);
-    // A simulator as COM`com`, in place of the dead link.
-    zls740sim::Zls740Simulator& addSimulator(int com, zls740sim::SimulatorOptions options = {});
+    Rig();
+    // A simulator as COM`com` in place of the dead link, its options changed by `set`.
+    zls740sim::Zls740Simulator& addSimulator(int com, const std::function<void(zls740sim::SimulatorOptions&)>& set = {});
     QString file(const QString& name) const { return dir.filePath(name); }
     QByteArray log() const { return fileBytes(file(QStringLiteral("log.txt"))); }
     void run(CommandId id) { window->runCommand(int(id)); }
@@ -53,7 +51,6 @@ struct Rig {
 
     QTemporaryDir dir;
     std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> simulators;
-    zls740sim::Zls740Simulator* simulator = nullptr;
     // Last, so that it goes first: the reader thread ends before the simulators.
     std::unique_ptr<MainWindow> window;
 };
