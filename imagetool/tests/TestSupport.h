@@ -10,8 +10,7 @@
 
 #include <functional>
 
-// Helpers the image tool's tests share: snapshot files as the viewer writes
-// them, and outside programs that read back what the tool wrote.
+// Snapshot files as the viewer writes them, and outside programs that read back what the tool wrote.
 namespace TestSupport {
 
 // Writes value little-endian into size bytes of b from offset at.
@@ -35,13 +34,11 @@ QStringList folderEntries(const QString &folder);
 // The number of the RuntimeError that action raises, 0 if none; its text in *description.
 int raisedNumber(const std::function<void()> &action, QString *description = nullptr);
 
-// Runs program with args, waiting up to timeoutMs; returns its standard
-// output, or sets *ok to false when it failed or did not end in time.
+// Runs program with args; its standard output, and *ok false when it failed or outlived timeoutMs.
 QByteArray run(const QString &program, const QStringList &args, bool *ok, int timeoutMs = 60000,
                QString *errorText = nullptr);
 
-// The first frame of an image file decoded by ImageMagick as format ("PCX",
-// ...), independent of Qt's codecs: Format_RGB888, or null on failure.
+// An image file's first frame decoded by ImageMagick as format ("PCX", ...), apart from Qt: RGB888 or null.
 QImage decodeWithImageMagick(const QString &path, const QString &format);
 
 // What pdfinfo says about a PDF file, and its first page drawn at dpi by pdftoppm.
@@ -50,7 +47,6 @@ QImage rasterisePdf(const QString &pdf, int dpi);
 
 // The smallest rectangle holding every pixel darker than near-white.
 QRect inkBox(const QImage &page);
-
 // Mean absolute difference per colour channel between two pictures of one size.
 double meanChannelError(const QImage &a, const QImage &b);
 
