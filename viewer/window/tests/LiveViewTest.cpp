@@ -63,16 +63,15 @@ void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel_data()
 void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
 {
     QFETCH(QSize, client);
-    QTemporaryDir frames;
+    Rig rig;
     zls740sim::Frame frame{};
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             zls740sim::putScreenPixel(frame, x, y, std::uint8_t(screenIndex(x, y)));
-    QFile replay(frames.filePath(QStringLiteral("pattern.frames")));
+    QFile replay(rig.file(QStringLiteral("pattern.frames")));
     QVERIFY(replay.open(QIODevice::WriteOnly));
     replay.write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size()));
     QVERIFY(replay.flush());
-    Rig rig;
     rig.addSimulator(5, [&](auto& o) { o.replayFile = replay.fileName().toStdString(); });
     LiveView& view = *rig.window->liveView();
     rig.window->resize(client.width(), client.height() + rig.window->menuBar()->height());
@@ -125,6 +124,7 @@ void LiveViewTest::repaintRequestsAreFoldedIntoOne()
 {
     Rig rig;
     LiveView& view = *rig.window->liveView();
+    QCoreApplication::processEvents();
     EventCounter calls(&view, QEvent::MetaCall);
 
     // A burst from another thread, as from a fast reader thread while the
