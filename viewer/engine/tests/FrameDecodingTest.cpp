@@ -51,16 +51,6 @@ Bytes randomFrame(unsigned seed)
     return frame;
 }
 
-// The image with a frame decoded, as a single-threaded caller sees it.
-struct DecodedImage {
-    ScreenImage image;
-    explicit DecodedImage(const Bytes& frame, std::int32_t mode = 1)
-    {
-        std::copy(frame.begin(), frame.end(), image.frameBuffer().begin());
-        image.publishFrame(mode);
-    }
-    const std::uint8_t* bytes() const { return image.rawBuffer(); }
-};
 
 }  // namespace
 
@@ -115,52 +105,35 @@ TEST(FrameDecoding, HiddenRowsNeverReachThePicture)
     EXPECT_FALSE(std::equal(before.begin() + 160 * 240, before.end(), after.begin() + 160 * 240));
 }
 
-TEST(Palettes, ColourAndMonochromeTablesHoldTheInstrumentsValues)
-{
-    DecodedImage colour(Bytes(kFrameBytes, 0), 1);
-    const std::uint8_t* entry7 = colour.bytes() + 54 + 4 * 7;
-    const std::uint8_t* entry8 = colour.bytes() + 54 + 4 * 8;
-    // Stored blue, green, red: red of 7 is FE and red of 8 is 87.
-    EXPECT_EQ(Bytes(entry7, entry7 + 3), (Bytes{0xFF, 0xFF, 0xFE}));
-    EXPECT_EQ(Bytes(entry8, entry8 + 3), (Bytes{0x88, 0x88, 0x87}));
-    const std::uint8_t* entry5 = colour.bytes() + 54 + 4 * 5;
-    EXPECT_EQ(Bytes(entry5, entry5 + 3), (Bytes{0x66, 0x44, 0x22}));
-
-    for (std::int32_t mode : {0, 2, -1}) {
-        DecodedImage mono(Bytes(kFrameBytes, 0), mode);
-        for (std::size_t i = 0; i < 16; ++i) {
-            const Rgb& rgb = Palettes::monochrome()[i];
-            const std::uint8_t* entry = mono.bytes() + 54 + 4 * i;
-            EXPECT_EQ(entry[0], rgb.blue) << "mode " << mode << " index " << i;
-            EXPECT_TRUE(rgb.red == rgb.green && rgb.green == rgb.blue) << "grey expected at " << i;
-        }
-        const std::uint8_t* grey10 = mono.bytes() + 54 + 4 * 10;
-        EXPECT_EQ(Bytes(grey10, grey10 + 3), (Bytes{0xFF, 0xFF, 0xFF})) << "mode " << mode;
-    }
-}
-
-TEST(Palettes, BuildPaletteSetsSizeAndColoursAndLeavesReservedBytes)
+// The header comes from the template with odd sizes and reserved bytes; every
+// decoded screen rewrites size and colours, and leaves the rest alone.
+TEST(Palettes, BuildPaletteWritesSizeAndColoursOfTheModeOnly)
 {
     HeaderBytes header = HeaderTemplate::builtIn();
     writeLe32(header.data() + 18, 1);
     writeLe32(header.data() + 22, static_cast<std::uint32_t>(-7));
-    for (std::size_t i = 0; i < 16; ++i) {
-        header[54 + 4 * i] = 0x01;
+    for (std::size_t i = 0; i < 16; ++i)
         header[54 + 4 * i + 3] = std::uint8_t(0xA0 + i);
-    }
-    header[6] = 0x42;  // bfReserved1 passes through untouched
-    ScreenImage image;
-    image.loadHeader(header);
-    std::fill(image.frameBuffer().begin(), image.frameBuffer().end(), 0);
-    image.publishFrame(1);
-
-    const std::uint8_t* bytes = image.rawBuffer();
-    EXPECT_EQ(readLe32(bytes + 18), 320u);
-    EXPECT_EQ(readLe32(bytes + 22), 240u);
-    EXPECT_EQ(bytes[6], 0x42);
-    for (std::size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(bytes[54 + 4 * i + 3], 0xA0 + i) << "reserved byte of entry " << i;
-        EXPECT_EQ(bytes[54 + 4 * i], Palettes::colour()[i].blue);
+    header[6] = 0x42;  // bfReserved1
+    for (std::int32_t mode : {1, 0, 2, -1}) {
+        ScreenImage image;
+        image.loadHeader(header);
+        image.publishFrame(mode);
+        const std::uint8_t* bytes = image.rawBuffer();
+        EXPECT_EQ(readLe32(bytes + 18), 320u);
+        EXPECT_EQ(readLe32(bytes + 22), 240u);
+        EXPECT_EQ(bytes[6], 0x42);
+        auto entry = [&](std::size_t i) { return Bytes(bytes + 54 + 4 * i, bytes + 58 + 4 * i); };
+        if (mode == 1) {
+            // Stored blue, green, red: red of 7 is FE and red of 8 is 87.
+            EXPECT_EQ(entry(7), (Bytes{0xFF, 0xFF, 0xFE, 0xA7}));
+            EXPECT_EQ(entry(8), (Bytes{0x88, 0x88, 0x87, 0xA8}));
+            EXPECT_EQ(entry(5), (Bytes{0x66, 0x44, 0x22, 0xA5}));
+        } else {
+            EXPECT_EQ(entry(7), (Bytes{0x00, 0x00, 0x00, 0xA7})) << "mode " << mode;
+            EXPECT_EQ(entry(10), (Bytes{0xFF, 0xFF, 0xFF, 0xAA})) << "mode " << mode;
+            EXPECT_EQ(entry(3), (Bytes{0xBB, 0xBB, 0xBB, 0xA3})) << "mode " << mode;
+        }
     }
 }
 
