@@ -59,15 +59,23 @@ TEST_F(Export, BeforeAnyScreenWritesAndStartsNothing)
 
 TEST_F(Export, WritesTheCurrentScreenAndStartsTheImageToolInTheWorkingFolder)
 {
+    // A usable template with its own reserved bytes: carried into the snapshot.
+    HeaderBytes custom = HeaderTemplate::builtIn();
+    custom[54 + 3] = 0x99;
+    custom[6] = 0x42;
+    std::ofstream(dir.file("header2.bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(custom.data()), custom.size());
     writeTool(dir.path());
     streamKnownFrame(0x5A);
+    EXPECT_EQ(engine.headerSource(), HeaderTemplate::Source::File);
     engine.setPaused(1);
     ASSERT_EQ(engine.exportSnapshot(), ExportResult::Started);
     ASSERT_TRUE(waitFor([&] { return toolRuns() == 1; }));
 
     const Bytes file = readFile(dir.file("Temp.bmp"));
     ASSERT_EQ(file.size(), 38518u);
-    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[6], 0x42);
+    EXPECT_EQ(file[54 + 3], 0x99);
     EXPECT_EQ(readLe32(file.data() + 18), 320u);
     EXPECT_EQ(readLe32(file.data() + 22), 240u);
     // Frame byte 5A: even rows index 5, odd rows index A; turned by 180
@@ -80,20 +88,16 @@ TEST_F(Export, WritesTheCurrentScreenAndStartsTheImageToolInTheWorkingFolder)
     ASSERT_TRUE(waitFor([&] { return toolRuns() == 2; })) << "every export starts another image tool";
 }
 
-TEST_F(Export, FallsBackToTheImageToolBesideTheProgram)
+TEST_F(Export, TakesTheImageToolOfTheWorkingFolderElseTheOneBesideTheProgram)
 {
     ScratchDir programDir;
-    writeTool(programDir.path());
     Engine installed(host, EngineConfig{dir.path().string(), programDir.path().string(), 300});
     installed.initEngine();
-    instrument(5);
-    installed.findScope();
-    ASSERT_EQ(installed.openLink(), 0);
-    ASSERT_TRUE(waitFor([&] { return installed.screen().read([](const ScreenView&) {}); }));
+    EXPECT_EQ(installed.imageToolPath(), "");
+    writeTool(programDir.path());
     EXPECT_EQ(installed.imageToolPath(), programDir.file("Pictorix"));
-    EXPECT_EQ(installed.exportSnapshot(), ExportResult::Started);
-    ASSERT_TRUE(waitFor([&] { return toolRuns() == 1; }));
-    EXPECT_TRUE(std::filesystem::exists(dir.file("Temp.bmp"))) << "the snapshot stays in the working folder";
+    writeTool(dir.path());
+    EXPECT_EQ(installed.imageToolPath(), dir.file("Pictorix"));
 }
 
 TEST_F(Export, ReportsAMissingImageToolAndAnUnwritableSnapshot)
@@ -111,22 +115,4 @@ TEST_F(Export, ReportsAMissingImageToolAndAnUnwritableSnapshot)
     EXPECT_EQ(engine.exportSnapshot(), ExportResult::WriteFailed);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(toolRuns(), 0);
-}
-
-TEST_F(Export, CarriesTheHeaderTemplateOfTheWorkingFolder)
-{
-    // A usable template with its own reserved palette bytes: carried into the snapshot.
-    HeaderBytes custom = HeaderTemplate::builtIn();
-    custom[54 + 3] = 0x99;
-    custom[6] = 0x42;
-    std::ofstream(dir.file("header2.bin"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(custom.data()), custom.size());
-    streamKnownFrame(0x00);
-    EXPECT_EQ(engine.headerSource(), HeaderTemplate::Source::File);
-    engine.setPaused(1);
-    engine.exportSnapshot();
-    const Bytes file = readFile(dir.file("Temp.bmp"));
-    ASSERT_EQ(file.size(), 38518u);
-    EXPECT_EQ(file[54 + 3], 0x99);
-    EXPECT_EQ(file[6], 0x42);
 }
