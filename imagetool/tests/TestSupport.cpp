@@ -9,8 +9,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <cstdlib>
-
 namespace TestSupport {
 
 void putLE(QByteArray &b, int at, quint32 value, int size)
@@ -99,39 +97,30 @@ int raisedNumber(const std::function<void()> &action, QString *description)
     return 0;
 }
 
-QByteArray run(const QString &program, const QStringList &args, bool *ok, int timeoutMs, QString *errorText)
+QByteArray run(const QString &program, const QStringList &args)
 {
     QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, args);
-    const bool ended = process.waitForStarted(timeoutMs) && process.waitForFinished(timeoutMs);
-    if (!ended)
-        process.kill();
-    *ok = ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (errorText)
-        *errorText = QString::fromLocal8Bit(process.readAllStandardError());
-    return process.readAllStandardOutput();
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return ok ? process.readAllStandardOutput() : QByteArray();
 }
 
 QImage decodeWithImageMagick(const QString &path, const QString &format)
 {
-    bool ok = false;
-    const QByteArray ppm = run(QStringLiteral("/usr/bin/convert"),
-                               {format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")}, &ok);
-    return ok ? QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB888) : QImage();
+    const QStringList args{format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")};
+    return QImage::fromData(run(QStringLiteral("/usr/bin/convert"), args), "PPM").convertToFormat(QImage::Format_RGB888);
 }
 
 QString pdfInfo(const QString &pdf)
 {
-    bool ok = false;
-    return QString::fromLatin1(run(QStringLiteral("pdfinfo"), {pdf}, &ok));
+    return QString::fromLatin1(run(QStringLiteral("pdfinfo"), {pdf}));
 }
 
 QImage rasterisePdf(const QString &pdf, int dpi)
 {
-    bool ok = false;
-    const QByteArray png = run(QStringLiteral("pdftoppm"),
-                               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf}, &ok);
-    return ok ? QImage::fromData(png, "PNG") : QImage();
+    const QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf};
+    return QImage::fromData(run(QStringLiteral("pdftoppm"), args), "PNG");
 }
 
 QRect inkBox(const QImage &page)
@@ -142,19 +131,6 @@ QRect inkBox(const QImage &page)
             if (qGray(page.pixel(x, y)) < 235)
                 box |= QRect(x, y, 1, 1);
     return box;
-}
-
-double meanChannelError(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size() || a.isNull())
-        return 1e9;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
 }
 
 } // namespace TestSupport

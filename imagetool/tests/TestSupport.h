@@ -34,9 +34,8 @@ QStringList folderEntries(const QString &folder);
 // The number of the RuntimeError that action raises, 0 if none; its text in *description.
 int raisedNumber(const std::function<void()> &action, QString *description = nullptr);
 
-// Runs program with args; its standard output, and *ok false when it failed or outlived timeoutMs.
-QByteArray run(const QString &program, const QStringList &args, bool *ok, int timeoutMs = 60000,
-               QString *errorText = nullptr);
+// Runs program with args, its errors going to the test's log; its standard output, empty when it failed.
+QByteArray run(const QString &program, const QStringList &args);
 
 // An image file's first frame decoded by ImageMagick as format ("PCX", ...), apart from Qt: RGB888 or null.
 QImage decodeWithImageMagick(const QString &path, const QString &format);
@@ -47,7 +46,5 @@ QImage rasterisePdf(const QString &pdf, int dpi);
 
 // The smallest rectangle holding every pixel darker than near-white.
 QRect inkBox(const QImage &page);
-// Mean absolute difference per colour channel between two pictures of one size.
-double meanChannelError(const QImage &a, const QImage &b);
 
 } // namespace TestSupport

@@ -66,7 +66,7 @@ void TestPrintCommand::printsThePictureInItsRectangle()
     });
     MessageBoxWatcher watcher;
     clickPrint();
-    QVERIFY(watcher.seen().empty());
+    QVERIFY(watcher.seen.empty());
     const QString info = pdfInfo(pdf);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))) && info.contains(pageText),
              qPrintable(info)); // one landscape page
@@ -108,11 +108,11 @@ void TestPrintCommand::missingPrinterIsReported()
         form_->setPrinterSource(&PrintCommand::defaultPrinter);
         clickPrint();
     }
-    QCOMPARE(watcher.seen().size(), size_t(noDefault ? 2 : 1));
-    QCOMPARE(watcher.seen()[0].title, QStringLiteral("ZLS740"));
-    QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("no printer")), qPrintable(watcher.seen()[0].text));
+    QCOMPARE(watcher.seen.size(), size_t(noDefault ? 2 : 1));
+    QCOMPARE(watcher.seen[0].title, QStringLiteral("ZLS740"));
+    QVERIFY2(watcher.seen[0].text.contains(QStringLiteral("no printer")), qPrintable(watcher.seen[0].text));
     if (noDefault)
-        QVERIFY2(watcher.seen()[1].text.contains(QStringLiteral("no default printer")), qPrintable(watcher.seen()[1].text));
+        QVERIFY2(watcher.seen[1].text.contains(QStringLiteral("no default printer")), qPrintable(watcher.seen[1].text));
 }
 
 QTEST_MAIN(TestPrintCommand)

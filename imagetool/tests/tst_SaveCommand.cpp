@@ -92,10 +92,10 @@ void TestSaveCommand::saveWritesOrReports()
     QCOMPARE(dialog.offered, (QStringList{proposed, QStringLiteral("*.%1 (*.%1)").arg(form.fileExtension())}));
     QCOMPARE(dialog.initDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/Img"));
     const bool box = outcome.startsWith(QStringLiteral("box:")), written = !box && !outcome.isEmpty();
-    QCOMPARE(watcher.seen().size(), size_t(box ? 1 : 0)); // a cancel is silent
+    QCOMPARE(watcher.seen.size(), size_t(box ? 1 : 0)); // a cancel is silent
     if (box) { // the description alone, not the run-time error report
-        QCOMPARE(watcher.seen()[0].title, QStringLiteral("ZLS740"));
-        QVERIFY2(watcher.seen()[0].text.startsWith(outcome.mid(4)), qPrintable(watcher.seen()[0].text));
+        QCOMPARE(watcher.seen[0].title, QStringLiteral("ZLS740"));
+        QVERIFY2(watcher.seen[0].text.startsWith(outcome.mid(4)), qPrintable(watcher.seen[0].text));
     }
     if (written)
         QCOMPARE(decodeWithImageMagick(dir.filePath(name), outcome).size(), QSize(320, 240));
@@ -107,9 +107,9 @@ void TestSaveCommand::saveWritesOrReports()
     QCOMPARE(folderEntries(dir.path()), files);
 
     // The form works on: the next save writes its file.
-    const size_t boxes = watcher.seen().size();
+    const size_t boxes = watcher.seen.size();
     save(1, QStringLiteral("after"));
-    QCOMPARE(watcher.seen().size(), boxes);
+    QCOMPARE(watcher.seen.size(), boxes);
     QVERIFY(!decodeWithImageMagick(dir.filePath(QStringLiteral("after")), QStringLiteral("BMP")).isNull());
 }
 

@@ -5,6 +5,7 @@
 #include "TwistedPixel.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,9 +85,12 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
     QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("0408114955")});
     const QImage decoded = decodeWithImageMagick(path, decoder);
     const QImage expected = snapshot(7).convertToFormat(QImage::Format_RGB888);
+    QCOMPARE(decoded.size(), expected.size());
     if (tolerance == 0.0)
         QCOMPARE(decoded, expected);
-    const double mean = meanChannelError(decoded, expected);
+    double mean = 0; // mean absolute difference per colour channel; rows of 960 bytes have no padding
+    for (qsizetype i = 0; i < decoded.sizeInBytes(); ++i)
+        mean += qAbs(decoded.constBits()[i] - expected.constBits()[i]) / double(decoded.sizeInBytes());
     QVERIFY2(mean <= tolerance, qPrintable(QStringLiteral("mean error %1").arg(mean)));
 }
 
@@ -112,13 +116,13 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
     bool mounted = false;
     const auto unmount = qScopeGuard([&] { // before the temporary folder is removed
         if (mounted)
-            run(QStringLiteral("umount"), {folder}, &mounted);
+            QProcess::execute(QStringLiteral("umount"), {folder});
     });
     if (fullDisk) {
         // A small memory file system stands in for a full disk.
         folder = dir.filePath(QStringLiteral("small"));
         QVERIFY(QDir().mkdir(folder));
-        run(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=48k", "tmpfs", folder}, &mounted);
+        mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=48k", "tmpfs", folder}) == 0;
         if (!mounted)
             QSKIP("no permission to mount a small file system here");
     }
