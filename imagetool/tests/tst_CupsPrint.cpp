@@ -22,12 +22,7 @@ namespace {
 const QString QueueName = QStringLiteral("PictorixTestPdf");
 constexpr int DeadlineMs = 90000;
 
-QByteArray lpstat(const QStringList &args)
-{
-    return run(QStringLiteral("lpstat"), args);
-}
-
-// Its complaint goes to the test's log.
+// Its complaints go to the test's log.
 bool lpadmin(const QStringList &args)
 {
     return QProcess::execute(QStringLiteral("lpadmin"), args) == 0;
@@ -52,14 +47,16 @@ void TestCupsPrint::initTestCase()
 {
     QVERIFY2(QFile::exists(QStringLiteral("/usr/sbin/cupsd")), "the print server is not installed");
     QVERIFY2(QFile::exists(QStringLiteral("/usr/lib/cups/backend/cups-pdf")), "the PDF printer is not installed");
-    const auto schedulerRunning = [] { return lpstat({QStringLiteral("-r")}).contains("scheduler is running"); };
+    const auto schedulerRunning = [] {
+        return run(QStringLiteral("lpstat"), {QStringLiteral("-r")}).contains("scheduler is running");
+    };
     if (!schedulerRunning()) {
         // In the foreground, so this test owns the process and can end it.
         server_.start(QStringLiteral("/usr/sbin/cupsd"), {QStringLiteral("-f")});
         QVERIFY(server_.waitForStarted(10000));
         QVERIFY2(QTest::qWaitFor(schedulerRunning, 30000), "the print server did not come up");
     }
-    const QByteArray current = lpstat({QStringLiteral("-d")});
+    const QByteArray current = run(QStringLiteral("lpstat"), {QStringLiteral("-d")});
     if (current.startsWith("system default destination: "))
         previousDefault_ = QString::fromLocal8Bit(current.mid(current.indexOf(": ") + 2).trimmed());
     addedQueue_ = lpadmin({QStringLiteral("-p"), QueueName, QStringLiteral("-E"), QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
@@ -93,7 +90,8 @@ void TestCupsPrint::printClickGivesOneLandscapePage()
     QVERIFY2(QTest::qWaitFor(newPdf, DeadlineMs), qPrintable(QStringLiteral("no PDF appeared in %1").arg(folder.path())));
     const auto removeWritten = qScopeGuard([&] { QFile::remove(written); });
     // The file is complete once the queue holds no job any more.
-    QVERIFY(QTest::qWaitFor([&] { return lpstat({QStringLiteral("-o"), QueueName}).trimmed().isEmpty(); }, DeadlineMs));
+    const auto queueEmpty = [] { return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}).trimmed().isEmpty(); };
+    QVERIFY(QTest::qWaitFor(queueEmpty, DeadlineMs));
 
     const QString info = pdfInfo(written);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
@@ -118,12 +116,8 @@ void TestCupsPrint::cleanupTestCase()
             lpadmin({QStringLiteral("-d"), previousDefault_});
         lpadmin({QStringLiteral("-x"), QueueName});
     }
-    if (server_.state() != QProcess::NotRunning) {
-        server_.terminate();
-        if (!server_.waitForFinished(30000))
-            server_.kill();
-        server_.waitForFinished(10000);
-    }
+    server_.terminate(); // and killed with the test should it linger
+    server_.waitForFinished(30000);
 }
 
 QTEST_MAIN(TestCupsPrint)
