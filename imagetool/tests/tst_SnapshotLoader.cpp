@@ -48,8 +48,8 @@ void TestSnapshotLoader::refusesHostileFiles_data()
         QTest::newRow(name) << b;
     };
     field("wrong magic", 0, 'P', 1);
-    field("width overflowing a row", 18, 0x7FFFFFFF);
-    field("most negative height", 22, 0x80000000u);
+    field("huge declared width", 18, 0x7FFFFFFF);
+    field("huge declared height (most negative)", 22, 0x80000000u);
     field("wrong bit depth 3", 28, 3, 2);
     field("compression not matching the depth", 30, 1);
     field("palette count beyond the depth", 46, 0xFFFFFF);
