@@ -6,56 +6,9 @@
 # Usage: run-e2e.sh BIN_DIR   (korvane, zls740-sim, header2.bin, e2e-screen-check)
 set -u
 BIN=$(cd "${1:?usage: run-e2e.sh BIN_DIR}" && pwd)
-for tool in Xvfb xdotool xwd xwininfo /usr/bin/convert; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-WORK=$(mktemp -d /tmp/korvane-e2e.XXXXXX)
-XVFB_PID=""
-SIM_PID=""
-KV_PID=""
-cleanup() {
-    for pid in $KV_PID $SIM_PID $XVFB_PID; do
-        kill "$pid" 2>/dev/null
-    done
-    for pid in $KV_PID $SIM_PID $XVFB_PID; do
-        wait "$pid" 2>/dev/null
-    done
-    if [ -n "${KEEP_E2E:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*"
-    [ -f "$WORK/korvane.log" ] && sed 's/^/korvane: /' "$WORK/korvane.log"
-    exit 1
-}
-# until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds or the time is up.
-until_ok() {
-    limit=$(( $1 * 20 )); shift
-    i=0
-    while ! "$@" >/dev/null 2>&1; do
-        i=$((i + 1))
-        [ "$i" -ge "$limit" ] && return 1
-        sleep 0.05
-    done
-    return 0
-}
-
-# A display of our own.
-# Started at a place of its own among 90..389, so that runs side by side
-# rarely even try the same number.
-first=$(( 90 + $$ % 300 ))
-n=$first
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
-    n=$(( 90 + (n - 89) % 300 ))
-    [ "$n" -eq "$first" ] && fail "no free display number"
-done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-until_ok 20 xdpyinfo || fail "Xvfb did not come up on $DISPLAY"
+. "$(dirname "$0")/e2e-lib.sh"
+require Xvfb xdotool xwd xwininfo /usr/bin/convert
+start_display
 
 # The instrument, and korvane's working folder with its files.
 cp "$BIN/header2.bin" "$WORK/"
@@ -67,11 +20,12 @@ TOOL
 chmod +x "$WORK/Pictorix"
 "$BIN/zls740-sim" --dir "$WORK" --com 5 --last-frame "$WORK/last.bin" --report "$WORK/report.txt" \
     >"$WORK/sim.log" 2>&1 &
-SIM_PID=$!
+PIDS="$PIDS $!"
 until_ok 10 test -e "$WORK/COM5" || fail "the simulator made no COM5"
 
 (cd "$WORK" && exec "$BIN/korvane") >"$WORK/korvane.log" 2>&1 &
 KV_PID=$!
+PIDS="$KV_PID $PIDS"
 WIN=""
 find_window() { WIN=$(xdotool search --all --pid "$KV_PID" --name '^Korvane$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
 until_ok 20 find_window || fail "no korvane window"
@@ -160,11 +114,9 @@ until_ok 20 frames_above "$before" || fail "no screens after the pause ended"
 # File > Exit: code 0, the process gone with its reader thread and port.
 open_file_menu
 xdotool key x
-gone() { ! kill -0 "$KV_PID" 2>/dev/null || [ "$(sed -n 's/^State:\t\(.\).*/\1/p' "/proc/$KV_PID/status" 2>/dev/null)" = Z ]; }
-until_ok 20 gone || fail "korvane still runs after File > Exit"
+until_ok 20 gone "$KV_PID" || fail "korvane still runs after File > Exit"
 wait "$KV_PID"
 rc=$?
-KV_PID=""
 [ "$rc" -eq 0 ] || fail "exit code $rc after File > Exit"
 requests() { sed -n 's/^requests //p' "$WORK/report.txt"; }
 r1=$(requests); sleep 0.3; r2=$(requests)

@@ -1,0 +1,72 @@
+# Shared by the end-to-end scripts: a scratch folder, an X server of their
+# own, waiting for a condition, and clean-up of every process they started.
+# Source it after setting BIN; it sets WORK and DISPLAY.
+# Processes named in PIDS are ended (in reverse order) when the script exits.
+
+WORK=$(mktemp -d /tmp/korvane-e2e.XXXXXX)
+PIDS=""
+XVFB_PID=""
+
+cleanup() {
+    for pid in $PIDS $XVFB_PID; do
+        kill "$pid" 2>/dev/null
+    done
+    for pid in $PIDS $XVFB_PID; do
+        wait "$pid" 2>/dev/null
+    done
+    if [ -n "${KEEP_E2E:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Logs shown with a failure: every *.log in WORK.
+fail() {
+    echo "FAIL: $*"
+    for log in "$WORK"/*.log; do
+        [ -s "$log" ] && sed "s|^|$(basename "$log" .log): |" "$log" | tail -n 40
+    done
+    exit 1
+}
+
+# until_ok SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds or
+# the time is up.
+until_ok() {
+    limit=$(( $1 * 20 )); shift
+    i=0
+    while ! "$@" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ "$i" -ge "$limit" ] && return 1
+        sleep 0.05
+    done
+    return 0
+}
+
+# require TOOL...: skips the whole script (exit 77) when a tool is missing.
+require() {
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+    done
+}
+
+# A display of our own, started at a place of its own among 90..389, so that
+# runs side by side rarely even try the same number.
+start_display() {
+    first=$(( 90 + $$ % 300 ))
+    n=$first
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
+        n=$(( 90 + (n - 89) % 300 ))
+        [ "$n" -eq "$first" ] && fail "no free display number"
+    done
+    export DISPLAY=":$n"
+    Xvfb "$DISPLAY" -screen 0 "${1:-1024x768x24}" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    until_ok 20 xdpyinfo || fail "Xvfb did not come up on $DISPLAY"
+}
+
+# gone PID: the process has ended (or is a zombie waiting for us).
+gone() {
+    ! kill -0 "$1" 2>/dev/null || [ "$(sed -n 's/^State:\t\(.\).*/\1/p' "/proc/$1/status" 2>/dev/null)" = Z ]
+}
+
+# report_value FILE KEY: a value from a simulator report ("frames 12").
+report_value() { sed -n "s/^$2 //p" "$1" 2>/dev/null; }
