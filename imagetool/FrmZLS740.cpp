@@ -12,13 +12,16 @@
 #include "TwistedPixel.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 namespace {
 
@@ -51,6 +54,10 @@ FrmZLS740::FrmZLS740(QWidget *parent)
     setWindowTitle(QStringLiteral("ZLS 740"));
     setFixedSize(pixels(6240), pixels(4545));
     buildControls();
+    // Ctrl+C puts the picture on the clipboard, for pasting into a report;
+    // the form itself shows nothing of it.
+    auto *copy = new QShortcut(QKeySequence::Copy, this);
+    connect(copy, &QShortcut::activated, this, &FrmZLS740::copyPicture);
 }
 
 FrmZLS740::~FrmZLS740() = default;
@@ -168,6 +175,15 @@ void FrmZLS740::cmdPrintClick()
     } catch (const RuntimeError &error) {
         showMessage(error.description(), true);
     }
+}
+
+void FrmZLS740::copyPicture()
+{
+    QVariantList none;
+    const QImage picture =
+        tpBMP_->invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none).value<QImage>();
+    if (!picture.isNull())
+        QGuiApplication::clipboard()->setImage(picture);
 }
 
 void FrmZLS740::showMessage(const QString &text, bool warning)

@@ -56,6 +56,7 @@ private:
     void opFiletypeClick(int index);
     void cmdSaveClick();
     void cmdPrintClick();
+    void copyPicture();
     void showMessage(const QString &text, bool warning);
 
     qint16 fileTypeCode_ = 11;

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "TwistedPixel.h"
 
+#include <QClipboard>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@ private slots:
     void startsOrReportsTheFailure();
     void optionSetsCodeAndExtension_data();
     void optionSetsCodeAndExtension();
+    void ctrlCCopiesThePicture();
 };
 
 void TestFrmZLS740::startsOrReportsTheFailure_data()
@@ -99,6 +101,31 @@ void TestFrmZLS740::optionSetsCodeAndExtension()
         option(index)->setChecked(true);
     QCOMPARE(form.fileTypeCode(), qint16(index + 3));
     QCOMPARE(form.fileExtension(), caption);
+}
+
+void TestFrmZLS740::ctrlCCopiesThePicture()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(2)));
+    FrmZLS740 form;
+    form.load(dir.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const auto option = [&form](int i) { return form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(i)); };
+    QTest::mouseClick(option(7), Qt::LeftButton); // png chosen, focus on an option
+    const QList<QWidget *> before = form.findChildren<QWidget *>();
+    QGuiApplication::clipboard()->setText(QStringLiteral("older"));
+
+    MessageBoxWatcher watcher;
+    QTest::keyClick(&form, Qt::Key_C, Qt::ControlModifier);
+    // The whole picture at its own size, whatever has the focus on the form.
+    QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+             snapshot(2).convertToFormat(QImage::Format_RGB32));
+    // Nothing else changes: no message, the chosen format, the same controls.
+    QVERIFY(watcher.seen.empty());
+    QCOMPARE(form.fileTypeCode(), qint16(10));
+    QCOMPARE(form.findChildren<QWidget *>(), before);
+    QVERIFY(option(7)->isChecked());
 }
 
 QTEST_MAIN(TestFrmZLS740)
