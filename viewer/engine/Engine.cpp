@@ -63,7 +63,7 @@ void Engine::initEngine()
         std::fclose(logFile_);
     // Created anew, empty, at every start. A log that cannot be created is no
     // reason not to show the instrument; its writes are then skipped.
-    logFile_ = std::fopen(filePath("log.txt").c_str(), "wb");
+    logFile_ = config_.linkLog ? std::fopen(filePath("log.txt").c_str(), "wb") : nullptr;
 }
 
 std::string Engine::filePath(const char* name) const

@@ -27,6 +27,9 @@ struct EngineConfig {
     std::string programDir;
     // How long the probe waits for the first byte of an answer, in ms.
     int probeFirstByteMs = 1000;
+    // Keep the link log log.txt in workDir. Off (a capture beside a running
+    // viewer): initEngine() neither creates nor empties it, nothing is logged.
+    bool linkLog = true;
 };
 
 enum class ExportResult {
@@ -61,6 +64,10 @@ public:
     // connected and starts the reader thread. 0 when the link is up, -1
     // (with 00 00 logged and a repaint asked for) when the port cannot be opened.
     int openLink();
+
+    // Names the port for openLink() without a probe: COMn (looked up as the
+    // probe does) or a device path.
+    void setPortName(std::string name) { portName_ = std::move(name); }
 
     // Writes the latest screen as Temp.bmp in workDir and starts the image tool.
     ExportResult exportSnapshot();

@@ -108,3 +108,25 @@ TEST_F(Link, PortHeldByAnotherProgramIsSkippedAndRefusedUntilReleased)
     other.close();
     EXPECT_EQ(engine.openLink(), 0) << "works once the other program lets go";
 }
+
+TEST_F(Link, WithoutTheLinkLogANamedDeviceIsOpenedAndLogTxtLeftAlone)
+{
+    // What a capture beside a running viewer does: the viewer's log stays as
+    // it is, and the port is named by its device instead of probed.
+    const std::string log = dir.file("log.txt");
+    std::ofstream(log, std::ios::binary) << "C";
+    EngineConfig config{dir.path().string(), "", 300};
+    config.linkLog = false;
+    Engine capture(host, config);
+    capture.initEngine();
+    EXPECT_EQ(readFile(log), (Bytes{0x43})) << "initEngine must not empty it";
+
+    capture.setPortName(dir.file("no-such-device"));
+    EXPECT_EQ(capture.openLink(), -1);
+    auto& com3 = instrument(3);
+    capture.setPortName(com3.slavePath());
+    ASSERT_EQ(capture.openLink(), 0);
+    EXPECT_TRUE(com3.waitForFrames(1, 10000));
+    capture.shutdown();
+    EXPECT_EQ(readFile(log), (Bytes{0x43})) << "neither connect is logged";
+}
