@@ -102,7 +102,9 @@ bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, Simu
             ok = v && parseRate(*v, o.bytesPerSecond);
             if (!ok)
                 return fail("option --rate needs a number of bytes per second, 0 or more");
-        } else if (name == "--close-after")
+        } else if (name == "--fault-every")
+            ok = integer(o.faultEvery, 0);
+        else if (name == "--close-after")
             ok = integer(o.closeAfterFrames, 0);
         else if (name == "--reopen-after")
             ok = integer(o.reopenAfterMs, std::numeric_limits<int>::min());
@@ -138,6 +140,8 @@ std::string SimulatorCommandLine::usage()
            "  --silent             never answer (requests are still counted)\n"
            "  --stall-after N      send N bytes in all, then nothing ever again\n"
            "  --rate BYTES_PER_S   pace the answers (default 0: as fast as the link takes them)\n"
+           "  --fault-every N      --answer-bytes and --rate apply to every Nth answer only;\n"
+           "                       the others are whole frames at full speed\n"
            "  --close-after N      after N complete answers the instrument vanishes: the\n"
            "                       pseudo-terminal is closed and the link removed\n"
            "  --reopen-after MS    with --close-after: come back after MS milliseconds on a\n"

@@ -25,6 +25,11 @@ struct SimulatorOptions {
     std::size_t stallAfterBytes = 0;
     // Pace answers at this many bytes per second. Zero: as fast as the link takes them.
     double bytesPerSecond = 0;
+    // With answerBytes or bytesPerSecond: only every Nth answer (the Nth,
+    // 2Nth, ...) is short, overlong or paced; the others are whole frames sent
+    // as fast as the link takes them, so the faults come between good screens.
+    // Zero or one: every answer.
+    int faultEvery = 0;
     // After this many complete answers, close the link (the instrument vanishes):
     // the master side is closed and the link removed. Zero: never.
     int closeAfterFrames = 0;

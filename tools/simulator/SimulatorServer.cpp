@@ -128,9 +128,9 @@ void SimulatorServer::run()
             writeBlocked_ = false;
             // A paced answer goes on at its pace from here rather than
             // bursting to catch up with the time the viewer kept it waiting.
-            if (options_.bytesPerSecond > 0)
+            if (answerRate_ > 0)
                 answerStart_ = now - std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::duration<double>(sent_ / options_.bytesPerSecond));
+                                         std::chrono::duration<double>(sent_ / answerRate_));
         }
         if (fds[1].revents & POLLIN)
             readRequests(now);
@@ -186,9 +186,12 @@ void SimulatorServer::beginAnswer(Clock::time_point now)
     --owedAnswers_;
     const std::uint64_t index = answersBegun_++;
     frame_ = replayFrames_.empty() ? drawFrame(index) : replayFrames_[index % replayFrames_.size()];
-    const std::size_t frameBytes = std::min(options_.answerBytes, kFrameBytes);
+    const bool faulty = options_.faultEvery <= 1 || (index + 1) % std::uint64_t(options_.faultEvery) == 0;
+    const std::size_t answerBytes = faulty ? options_.answerBytes : kFrameBytes;
+    answerRate_ = faulty ? options_.bytesPerSecond : 0;
+    const std::size_t frameBytes = std::min(answerBytes, kFrameBytes);
     answer_.assign(frame_.begin(), frame_.begin() + static_cast<std::ptrdiff_t>(frameBytes));
-    answer_.resize(options_.answerBytes, kTrailingByte);
+    answer_.resize(answerBytes, kTrailingByte);
     sent_ = 0;
     published_ = false;
     answering_ = true;
@@ -200,8 +203,8 @@ bool SimulatorServer::sendSome(Clock::time_point now)
 {
     std::size_t want = answer_.size() - sent_;
     paceAt_.reset();
-    if (options_.bytesPerSecond > 0 && want > 0) {
-        const double rate = options_.bytesPerSecond;
+    if (answerRate_ > 0 && want > 0) {
+        const double rate = answerRate_;
         const double due = std::floor(std::chrono::duration<double>(now - answerStart_).count() * rate);
         const std::size_t credit = due > static_cast<double>(sent_) ? static_cast<std::size_t>(due) - sent_ : 0;
         // Chunks of about a millisecond's worth keep the rate even without

@@ -69,6 +69,8 @@ private:
     std::vector<std::uint8_t> answer_;
     std::size_t sent_ = 0;
     bool published_ = false;
+    // Bytes per second of this answer; zero: unpaced.
+    double answerRate_ = 0;
     Clock::time_point answerStart_;
     // The link took no more bytes; wait for POLLOUT.
     bool writeBlocked_ = false;

@@ -54,17 +54,20 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
         std::size_t answerBytes;
         bool silent;
         std::size_t stallAfterBytes;
+        int faultEvery;
         bool replay;
         // What the first and the second request get.
         std::vector<std::uint8_t> answers[2];
         std::uint64_t framesSent;
     };
     const Case cases[] = {
-        {"short", 40959, false, 0, false, {bytesOf(drawFrame(0), 40959), bytesOf(drawFrame(1), 40959)}, 2},
-        {"trailing", 40963, false, 0, false, {withTrailing(drawFrame(0)), withTrailing(drawFrame(1))}, 2},
-        {"silent", kFrameBytes, true, 0, false, {}, 0},
-        {"stall", kFrameBytes, false, 1000, false, {bytesOf(drawFrame(0), 1000), {}}, 0},
-        {"replay", kFrameBytes, false, 0, true, {bytesOf(replayed[0]), bytesOf(replayed[1])}, 2},
+        {"short", 40959, false, 0, 0, false, {bytesOf(drawFrame(0), 40959), bytesOf(drawFrame(1), 40959)}, 2},
+        {"trailing", 40963, false, 0, 0, false, {withTrailing(drawFrame(0)), withTrailing(drawFrame(1))}, 2},
+        {"short every 2nd", 40959, false, 0, 2, false, {bytesOf(drawFrame(0)), bytesOf(drawFrame(1), 40959)}, 2},
+        {"trailing every 2nd", 40963, false, 0, 2, true, {bytesOf(replayed[0]), withTrailing(replayed[1])}, 2},
+        {"silent", kFrameBytes, true, 0, 0, false, {}, 0},
+        {"stall", kFrameBytes, false, 1000, 0, false, {bytesOf(drawFrame(0), 1000), {}}, 0},
+        {"replay", kFrameBytes, false, 0, 0, true, {bytesOf(replayed[0]), bytesOf(replayed[1])}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,6 +75,7 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
         o.answerBytes = c.answerBytes;
         o.silent = c.silent;
         o.stallAfterBytes = c.stallAfterBytes;
+        o.faultEvery = c.faultEvery;
         o.replayFile = c.replay ? replayFile : std::string();
         ASSERT_NO_FATAL_FAILURE(serve(o));
         for (std::uint64_t n = 0; n < 2; ++n) {
@@ -97,4 +101,18 @@ TEST_F(SimulatorAnswerTest, PacedAnswersTakeTheirTime)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     // Only a lower bound: a busy machine may well be slower.
     EXPECT_GE(seconds, 0.8 * 0.25) << "achieved " << kFrameBytes / seconds << " bytes/s";
+}
+
+TEST_F(SimulatorAnswerTest, PacesOnlyEveryNthAnswerWhenTold)
+{
+    SimulatorOptions o = options();
+    // Paced, an answer would take 100 seconds: far beyond the deadline.
+    o.bytesPerSecond = kFrameBytes / 100.0;
+    o.faultEvery = 2;
+    ASSERT_NO_FATAL_FAILURE(serve(o));
+    EXPECT_EQ(ask(), bytesOf(drawFrame(0))) << "the first answer comes at full speed";
+    ASSERT_EQ(port->sendRequest(), 4);
+    const auto slow = port->receive(kFrameBytes, kQuietMs);
+    EXPECT_LT(slow.size(), kFrameBytes) << "the second answer is paced";
+    EXPECT_EQ(slow, bytesOf(drawFrame(1), slow.size()));
 }
