@@ -1,0 +1,58 @@
+// Korvane - command-line capture.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Engine.h"
+#include "EngineHost.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+namespace korvane {
+
+// Takes single screens through the engine. The reader thread sleeps (paused)
+// between captures, so the instrument is asked for exactly one screen each
+// time, and the viewer's link log is left alone.
+class ScreenGrabber : private EngineHost {
+public:
+    enum class Capture { Screen, NoScreen, LinkLost };
+
+    // `config` as for the viewer; its link log is switched off here.
+    ScreenGrabber(EngineConfig config, bool monochrome);
+    ~ScreenGrabber() override;
+    ScreenGrabber(const ScreenGrabber&) = delete;
+    ScreenGrabber& operator=(const ScreenGrabber&) = delete;
+
+    // Probes COM9 down to COM2 as the viewer's Connect does; false when no
+    // port answered.
+    bool findInstrument();
+    // Takes `name` (COMn, or a device path) instead of probing.
+    void usePort(const std::string& name);
+    // Opens the port with the reader thread idle; false when it cannot be opened.
+    bool openLink();
+
+    // Asks for one screen and waits for it at most `timeout`. On Screen,
+    // `snapshot` holds it as the viewer's snapshot file would (38518 bytes).
+    Capture capture(std::chrono::milliseconds timeout, std::string& snapshot);
+
+    // The port for messages: "COM5 (/dev/ttyUSB0)", or the name alone when
+    // it is the device or names none.
+    std::string portDescription() const;
+    // The device the port's name leads to; empty when it names none.
+    std::string portDevice() const;
+
+private:
+    void requestRepaint() override;
+    void showConnectionError() override;
+    std::uint64_t screenNumber() const;
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool linkLost_ = false;
+    // Last member: its reader thread ends before the members above go.
+    Engine engine_;
+};
+
+}  // namespace korvane
