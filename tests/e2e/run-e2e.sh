@@ -183,6 +183,8 @@ PIX_PID=$(xdotool getwindowpid "$PWIN")
 [ "$(readlink "/proc/$PIX_PID/cwd")" = "$WORK" ] || fail "Pictorix runs in $(readlink "/proc/$PIX_PID/cwd")"
 [ "$(stat -c %s "$WORK/Temp.bmp")" -eq 38518 ] || fail "Temp.bmp is not 38518 bytes"
 cmp "$WORK/Temp.bmp" "$WORK/expected.bmp" || fail "Temp.bmp is not the last frame as the engine writes it"
+"$BIN/e2e-screen-check" "$WORK/Temp.bmp" "$WORK/last.bin" 0 mono >"$WORK/check.txt" 2>&1 ||
+    { cat "$WORK/check.txt"; fail "Temp.bmp is not the instrument's screen turned upright"; }
 echo "Save/Print: Temp.bmp as expected; Pictorix shown ${START_MS} ms after the key"
 
 # pixels FILE OUT: the picture's pixels as plain RGB bytes.
