@@ -10,9 +10,9 @@
 #include "SnapshotWriter.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -44,16 +44,6 @@ bool writeStandardOutput(const std::string& bytes, std::string* error)
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-std::string openFailure(const std::string& device)
-{
-    if (device.empty())
-        return "no device of that name";
-    std::error_code error;
-    if (!std::filesystem::exists(device, error))
-        return "no such device";
-    return "another program holds it, or it is no serial port";
 }
 
 std::string secondsText(double seconds)
@@ -93,11 +83,12 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
         grabber.usePort(line.port);
     }
     if (!grabber.openLink())
-        return fail(ExitCode::NoInstrument, "cannot open the port " + grabber.portDescription() + ": "
-                                                + openFailure(grabber.portDevice()));
+        return fail(ExitCode::NoInstrument,
+                    "cannot open the port " + grabber.portDescription() + ": " + grabber.openFailure());
 
-    const auto timeout = std::chrono::milliseconds(static_cast<long long>(line.timeoutSeconds * 1000));
-    const auto interval = std::chrono::milliseconds(static_cast<long long>(line.intervalSeconds * 1000));
+    using Seconds = std::chrono::duration<double>;
+    const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.timeoutSeconds));
+    const auto interval = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.intervalSeconds));
     SeriesNames names(line.output);
     for (int shot = 0; shot < line.count; ++shot) {
         const auto started = std::chrono::steady_clock::now();
@@ -115,7 +106,8 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
         std::string image;
         if (line.format == ImageFormat::Png) {
             std::ostringstream png;
-            PngWriter::write(png, snapshot);
+            if (!PngWriter::write(png, snapshot))
+                return fail(ExitCode::WriteFailed, "cannot make the PNG image: out of memory");
             image = std::move(png).str();
         } else {
             image = std::move(snapshot);

@@ -3,6 +3,7 @@
 #include "ScreenGrabber.h"
 
 #include "PortNames.h"
+#include "SerialPort.h"
 #include "SnapshotWriter.h"
 
 #include <sstream>
@@ -49,6 +50,25 @@ void ScreenGrabber::usePort(const std::string& name)
 bool ScreenGrabber::openLink()
 {
     return engine_.openLink() == 0;
+}
+
+std::string ScreenGrabber::openFailure() const
+{
+    const std::string device = portDevice();
+    if (device.empty())
+        return "no device of that name";
+    // The engine keeps its reason to itself: a second try tells it.
+    SerialPort port;
+    switch (port.open(device)) {
+    case PortResult::Busy:
+        return "another program holds it";
+    case PortResult::NotSupported:
+        return "not a serial port";
+    case PortResult::OsFailure:
+        return port.errorText();
+    default:
+        return "it could not be opened";
+    }
 }
 
 std::string ScreenGrabber::portDevice() const

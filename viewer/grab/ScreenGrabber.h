@@ -32,6 +32,9 @@ public:
     void usePort(const std::string& name);
     // Opens the port with the reader thread idle; false when it cannot be opened.
     bool openLink();
+    // After a failed openLink(): why, in a few words ("another program holds
+    // it", or the system's reason such as "Permission denied").
+    std::string openFailure() const;
 
     // Asks for one screen and waits for it at most `timeout`. On Screen,
     // `snapshot` holds it as the viewer's snapshot file would (38518 bytes).

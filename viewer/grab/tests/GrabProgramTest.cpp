@@ -3,6 +3,7 @@
 //
 // korvane-grab as scripts run it, against the simulated instrument.
 #include "GrabTestSupport.h"
+#include "SerialPort.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,7 @@ TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
 {
     zls740sim::SimulatorOptions silent;
     silent.silent = true;
+    SerialPort otherProgram;
     const struct {
         const char* what;
         std::function<Arguments()> setUp;
@@ -191,7 +193,21 @@ TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
         {"no port opens", [] { return Arguments{}; }, "no instrument answers on COM9 to COM2"},
         {"a silent port", [&] { instrument(5, silent); return Arguments{}; }, "no instrument answers"},
         {"a missing device", [&] { return Arguments{"--port", dir->file("ttyGone")}; },
-         "ttyGone: no such device"},
+         "ttyGone: No such file or directory"},
+        {"a port another program holds", [&] {
+             instrument(5);
+             otherProgram.open(dir->file("COM5"));
+             return Arguments{"--port", "COM5"};
+         },
+         "COM5): another program holds it"},
+        {"the same port searched for", [&] {
+             instrument(5);
+             otherProgram.open(dir->file("COM5"));
+             return Arguments{};
+         },
+         "no instrument answers"},
+        {"not a serial port", [] { return Arguments{"--port", "/dev/null"}; },
+         "cannot open the port /dev/null: not a serial port"},
         {"a dead link", [] { return Arguments{"--port", "COM7"}; }, "cannot open the port COM7 ("},
         {"a name without a device", [] { return Arguments{"--port", "COM1"}; },
          "cannot open the port COM1: no device of that name"},
@@ -200,6 +216,7 @@ TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        otherProgram.close();
         startOver();
         deadPortsOnly();
         Arguments arguments = row.setUp();
