@@ -98,6 +98,7 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
         startOver();
+        deadPortsOnly();
         // korvane's own files in the working folder: its header (with bytes
         // of its own that the snapshot carries) is used, its log left alone.
         HeaderBytes custom = HeaderTemplate::builtIn();
@@ -256,8 +257,9 @@ TEST_F(GrabProgramTest, AnImageThatCannotBeWrittenEndsWithCode4AndLeavesTheOldFi
     } rows[] = {
         {"a folder that is a file", {"-o", "plain/shot.bmp"}, {}, "cannot create a file beside plain/shot.bmp"},
         {"a series in it", {"--count", "2", "-o", "plain/shot.png"}, {}, "cannot create a file beside plain/shot-"},
-        {"a full disk", {"-o", "good.bmp"}, {"", 20}, "cannot write good.bmp: File too large"},
-        {"a full disk, png", {"-o", "good.png"}, {"", 2}, "cannot write good.png: File too large"},
+        // A write that fails part-way, as on a full disk.
+        {"a file-size limit", {"-o", "good.bmp"}, {"", 20}, "cannot write good.bmp: File too large"},
+        {"a file-size limit, png", {"-o", "good.png"}, {"", 2}, "cannot write good.png: File too large"},
         {"a full standard output", {"-o", "-"}, {"/dev/full", 0}, "cannot write to standard output: No space left"},
     };
     for (const auto& row : rows) {
@@ -282,8 +284,10 @@ TEST_F(GrabProgramTest, CommandLineMistakesEndWithCode2BeforeAnyRequest)
 {
     deadPortsOnly();
     auto& com5 = instrument(5);
-    for (const Arguments& arguments : {Arguments{"--frobnicate", "-o", "a.bmp"}, Arguments{}, Arguments{"-o", "a.jpg"},
-                                       Arguments{"-o", "-", "--count", "2"}, Arguments{"--timeout", "-1", "-o", "a.bmp"}}) {
+    const Arguments mistakes[] = {
+        {"--frobnicate", "-o", "a.bmp"}, {}, {"-o", "a.jpg"}, {"-o", "-", "--count", "2"}, {"--timeout", "-1", "-o", "a.bmp"},
+    };
+    for (const Arguments& arguments : mistakes) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         const ProgramRun run = grab(arguments);
         EXPECT_EQ(run.exitCode, 2);
