@@ -211,8 +211,10 @@ PRINT="232 284"
 CLOSE="376 284"
 PNG="360 96"
 message_box() { xdotool search --onlyvisible --name '^ZLS740$' >/dev/null 2>&1; }
+# The file saved under the proposed name: ten digits, no extension. Pictorix
+# writes a temporary file first, which must be gone once the name is there.
 saved=""
-saved_file() { saved=$(ls "$WORK/Img" 2>/dev/null | head -n 1); [ -n "$saved" ]; }
+saved_file() { saved=$(ls "$WORK/Img" 2>/dev/null | grep -Ex '[0-9]{10}' | head -n 1); [ -n "$saved" ]; }
 DIALOG=""
 find_dialog() { DIALOG=$(xdotool search --all --onlyvisible --pid "$PIX_PID" --name '^Save As$' 2>/dev/null | head -n 1); [ -n "$DIALOG" ]; }
 dialog_gone() { ! find_dialog; }
@@ -223,7 +225,8 @@ save_accepted() {
     xdotool windowfocus --sync "$DIALOG"
     xdotool key Return
     until_ok 20 dialog_gone || fail "the save dialog did not close"
-    until_ok 20 saved_file || fail "nothing saved in $WORK/Img"
+    until_ok 20 saved_file || fail "nothing saved under a ten-digit name in Img: $(ls "$WORK/Img" | tr '\n' ' ')"
+    [ "$(ls -A "$WORK/Img" | wc -l)" -eq 1 ] || fail "more than the saved file in Img: $(ls -A "$WORK/Img" | tr '\n' ' ')"
     message_box && fail "Pictorix reported an error on Save"
 }
 
@@ -240,7 +243,6 @@ click $PNG
 before=$(date +%m%d%H%M%S)
 save_accepted
 after=$(date +%m%d%H%M%S)
-echo "$saved" | grep -Eqx '[0-9]{10}' || fail "saved as '$saved', not ten digits"
 [ "$saved" -ge "$before" ] && [ "$saved" -le "$after" ] || fail "name $saved is not a time between $before and $after"
 kind=$(/usr/bin/identify -format %m "$WORK/Img/$saved" 2>/dev/null)
 [ "$kind" = PNG ] || fail "saved '$kind', not PNG"
