@@ -176,27 +176,28 @@ grep -qx libqt6widgets6 "$WORK/closure" || fail "the package does not bring Qt's
 dpkg-query -L $(cat "$WORK/closure") 2>/dev/null | sed 's|^/usr/|/|' | sort -u >"$WORK/closure-files"
 # Qt's X11 plugin opens libXcursor (with libXrender) for themed cursors when
 # it is there and does without it otherwise: no dependency of the package.
-OPTIONAL='/lib/x86_64-linux-gnu/libXcursor\.so|/lib/x86_64-linux-gnu/libXrender\.so'
+OPTIONAL='/lib/[^/]*/libXcursor\.so|/lib/[^/]*/libXrender\.so'
 libraries_come_with_package() {
     awk '$6 ~ /\.so(\.|$)/ { print $6 }' "/proc/$1/maps" | sed 's|^/usr/|/|' | sort -u >"$WORK/maps"
     [ -s "$WORK/maps" ] || fail "no libraries seen in $2"
     grep -Fxvf "$WORK/closure-files" "$WORK/maps" | grep -Ev "^($OPTIONAL)" >"$WORK/foreign"
     if [ -s "$WORK/foreign" ]; then
         while read -r lib; do
-            echo "$2 loaded $lib ($(dpkg -S "$lib" 2>/dev/null || dpkg -S "/usr$lib" 2>/dev/null | sed 's/:.*//'))"
+            echo "$2 loaded $lib ($({ dpkg -S "$lib" || dpkg -S "/usr$lib"; } 2>/dev/null | sed 's/:.*//'))"
         done <"$WORK/foreign"
         fail "$2 loaded libraries that the package's dependencies do not bring"
     fi
     echo "$2: $(wc -l <"$WORK/maps") libraries, each from the package's dependencies"
 }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-# Pictorix's buttons and its tif option, in pixels of its fixed-size form.
-PX_CLOSE="376 284"
-PX_SAVE="304 284"
-PX_TIF="378 72"
+# Pictorix's form has a fixed size; the middles of its controls, in pixels
+# (twips / 15): Close at 344,272 65x25, Save at 272,272 65x25, the tif
+# option at 352,64 53x17.
+press_close() { click "$1" 376 284; }
+press_save() { click "$1" 304 284; }
+choose_tif() { click "$1" 378 72; }
 close_pictorix() {
-    # shellcheck disable=SC2086
-    click "$2" $PX_CLOSE
+    press_close "$2"
     until_ok 20 gone "$1" || fail "Pictorix did not close"
     wait "$1"
 }
@@ -252,8 +253,7 @@ echo "korvane from the launcher: connected, Save/Print started $PROGRAMS/Pictori
 libraries_come_with_package "$KV" korvane
 libraries_come_with_package "$PX" "Pictorix started by korvane"
 # That Pictorix is not a child of this script: it ends on its own.
-# shellcheck disable=SC2086
-click "$PX_WIN" $PX_CLOSE
+press_close "$PX_WIN"
 until_ok 20 gone "$PX" || fail "Pictorix did not close"
 
 # Pictorix from its launcher, on that snapshot: tif, Save, a name of ours.
@@ -262,10 +262,8 @@ PX=$LAST
 until_ok 30 window "$PX" '^ZLS 740$' || fail "no Pictorix window from the launcher"
 PX_WIN=$WIN
 runs_as "$PX" Pictorix "$RUN"
-# shellcheck disable=SC2086
-click "$PX_WIN" $PX_TIF
-# shellcheck disable=SC2086
-click "$PX_WIN" $PX_SAVE
+choose_tif "$PX_WIN"
+press_save "$PX_WIN"
 until_ok 20 window "$PX" '^Save As$' || fail "Save did not open the save dialog"
 xdotool windowfocus --sync "$WIN"
 xdotool key ctrl+a
