@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -139,17 +140,54 @@ QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
 QImage SnapshotLoader::decode(const QByteArray &bytes, const QString &origin)
 {
     const QString why = checkBitmap(bytes);
+    const auto refuse = [&origin](const QString &reason) {
+        return RuntimeError(RuntimeError::InvalidPicture, QStringLiteral("Invalid picture: %1 (%2)").arg(origin, reason));
+    };
     if (!why.isEmpty())
-        throw RuntimeError(RuntimeError::InvalidPicture,
-                           QStringLiteral("Invalid picture: %1 (%2)").arg(origin, why));
+        throw refuse(why);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
-    QImage picture = reader.read();
-    if (picture.isNull())
-        throw RuntimeError(RuntimeError::InvalidPicture,
-                           QStringLiteral("Invalid picture: %1 (%2)").arg(origin, reader.errorString()));
+
+    // Qt's decoder of run-length coded bitmaps writes only the pixels that
+    // runs name: those a jump or an early end of line or picture passes over
+    // would keep whatever the memory held before. Decoded into a picture of
+    // the same size and format, cleared first, they are colour 0.
+    QImage picture;
+    const quint32 compression = u32(bytes, 30);
+    const bool runLength = u32(bytes, FileHeaderBytes) != 12 && (compression == 1 || compression == 2);
+    if (runLength) {
+        picture = QImage(s32(bytes, 18), s32(bytes, 22), QImage::Format_Indexed8);
+        picture.fill(0);
+    }
+    const uchar *cleared = picture.constBits();
+    if (!reader.read(&picture) || picture.isNull())
+        throw refuse(reader.errorString());
+    if (runLength && picture.constBits() != cleared)
+        throw refuse(QStringLiteral("its run-length coded pixels cannot be read in full"));
+
+    // Pixels may name colours past the end of the file's colour table. Such
+    // a pixel is black wherever the picture is drawn; the table is made to
+    // say so, so that every encoder writes the picture as it is seen.
+    const int colours = picture.colorCount();
+    if (colours > 0 && colours < (picture.depth() == 1 ? 2 : 256)) {
+        int highest = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            if (picture.format() == QImage::Format_Indexed8) {
+                const uchar *line = picture.constScanLine(y);
+                highest = std::max<int>(highest, *std::max_element(line, line + picture.width()));
+            } else {
+                for (int x = 0; x < picture.width(); ++x)
+                    highest = std::max(highest, picture.pixelIndex(x, y));
+            }
+        }
+        if (highest >= colours) {
+            picture.setColorCount(highest + 1);
+            for (int i = colours; i <= highest; ++i)
+                picture.setColor(i, qRgb(0, 0, 0));
+        }
+    }
     return picture;
 }
 
