@@ -1,5 +1,6 @@
-# korvane_target(<target>): the house warnings, -Werror in Debug builds, and
-# the sanitizers chosen with KORVANE_SANITIZE.
+# korvane_target(<target>): the house warnings, -Werror in Debug builds, the
+# sanitizers chosen with KORVANE_SANITIZE, and with KORVANE_FUZZ the coverage
+# the fuzzers steer by.
 function(korvane_target target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -pedantic
         $<$<CONFIG:Debug>:-Werror>)
@@ -7,5 +8,9 @@ function(korvane_target target)
         list(JOIN KORVANE_SANITIZE "," sanitizers)
         target_compile_options(${target} PRIVATE -fsanitize=${sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
         target_link_options(${target} PRIVATE -fsanitize=${sanitizers})
+    endif()
+    if(KORVANE_FUZZ)
+        # Coverage that guides the fuzzers, in everything they link.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
     endif()
 endfunction()

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Runs one fuzzer for a bounded time over a copy of its corpus, so that the
+# inputs it finds never land in the source tree. OUT keeps its log, a
+# one-line summary (runs, runs a second, corpus size) and any input that made
+# it fail, ready to become a regression seed.
+# Usage: run-fuzzer.sh FUZZER CORPUS OUT SECONDS [libFuzzer options...]
+set -eu
+fuzzer=$1 corpus=$2 out=$3 seconds=$4
+shift 4
+work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-fuzz.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+mkdir -p "$out"
+cp -R "$corpus" "$work/corpus"
+seeds=$(ls "$work/corpus" | wc -l)
+
+status=0
+"$fuzzer" "$work/corpus" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$out/" "$@" >"$out/log.txt" 2>&1 || status=$?
+
+runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/log.txt")
+speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$out/log.txt")
+echo "$(basename "$fuzzer"): ${runs:-?} runs in $seconds s, ${speed:-?} a second;" \
+    "corpus $seeds -> $(ls "$work/corpus" | wc -l) inputs" | tee "$out/summary.txt"
+if [ "$status" -ne 0 ]; then
+    tail -n 80 "$out/log.txt"
+    echo "failed with $status; the input is in $out/"
+    exit "$status"
+fi

@@ -1,0 +1,105 @@
+// Korvane - Pictorix image tool fuzzers.
+// SPDX-License-Identifier: MIT
+//
+// Temp.bmp comes from another program and may hold anything. Whatever the
+// bytes: the loader either refuses them with run-time error 481, or its
+// checks passed them and Qt's decoder made a picture of exactly the size the
+// file declares, within the loader's limits; no read outside the bytes, no
+// huge allocation (the test runs with -malloc_limit_mb). A picture that is
+// accepted also goes through the encoders of the conversion control.
+#include "RuntimeError.h"
+#include "SnapshotLoader.h"
+#include "TwistedPixel.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void check(bool holds, const char *promise)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "broken: %s\n", promise);
+    std::abort();
+}
+
+qint64 le(const QByteArray &b, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(b[at + i]);
+    return size == 4 ? qint64(qint32(value)) : qint64(value);
+}
+
+// Pictures larger than this are only decoded, not encoded: the encoders'
+// speed is not what this looks for.
+constexpr qint64 EncodedPixels = 512 * 512;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // The fuzzer's own buffer, not a copy: a read past it is an ASan report.
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString why = SnapshotLoader::checkBitmap(bytes);
+    QImage picture;
+    try {
+        picture = SnapshotLoader::decode(bytes, QStringLiteral("fuzz input"));
+    } catch (const RuntimeError &error) {
+        check(error.number() == RuntimeError::InvalidPicture, "a refused file raises 481");
+        check(error.description().startsWith(QStringLiteral("Invalid picture: fuzz input")),
+              "the refusal names the file");
+        return 0;
+    }
+    check(why.isEmpty(), "only what the checks pass is decoded");
+    check(!picture.isNull(), "an accepted file gives a picture");
+    // A pixel left to whatever the memory held shows as a difference.
+    check(SnapshotLoader::decode(bytes, QStringLiteral("fuzz input")) == picture,
+          "the same bytes always give the same picture");
+
+    const bool core = le(bytes, 14, 4) == 12;
+    const qint64 width = core ? le(bytes, 18, 2) : le(bytes, 18, 4);
+    const qint64 height = core ? le(bytes, 20, 2) : le(bytes, 22, 4);
+    check(picture.width() == width && picture.height() == qAbs(height), "the picture has the declared size");
+    check(picture.width() <= SnapshotLoader::MaxSide && picture.height() <= SnapshotLoader::MaxSide
+              && qint64(picture.width()) * picture.height() <= SnapshotLoader::MaxPixels,
+          "the picture is within the loader's limits");
+    check(picture.colorCount() <= 256, "a colour table has at most 256 entries");
+    // The encoders take the indices and the table as they are: an index
+    // past the table's end would come out as another colour in each format.
+    if (picture.colorCount() > 0) {
+        int highest = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            if (picture.format() == QImage::Format_Indexed8) {
+                const uchar *line = picture.constScanLine(y);
+                highest = std::max<int>(highest, *std::max_element(line, line + picture.width()));
+            } else {
+                for (int x = 0; x < picture.width(); ++x)
+                    highest = std::max(highest, picture.pixelIndex(x, y));
+            }
+        }
+        check(highest < picture.colorCount(), "every pixel has a colour in the picture's table");
+    }
+
+    if (qint64(picture.width()) * picture.height() > EncodedPixels)
+        return 0;
+    for (const qint16 code : {qint16(4), qint16(5), qint16(6), qint16(8)}) {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        try {
+            TwistedPixel::encode(out, picture, code);
+        } catch (const RuntimeError &error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            check(false, "an accepted picture can be saved in every format");
+        }
+        check(out.size() > 0, "a saved picture has bytes");
+    }
+    return 0;
+}
