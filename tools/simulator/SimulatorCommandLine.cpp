@@ -93,6 +93,8 @@ bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, Simu
             ok = integer(o.comNumber, 0);
         else if (name == "--answer-bytes")
             ok = integer(o.answerBytes, std::size_t{0});
+        else if (name == "--trailing-after")
+            ok = integer(o.trailingAfterMs, 0);
         else if (name == "--silent")
             ok = flag(o.silent);
         else if (name == "--stall-after")
@@ -137,6 +139,7 @@ std::string SimulatorCommandLine::usage()
            "  --com N              link name COMn (default 5)\n"
            "  --answer-bytes N     bytes per answer: 40960 a frame (default), fewer a short\n"
            "                       answer, more adds trailing bytes A5\n"
+           "  --trailing-after MS  send the trailing bytes MS milliseconds after the frame\n"
            "  --silent             never answer (requests are still counted)\n"
            "  --stall-after N      send N bytes in all, then nothing ever again\n"
            "  --rate BYTES_PER_S   pace the answers (default 0: as fast as the link takes them)\n"

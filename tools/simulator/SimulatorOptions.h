@@ -18,6 +18,9 @@ struct SimulatorOptions {
     // fewer is a short answer (40959, or 10 for a device that is not the
     // instrument), more appends `answerBytes - 40960` trailing bytes.
     std::size_t answerBytes = 40960;
+    // With trailing bytes: send them this many milliseconds after the frame,
+    // so that they arrive after a viewer has taken the frame. Zero: at once.
+    int trailingAfterMs = 0;
     // Never answer (requests are still counted).
     bool silent = false;
     // Send only this many bytes of an answer, then stop sending for good

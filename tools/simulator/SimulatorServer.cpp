@@ -192,6 +192,8 @@ void SimulatorServer::beginAnswer(Clock::time_point now)
     const std::size_t frameBytes = std::min(answerBytes, kFrameBytes);
     answer_.assign(frame_.begin(), frame_.begin() + static_cast<std::ptrdiff_t>(frameBytes));
     answer_.resize(answerBytes, kTrailingByte);
+    holdTrailing_ = options_.trailingAfterMs > 0 && answerBytes > kFrameBytes;
+    trailingAt_.reset();
     sent_ = 0;
     published_ = false;
     answering_ = true;
@@ -203,6 +205,16 @@ bool SimulatorServer::sendSome(Clock::time_point now)
 {
     std::size_t want = answer_.size() - sent_;
     paceAt_.reset();
+    if (holdTrailing_) {
+        if (trailingAt_ && now < *trailingAt_) {
+            paceAt_ = trailingAt_;
+            return false;
+        }
+        if (trailingAt_)
+            holdTrailing_ = false;
+        else
+            want = std::min(want, kFrameBytes - sent_);
+    }
     if (answerRate_ > 0 && want > 0) {
         const double rate = answerRate_;
         const double due = std::floor(std::chrono::duration<double>(now - answerStart_).count() * rate);
@@ -221,7 +233,8 @@ bool SimulatorServer::sendSome(Clock::time_point now)
         want = std::min<std::size_t>(want, options_.stallAfterBytes - bytesSent_);
     want = std::min(want, kWriteChunk);
 
-    if (sent_ + want == answer_.size() && !published_)
+    // Published with the write that completes the frame (or a short answer).
+    if (!published_ && sent_ + want >= std::min(answer_.size(), kFrameBytes))
         publishAnswer();
     if (want > 0) {
         const ssize_t n = ::write(terminal_.masterFd(), answer_.data() + sent_, want);
@@ -234,6 +247,8 @@ bool SimulatorServer::sendSome(Clock::time_point now)
         }
         sent_ += static_cast<std::size_t>(n);
         bytesSent_ += static_cast<std::size_t>(n);
+        if (holdTrailing_ && sent_ == kFrameBytes)
+            trailingAt_ = now + std::chrono::milliseconds(options_.trailingAfterMs);
     }
     if (sent_ == answer_.size()) {
         answering_ = false;

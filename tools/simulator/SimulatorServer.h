@@ -71,6 +71,10 @@ private:
     bool published_ = false;
     // Bytes per second of this answer; zero: unpaced.
     double answerRate_ = 0;
+    // This answer's trailing bytes wait until `trailingAt_`, set once the
+    // frame is out.
+    bool holdTrailing_ = false;
+    std::optional<Clock::time_point> trailingAt_;
     Clock::time_point answerStart_;
     // The link took no more bytes; wait for POLLOUT.
     bool writeBlocked_ = false;

@@ -49,9 +49,10 @@ public:
     // Bytes received that did not make up a whole request yet (or garbage).
     std::vector<std::uint8_t> pendingBytes() const;
     // Answers sent in full, and the frame content of the last one. Both (and
-    // lastFrameFile) are updated together just before the write of the
-    // answer's last chunk (at most 4096 bytes), so whoever has received a
-    // whole answer already sees it counted here.
+    // lastFrameFile) are updated together just before the write of the chunk
+    // (at most 4096 bytes) that ends the frame, or a short answer, so whoever
+    // has received a whole frame already sees it counted here; trailing bytes
+    // may still follow.
     std::uint64_t framesSent() const;
     Frame lastFrame() const;
     // True while the link is up (false after closeAfterFrames closed it, until it reopens).

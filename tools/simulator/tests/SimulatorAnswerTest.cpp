@@ -103,6 +103,19 @@ TEST_F(SimulatorAnswerTest, PacedAnswersTakeTheirTime)
     EXPECT_GE(seconds, 0.8 * 0.25) << "achieved " << kFrameBytes / seconds << " bytes/s";
 }
 
+TEST_F(SimulatorAnswerTest, HoldsTrailingBytesBackWhenTold)
+{
+    SimulatorOptions o = options();
+    o.answerBytes = kFrameBytes + 3;
+    o.trailingAfterMs = 1000;
+    ASSERT_NO_FATAL_FAILURE(serve(o));
+    EXPECT_EQ(ask(), bytesOf(drawFrame(0)));
+    EXPECT_EQ(simulator->framesSent(), 1u) << "counted once the frame is out";
+    EXPECT_TRUE(port->receive(1, kQuietMs).empty()) << "the trailing bytes wait";
+    EXPECT_EQ(port->receive(3, kDeadlineMs), std::vector<std::uint8_t>(3, 0xA5));
+    EXPECT_EQ(ask(), bytesOf(drawFrame(1))) << "the next frame is not held up";
+}
+
 TEST_F(SimulatorAnswerTest, PacesOnlyEveryNthAnswerWhenTold)
 {
     SimulatorOptions o = options();
