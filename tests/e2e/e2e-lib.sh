@@ -48,19 +48,16 @@ require() {
     done
 }
 
-# A display of our own, started at a place of its own among 90..389, so that
-# runs side by side rarely even try the same number.
+# A display of our own. The server picks a free number itself and takes it
+# with its lock file, so runs side by side never end up on one display (a
+# number chosen here could be taken by another run before the server starts,
+# and that run's display would then vanish under this one).
 start_display() {
-    first=$(( 90 + $$ % 300 ))
-    n=$first
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
-        n=$(( 90 + (n - 89) % 300 ))
-        [ "$n" -eq "$first" ] && fail "no free display number"
-    done
-    export DISPLAY=":$n"
-    Xvfb "$DISPLAY" -screen 0 "${1:-1024x768x24}" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
-    until_ok 20 xdpyinfo || fail "Xvfb did not come up on $DISPLAY"
+    until_ok 20 test -s "$WORK/display" || fail "Xvfb did not come up"
+    export DISPLAY=":$(cat "$WORK/display")"
+    until_ok 20 xdpyinfo || fail "Xvfb does not answer on $DISPLAY"
 }
 
 # gone PID: the process has ended (or is a zombie waiting for us).
