@@ -75,8 +75,8 @@ random() { echo $(( $(od -An -N2 -tu2 /dev/urandom) % $1 )); }
 IDLE_MS=0
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 pause_a_while() {
-    t=$(now_ms)
     choose $PAUSE
+    t=$(now_ms)
     sleep "0.$(random 10)"
     choose $PAUSE
     IDLE_MS=$(( IDLE_MS + $(now_ms) - t ))
