@@ -7,14 +7,15 @@
 //       Writes COUNT frames of 40960 bytes to OUT for the simulator's --replay:
 //       noise drawn from SEED, so that any two of them, and any frame shifted
 //       by a byte or torn between two of them, differ in many pixels of
-//       every band of rows.
-//   e2e-fault-check match PICTURE X Y FRAMES [mono]
+//       every band of columns.
+//   e2e-fault-check match PICTURE X Y FRAMES
 //       Which frame of FRAMES the 320x240 area at (X, Y) of PICTURE (a
 //       screenshot: a window dump of xwd, or any picture file; "-" reads
 //       standard input) shows, pixel for pixel, as the user sees the
-//       instrument's screen. Prints "frame N"; exit code 0 when one matches,
-//       1 when none does (with what came closest, band by band), 2 on bad input.
-//   e2e-fault-check snapshot FILE FRAMES [mono]
+//       instrument's screen in the colour palette. Prints "frame N"; exit
+//       code 0 when one matches, 1 when none does (with what came closest,
+//       band by band), 2 on bad input.
+//   e2e-fault-check snapshot FILE FRAMES
 //       The same for a snapshot file, which must also be a 16-colour 320x240
 //       bottom-up bitmap of exactly 38518 bytes with its pixels at byte 118.
 #include "Palettes.h"
@@ -45,8 +46,8 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: e2e-fault-check frames OUT COUNT SEED\n"
-                 "       e2e-fault-check match PICTURE X Y FRAMES [mono]\n"
-                 "       e2e-fault-check snapshot FILE FRAMES [mono]\n");
+                 "       e2e-fault-check match PICTURE X Y FRAMES\n"
+                 "       e2e-fault-check snapshot FILE FRAMES\n");
     return kBadInput;
 }
 
@@ -96,7 +97,7 @@ bool readFrames(const char* path, std::vector<zls740sim::Frame>& frames)
 }
 
 // Compares the area at (left, top) with every frame; prints the verdict.
-int matchArea(const QImage& picture, int left, int top, const std::vector<zls740sim::Frame>& frames, bool mono)
+int matchArea(const QImage& picture, int left, int top, const std::vector<zls740sim::Frame>& frames)
 {
     using korvane::kScreenHeight;
     using korvane::kScreenWidth;
@@ -105,7 +106,7 @@ int matchArea(const QImage& picture, int left, int top, const std::vector<zls740
                      picture.height(), left, top);
         return kBadInput;
     }
-    const korvane::Palette& palette = mono ? korvane::Palettes::monochrome() : korvane::Palettes::colour();
+    const korvane::Palette& palette = korvane::Palettes::colour();
     constexpr int kBands = kScreenWidth / kBandColumns;
     // differing[f][band]: pixels of the band that frame f does not explain.
     std::vector<std::vector<long>> differing(frames.size(), std::vector<long>(kBands, 0));
@@ -217,7 +218,7 @@ int match(int argc, char* argv[])
         std::fprintf(stderr, "cannot read %s or the frames in %s\n", argv[2], argv[5]);
         return kBadInput;
     }
-    return matchArea(picture, left, top, frames, argc > 6 && std::string(argv[6]) == "mono");
+    return matchArea(picture, left, top, frames);
 }
 
 std::uint32_t le32(const QByteArray& b, int at)
@@ -253,7 +254,7 @@ int snapshot(int argc, char* argv[])
         std::printf("the bitmap does not decode\n");
         return kNoMatch;
     }
-    return matchArea(picture, 0, 0, frames, argc > 4 && std::string(argv[4]) == "mono");
+    return matchArea(picture, 0, 0, frames);
 }
 
 }  // namespace
