@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs one fuzzer for a bounded time over a copy of its corpus, so that the
 # inputs it finds never land in the source tree. OUT keeps its log, a
-# one-line summary (runs, runs a second, corpus size) and any input that made
-# it fail, ready to become a regression seed.
+# summary (runs, runs a second, corpus size, and the fuzzer's own lines that
+# begin with "summary:") and any input that made it fail, ready to become a
+# regression seed.
 # Usage: run-fuzzer.sh FUZZER CORPUS OUT SECONDS [libFuzzer options...]
 set -eu
 fuzzer=$1 corpus=$2 out=$3 seconds=$4
@@ -21,7 +22,9 @@ status=0
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/log.txt")
 speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$out/log.txt")
 echo "$(basename "$fuzzer"): ${runs:-?} runs in $seconds s, ${speed:-?} a second;" \
-    "corpus $seeds -> $(ls "$work/corpus" | wc -l) inputs" | tee "$out/summary.txt"
+    "corpus $seeds -> $(ls "$work/corpus" | wc -l) inputs" >"$out/summary.txt"
+sed -n 's/^summary: /    /p' "$out/log.txt" >>"$out/summary.txt"
+cat "$out/summary.txt"
 if [ "$status" -ne 0 ]; then
     tail -n 80 "$out/log.txt"
     echo "failed with $status; the input is in $out/"

@@ -16,10 +16,21 @@
 // that was not overlong is always shown; the reader asks again after every
 // answer and never reports a lost link.
 //
+// Not judged: which answers the screens come from, where an answer's
+// trailing bytes come after a pause (a piece boundary at or past the end of
+// the frame). Sent after the reader has taken the frame, they lead the next
+// answer; should that answer's own last bytes also pause, by as many bytes,
+// the line then holds a whole frame's worth with the right timing, and the
+// reader, which trusts the length until it has seen an answer run over,
+// shows it. Only reading every answer to its end tells them apart, at 50 ms
+// a screen on every link. Trailing bytes sent with the end of the frame are
+// judged: the reader either sees them at once or its purge takes them.
+//
 // The gaps inside an answer stay far below the 50 ms that end an answer. A
 // run in which this shared machine held the instrument's side up long enough
 // to come near that limit plays another instrument than the one described,
-// so its screens are not judged; such runs are counted at the end.
+// so its screens are not judged either. Both kinds of run are counted at the
+// end.
 #include "Engine.h"
 #include "FrameDecoder.h"
 #include "FuzzCheck.h"
@@ -67,6 +78,7 @@ struct Answer {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> cuts;  // piece boundaries, ascending, inside the answer
     int gapMs = 0;                  // before every piece but the first
+    bool trailingAfterPause = false;
     Pixels decoded;                 // the first 40960 bytes decoded, when there are so many
 };
 
@@ -80,7 +92,7 @@ std::uint64_t splitMix(std::uint64_t& state)
 
 std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
 {
-    static std::uint64_t runs = 0;
+    static std::uint64_t answersMade = 0;
     std::vector<Answer> answers;
     for (std::size_t at = 0; at + 4 <= size && answers.size() < kMostAnswers; at += 4) {
         const std::uint8_t shape = data[at];
@@ -105,7 +117,7 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
             break;
         }
         // Every answer of every run has bytes of its own.
-        std::uint64_t state = ++runs * 1000003u + answers.size();
+        std::uint64_t state = ++answersMade;
         answer.bytes.resize(length);
         for (std::size_t i = 0; i < length; i += 8) {
             const std::uint64_t word = splitMix(state);
@@ -128,6 +140,7 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
         std::sort(answer.cuts.begin(), answer.cuts.end());
         answer.cuts.erase(std::unique(answer.cuts.begin(), answer.cuts.end()), answer.cuts.end());
         answer.gapMs = (pieces >> 2) % (kLongestGapMs + 1);
+        answer.trailingAfterPause = answer.gapMs > 0 && !answer.cuts.empty() && answer.cuts.back() >= kFrameBytes;
         if (length >= kFrameBytes) {
             answer.decoded.resize(kPixelBytes);
             FrameDecoder::decode(answer.bytes.data(), answer.decoded.data());
@@ -246,10 +259,12 @@ bool isPalette(const std::uint8_t* entries, const Palette& palette)
 struct Totals {
     ~Totals()
     {
-        std::fprintf(stderr, "reader runs: %llu, %llu screens judged, %llu runs not judged (the machine stalled the instrument)\n",
-                     runs, screens, stalled);
+        std::fprintf(stderr,
+                     "summary: %llu runs, %llu screens judged; not judged: %llu runs with trailing bytes after a "
+                     "pause, %llu runs in which the machine stalled the instrument\n",
+                     runs, screens, pausedTrailing, stalled);
     }
-    unsigned long long runs = 0, screens = 0, stalled = 0;
+    unsigned long long runs = 0, screens = 0, pausedTrailing = 0, stalled = 0;
 };
 
 }  // namespace
@@ -295,6 +310,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "every screen has one whole palette");
     if (instrument.stalled) {
         ++totals.stalled;
+        return 0;
+    }
+    if (std::any_of(answers.begin(), answers.end(), [](const Answer& a) { return a.trailingAfterPause; })) {
+        ++totals.pausedTrailing;
         return 0;
     }
     std::vector<bool> shown(answers.size(), false);
