@@ -13,8 +13,8 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 
 # Qt itself is not instrumented. AddressSanitizer still checks our side of
-# it: Pictorix's loader and encoders and the live picture run offscreen next
-# to the engine, the simulator and korvane-grab. ThreadSanitizer cannot see
+# it: Pictorix's loader, encoders and saving and the live picture run
+# offscreen next to the engine, the simulator and korvane-grab. ThreadSanitizer cannot see
 # Qt's own locks and threads (it reports them as races), so it runs the parts
 # without Qt, which are the ones with threads of their own.
 for sanitizer in "address;undefined" thread; do
