@@ -14,9 +14,9 @@ cmake --build build -j"$jobs"
 
 # Qt itself is not instrumented. AddressSanitizer still checks our side of
 # it: Pictorix's loader, encoders and saving and the live picture run
-# offscreen next to the engine, the simulator and korvane-grab. ThreadSanitizer cannot see
-# Qt's own locks and threads (it reports them as races), so it runs the parts
-# without Qt, which are the ones with threads of their own.
+# offscreen next to the engine, the simulator and korvane-grab.
+# ThreadSanitizer cannot see Qt's own locks and threads (it reports them as
+# races), so it runs the parts without Qt, the ones with threads of their own.
 for sanitizer in "address;undefined" thread; do
     dir=build-$(echo "$sanitizer" | cut -d';' -f1)
     if [ "$sanitizer" = thread ]; then
