@@ -76,9 +76,16 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     config.programDir = programDir;
     ScreenGrabber grabber(config, line.monochrome);
     if (line.port.empty()) {
-        if (!grabber.findInstrument())
-            return fail(ExitCode::NoInstrument,
-                        "no instrument answers on COM9 to COM2 (none attached, or another program holds its port)");
+        if (!grabber.findInstrument()) {
+            std::string message =
+                "no instrument answers on COM9 to COM2 (none attached, or another program holds its port)";
+            const std::vector<std::string> denied = grabber.deniedPorts();
+            for (std::size_t i = 0; i < denied.size(); ++i)
+                message += (i == 0 ? "; permission denied on " : ", ") + denied[i];
+            if (!denied.empty())
+                message += ": join the group that owns the device, usually dialout, and log in again";
+            return fail(ExitCode::NoInstrument, message);
+        }
     } else {
         grabber.usePort(line.port);
     }

@@ -6,11 +6,19 @@
 #include "SerialPort.h"
 #include "SnapshotWriter.h"
 
+#include <cerrno>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace korvane {
 
 namespace {
+
+// Serial devices belong to a group (dialout on Debian); a user outside it is
+// refused, which says nothing about the instrument itself.
+constexpr const char* kPermissionHint =
+    " (serial devices may be opened only by members of the group that owns them, usually dialout)";
 
 EngineConfig withoutLinkLog(EngineConfig config)
 {
@@ -65,10 +73,25 @@ std::string ScreenGrabber::openFailure() const
     case PortResult::NotSupported:
         return "not a serial port";
     case PortResult::OsFailure:
+        if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
+            return port.errorText() + kPermissionHint;
         return port.errorText();
     default:
         return "it could not be opened";
     }
+}
+
+std::vector<std::string> ScreenGrabber::deniedPorts() const
+{
+    std::vector<std::string> denied;
+    for (int n = 9; n >= 2; --n) {
+        const std::string name = "COM" + std::to_string(n);
+        const std::string device = PortNames::resolve(engine_.workDir(), name);
+        if (!device.empty() && ::access(device.c_str(), F_OK) == 0 && ::access(device.c_str(), R_OK | W_OK) != 0
+            && errno == EACCES)
+            denied.push_back(name + " (" + device + ")");
+    }
+    return denied;
 }
 
 std::string ScreenGrabber::portDevice() const

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -35,6 +36,9 @@ public:
     // After a failed openLink(): why, in a few words ("another program holds
     // it", or the system's reason such as "Permission denied").
     std::string openFailure() const;
+    // The devices behind COM9..COM2 that exist but that this user may not
+    // open, as "COM9 (/dev/ttyACM0)"; a search cannot tell them from silence.
+    std::vector<std::string> deniedPorts() const;
 
     // Asks for one screen and waits for it at most `timeout`. On Screen,
     // `snapshot` holds it as the viewer's snapshot file would (38518 bytes).

@@ -230,6 +230,39 @@ TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
     }
 }
 
+// A user outside the device's group is told so, whether the port is named or
+// searched for; the test itself runs as root, whom no permission stops.
+TEST_F(GrabProgramTest, APortTheUserMayNotOpenIsNamedWithTheGroupToJoin)
+{
+    const RunOptions asNobody{"", 0, "65534"};  // nobody, nogroup
+    if (runProgram("/bin/sh", {"-c", "test -x '" + grabProgramDir() + "/korvane-grab'"}, "/", asNobody).exitCode != 0)
+        GTEST_SKIP() << "an ordinary user cannot reach the program in " << grabProgramDir();
+    const struct {
+        Arguments arguments;
+        std::string message;
+    } rows[] = {
+        {{"--port", "COM5"}, "): Permission denied (serial devices may be opened only by members of the group"},
+        {{}, "; permission denied on COM5 ("},
+    };
+    for (const auto& row : rows) {
+        startOver();
+        deadPortsOnly();
+        std::filesystem::remove(dir->file("COM5"));
+        instrument(5);
+        std::filesystem::permissions(dir->path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_read
+                                                      | std::filesystem::perms::others_exec);
+        std::filesystem::permissions(std::filesystem::canonical(dir->file("COM5")),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        Arguments arguments = row.arguments;
+        arguments.insert(arguments.end(), {"-o", "/dev/null"});
+        const ProgramRun run = grab(arguments, asNobody);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
+        EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("dialout"), std::string::npos) << run.err;
+    }
+}
+
 TEST_F(GrabProgramTest, AnInstrumentThatVanishesEndsASeriesWithCode3)
 {
     deadPortsOnly();
@@ -258,9 +291,9 @@ TEST_F(GrabProgramTest, AnImageThatCannotBeWrittenEndsWithCode4AndLeavesTheOldFi
         {"a folder that is a file", {"-o", "plain/shot.bmp"}, {}, "cannot create a file beside plain/shot.bmp"},
         {"a series in it", {"--count", "2", "-o", "plain/shot.png"}, {}, "cannot create a file beside plain/shot-"},
         // A write that fails part-way, as on a full disk.
-        {"a file-size limit", {"-o", "good.bmp"}, {"", 20}, "cannot write good.bmp: File too large"},
-        {"a file-size limit, png", {"-o", "good.png"}, {"", 2}, "cannot write good.png: File too large"},
-        {"a full standard output", {"-o", "-"}, {"/dev/full", 0}, "cannot write to standard output: No space left"},
+        {"a file-size limit", {"-o", "good.bmp"}, {"", 20, ""}, "cannot write good.bmp: File too large"},
+        {"a file-size limit, png", {"-o", "good.png"}, {"", 2, ""}, "cannot write good.png: File too large"},
+        {"a full standard output", {"-o", "-"}, {"/dev/full", 0, ""}, "cannot write to standard output: No space left"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
