@@ -2,126 +2,58 @@
 // SPDX-License-Identifier: MIT
 #include "SimulatorCommandLine.h"
 
-#include <charconv>
-#include <cmath>
+#include "OptionReader.h"
+
 #include <limits>
-#include <optional>
 
 namespace zls740sim {
-
-namespace {
-
-template <typename Integer>
-bool parseInteger(const std::string& text, Integer minimum, Integer& value)
-{
-    Integer parsed{};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (ec != std::errc() || end != text.data() + text.size() || parsed < minimum)
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool parseRate(const std::string& text, double& value)
-{
-    std::size_t used = 0;
-    double parsed = 0;
-    try {
-        parsed = std::stod(text, &used);
-    } catch (...) {
-        return false;
-    }
-    if (used != text.size() || !std::isfinite(parsed) || parsed < 0)
-        return false;
-    value = parsed;
-    return true;
-}
-
-}  // namespace
 
 bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, SimulatorCommandLine& result,
                                  std::string* error)
 {
     SimulatorCommandLine line;
-    auto fail = [&](const std::string& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            return std::nullopt;
-        };
-        auto flag = [&](bool& target) {
-            if (inlineValue)
-                return fail("option " + name + " takes no value");
-            target = true;
-            return true;
-        };
-        auto text = [&](std::string& target) {
-            const auto v = value();
-            if (!v || v->empty())
-                return fail("option " + name + " needs a value");
-            target = *v;
-            return true;
-        };
-        auto integer = [&](auto& target, auto minimum) {
-            const auto v = value();
-            if (!v || !parseInteger(*v, minimum, target))
-                return fail("option " + name + " needs a whole number of at least " + std::to_string(minimum));
-            return true;
-        };
-
-        SimulatorOptions& o = line.options;
+    SimulatorOptions& o = line.options;
+    korvane::OptionReader reader(arguments, error);
+    while (reader.next()) {
+        const std::string& name = reader.name();
         bool ok = true;
         if (name == "--help" || name == "-h")
-            ok = flag(line.help);
+            ok = reader.flag(line.help);
         else if (name == "--dir")
-            ok = text(o.linkDir);
+            ok = reader.text(o.linkDir);
         else if (name == "--com")
-            ok = integer(o.comNumber, 0);
+            ok = reader.integer(o.comNumber, 0);
         else if (name == "--answer-bytes")
-            ok = integer(o.answerBytes, std::size_t{0});
+            ok = reader.integer(o.answerBytes, 0);
         else if (name == "--trailing-after")
-            ok = integer(o.trailingAfterMs, 0);
+            ok = reader.integer(o.trailingAfterMs, 0);
         else if (name == "--silent")
-            ok = flag(o.silent);
+            ok = reader.flag(o.silent);
         else if (name == "--stall-after")
-            ok = integer(o.stallAfterBytes, std::size_t{0});
+            ok = reader.integer(o.stallAfterBytes, 0);
         else if (name == "--rate") {
-            const auto v = value();
-            ok = v && parseRate(*v, o.bytesPerSecond);
-            if (!ok)
-                return fail("option --rate needs a number of bytes per second, 0 or more");
+            const auto rate = reader.decimal();
+            if (!rate || *rate < 0)
+                return reader.fail("option --rate needs a number of bytes per second, 0 or more");
+            o.bytesPerSecond = *rate;
         } else if (name == "--fault-every")
-            ok = integer(o.faultEvery, 0);
+            ok = reader.integer(o.faultEvery, 0);
         else if (name == "--close-after")
-            ok = integer(o.closeAfterFrames, 0);
+            ok = reader.integer(o.closeAfterFrames, 0);
         else if (name == "--reopen-after")
-            ok = integer(o.reopenAfterMs, std::numeric_limits<int>::min());
+            ok = reader.integer(o.reopenAfterMs, std::numeric_limits<int>::min());
         else if (name == "--replay")
-            ok = text(o.replayFile);
+            ok = reader.text(o.replayFile);
         else if (name == "--last-frame")
-            ok = text(o.lastFrameFile);
+            ok = reader.text(o.lastFrameFile);
         else if (name == "--report")
-            ok = text(o.reportFile);
+            ok = reader.text(o.reportFile);
         else if (name == "--write-frame")
-            ok = text(line.writeFrameFile);
+            ok = reader.text(line.writeFrameFile);
         else if (name == "--index")
-            ok = integer(line.frameIndex, std::uint64_t{0});
+            ok = reader.integer(line.frameIndex, 0);
         else
-            return fail("unknown option " + arguments[i]);
+            return reader.fail("unknown option " + reader.argument());
         if (!ok)
             return false;
     }

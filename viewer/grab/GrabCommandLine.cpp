@@ -2,11 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "GrabCommandLine.h"
 
+#include "OptionReader.h"
+
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -15,31 +14,8 @@ namespace korvane {
 namespace {
 
 // A day: long enough for any sensible wait, short enough for the clocks.
-constexpr double kLongestSeconds = 86400;
+constexpr int kLongestSeconds = 86400;
 constexpr int kMostScreens = 1000000;
-
-bool parseSeconds(const std::string& text, bool zeroAllowed, double& value)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    const double parsed = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(parsed) || parsed > kLongestSeconds
-        || parsed < 0 || (parsed == 0 && !zeroAllowed))
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool parseCount(const std::string& text, int& value)
-{
-    int parsed = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (ec != std::errc() || end != text.data() + text.size() || parsed < 1 || parsed > kMostScreens)
-        return false;
-    value = parsed;
-    return true;
-}
 
 std::optional<ImageFormat> formatNamed(std::string name)
 {
@@ -58,96 +34,57 @@ bool GrabCommandLine::parse(const std::vector<std::string>& arguments, GrabComma
     GrabCommandLine line;
     std::optional<ImageFormat> format;
     bool intervalGiven = false;
-    auto fail = [&](const std::string& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            return std::nullopt;
-        };
-        auto flag = [&](bool& target) {
-            if (inlineValue)
-                return fail("option " + name + " takes no value");
-            target = true;
-            return true;
-        };
-        auto text = [&](std::string& target) {
-            const auto v = value();
-            if (!v || v->empty())
-                return fail("option " + name + " needs a value");
-            target = *v;
-            return true;
-        };
-        auto seconds = [&](double& target, bool zeroAllowed) {
-            const auto v = value();
-            if (!v || !parseSeconds(*v, zeroAllowed, target))
-                return fail("option " + name + " needs a number of seconds, "
-                            + (zeroAllowed ? "0" : "more than 0") + " to 86400");
-            return true;
-        };
-
+    OptionReader reader(arguments, error);
+    while (reader.next()) {
+        const std::string& name = reader.name();
         bool ok = true;
         if (name == "--help" || name == "-h")
-            ok = flag(line.help);
+            ok = reader.flag(line.help);
         else if (name == "--version")
-            ok = flag(line.version);
+            ok = reader.flag(line.version);
         else if (name == "--output" || name == "-o")
-            ok = text(line.output);
+            ok = reader.text(line.output);
         else if (name == "--port")
-            ok = text(line.port);
+            ok = reader.text(line.port);
         else if (name == "--mono")
-            ok = flag(line.monochrome);
+            ok = reader.flag(line.monochrome);
         else if (name == "--format") {
-            const auto v = value();
+            const auto v = reader.value();
             format = v ? formatNamed(*v) : std::nullopt;
             if (!format)
-                return fail("option --format needs bmp or png");
+                return reader.fail("option --format needs bmp or png");
         } else if (name == "--count") {
-            const auto v = value();
-            if (!v || !parseCount(*v, line.count))
-                return fail("option --count needs a whole number from 1 to " + std::to_string(kMostScreens));
+            ok = reader.integer(line.count, 1, kMostScreens);
             line.series = true;
         } else if (name == "--interval") {
-            ok = seconds(line.intervalSeconds, true);
+            ok = reader.seconds(line.intervalSeconds, true, kLongestSeconds);
             intervalGiven = true;
         } else if (name == "--timeout")
-            ok = seconds(line.timeoutSeconds, false);
+            ok = reader.seconds(line.timeoutSeconds, false, kLongestSeconds);
         else if (name.size() > 1 && name[0] == '-')
-            return fail("unknown option " + arguments[i]);
+            return reader.fail("unknown option " + reader.argument());
         else
-            return fail("unexpected argument " + arguments[i] + " (the image file goes after -o)");
+            return reader.fail("unexpected argument " + reader.argument() + " (the image file goes after -o)");
         if (!ok)
             return false;
     }
 
     if (!line.help && !line.version) {
         if (line.output.empty())
-            return fail("no image file given: -o FILE, or -o - for standard output");
+            return reader.fail("no image file given: -o FILE, or -o - for standard output");
         if (intervalGiven && !line.series)
-            return fail("option --interval needs --count");
+            return reader.fail("option --interval needs --count");
         const bool toStandardOutput = line.output == "-";
         if (toStandardOutput && line.count > 1)
-            return fail("a series of screens needs a file name to derive its names from, not -o -");
+            return reader.fail("a series of screens needs a file name to derive its names from, not -o -");
         if (format) {
             line.format = *format;
         } else if (!toStandardOutput) {
             const std::string extension = std::filesystem::path(line.output).extension().string();
             const auto byName = extension.empty() ? ImageFormat::Bmp : formatNamed(extension.substr(1));
             if (!byName)
-                return fail("cannot tell the image format from " + line.output + ": add --format bmp or --format png");
+                return reader.fail("cannot tell the image format from " + line.output
+                                   + ": add --format bmp or --format png");
             line.format = *byName;
         }
     }

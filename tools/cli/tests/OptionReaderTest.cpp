@@ -1,0 +1,138 @@
+// Korvane - command-line options tests.
+// SPDX-License-Identifier: MIT
+#include "OptionReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+
+using namespace korvane;
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+// Reads a command line of made-up options, one of each kind of value, and
+// tells what was read ("--int=-3 --flag") or why it was refused
+// ("refused: ...").
+std::string transcript(const Arguments& arguments)
+{
+    std::string error;
+    OptionReader reader(arguments, &error);
+    std::ostringstream out;
+    while (reader.next()) {
+        const std::string& name = reader.name();
+        bool ok = true;
+        std::ostringstream read;
+        if (name == "--flag") {
+            bool flag = false;
+            ok = reader.flag(flag);
+            read << flag;
+        } else if (name == "--text" || name == "-t") {
+            std::string text;
+            ok = reader.text(text);
+            read << text;
+        } else if (name == "--int") {
+            int number = 0;
+            ok = reader.integer(number, -5);
+            read << number;
+        } else if (name == "--size") {
+            std::size_t number = 0;
+            ok = reader.integer(number, 0);
+            read << number;
+        } else if (name == "--range") {
+            std::uint8_t number = 0;
+            ok = reader.integer(number, 1, 10);
+            read << int(number);
+        } else if (name == "--wait") {
+            double seconds = -1;
+            ok = reader.seconds(seconds, true, 60);
+            read << seconds;
+        } else if (name == "--timeout") {
+            double seconds = -1;
+            ok = reader.seconds(seconds, false, 60);
+            read << seconds;
+        } else if (name == "--decimal") {
+            const auto number = reader.decimal();
+            ok = number.has_value() || reader.fail("no decimal");
+            read << number.value_or(0);
+        } else {
+            ok = reader.fail("unknown option " + reader.argument());
+        }
+        if (!ok)
+            return "refused: " + error;
+        out << (out.tellp() > 0 ? " " : "") << name << "=" << read.str();
+    }
+    return out.str();
+}
+
+}  // namespace
+
+TEST(OptionReader, TakesValuesAfterTheEqualsSignOrAsTheNextArgument)
+{
+    const std::pair<Arguments, std::string> rows[] = {
+        {{}, ""},
+        {{"--flag"}, "--flag=1"},
+        {{"--text", "a b", "--flag"}, "--text=a b --flag=1"},
+        {{"--text=x=y"}, "--text=x=y"},
+        {{"-t", "file"}, "-t=file"},
+        // The next argument is the value even when it looks like an option.
+        {{"--text", "--flag"}, "--text=--flag"},
+        {{"-t", "-"}, "-t=-"},
+        {{"--int", "-5", "--int=7"}, "--int=-5 --int=7"},
+        {{"--size=18446744073709551615"}, "--size=18446744073709551615"},
+        {{"--range", "1", "--range=10"}, "--range=1 --range=10"},
+        {{"--wait", "0", "--wait=60", "--wait", "0.25"}, "--wait=0 --wait=60 --wait=0.25"},
+        {{"--timeout=0.001"}, "--timeout=0.001"},
+        {{"--decimal", "1e3", "--decimal=-2.5"}, "--decimal=1000 --decimal=-2.5"},
+    };
+    for (const auto& [arguments, expected] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        EXPECT_EQ(transcript(arguments), expected);
+    }
+}
+
+TEST(OptionReader, RefusesWithAReasonThatNamesTheOption)
+{
+    const std::pair<Arguments, std::string> rows[] = {
+        {{"--flag=yes"}, "option --flag takes no value"},
+        {{"--flag="}, "option --flag takes no value"},
+        {{"--text"}, "option --text needs a value"},
+        {{"--text="}, "option --text needs a value"},
+        {{"-t", ""}, "option -t needs a value"},
+        // Only long options are split at '='.
+        {{"-t=file"}, "unknown option -t=file"},
+        {{"--nothing=1"}, "unknown option --nothing=1"},
+        {{"--int", "-6"}, "option --int needs a whole number of at least -5"},
+        {{"--int", "4x"}, "option --int needs a whole number of at least -5"},
+        {{"--int", " 4"}, "option --int needs a whole number of at least -5"},
+        {{"--int", "99999999999"}, "option --int needs a whole number of at least -5"},
+        {{"--int"}, "option --int needs a whole number of at least -5"},
+        {{"--size", "-1"}, "option --size needs a whole number of at least 0"},
+        {{"--range", "0"}, "option --range needs a whole number from 1 to 10"},
+        {{"--range", "11"}, "option --range needs a whole number from 1 to 10"},
+        {{"--range", "256"}, "option --range needs a whole number from 1 to 10"},
+        {{"--wait", "-0.5"}, "option --wait needs a number of seconds, 0 to 60"},
+        {{"--wait", "60.01"}, "option --wait needs a number of seconds, 0 to 60"},
+        {{"--wait", "1s"}, "option --wait needs a number of seconds, 0 to 60"},
+        {{"--wait", "nan"}, "option --wait needs a number of seconds, 0 to 60"},
+        {{"--wait", ""}, "option --wait needs a number of seconds, 0 to 60"},
+        {{"--timeout", "0"}, "option --timeout needs a number of seconds, more than 0 to 60"},
+        {{"--decimal", "inf"}, "no decimal"},
+        {{"--decimal", "2,5"}, "no decimal"},
+        {{"--flag", "--decimal"}, "no decimal"},
+    };
+    for (const auto& [arguments, expected] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        EXPECT_EQ(transcript(arguments), "refused: " + expected);
+    }
+
+    // Without a place for the reason the reading still fails.
+    const Arguments arguments{"--flag=1"};
+    OptionReader reader(arguments, nullptr);
+    ASSERT_TRUE(reader.next());
+    bool flag = false;
+    EXPECT_FALSE(reader.flag(flag));
+    EXPECT_FALSE(flag);
+}
