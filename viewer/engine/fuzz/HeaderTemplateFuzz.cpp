@@ -9,6 +9,7 @@
 // built-in copy; and isUsable() never reads past the bytes it is given.
 #include "FuzzCheck.h"
 #include "HeaderTemplate.h"
+#include "TestSupport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,21 +24,6 @@ using namespace korvane;
 using korvane::fuzz::check;
 
 namespace {
-
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-header-fuzz.XXXXXX").string();
-        check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
-        path_ = pattern;
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
-    std::string file(const char* name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 void replaceFile(const std::string& path, const std::uint8_t* bytes, std::size_t size, bool present)
 {
@@ -71,7 +57,7 @@ bool describesTheImage(const HeaderBytes& h)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static ScratchFolder folder;
+    static const korvane::test::ScratchDir folder;
 
     // Exactly the bytes given: a read past them is an ASan report.
     const std::vector<std::uint8_t> alone(data, data + size);

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <memory>
 
 namespace korvane::test {
 
@@ -25,13 +24,7 @@ protected:
 
     zls740sim::Zls740Simulator& instrument(int com, zls740sim::SimulatorOptions options = {})
     {
-        options.linkDir = dir.path().string();
-        options.comNumber = com;
-        auto sim = std::make_unique<zls740sim::Zls740Simulator>(options);
-        std::string error;
-        EXPECT_TRUE(sim->start(&error)) << error;
-        instruments.push_back(std::move(sim));
-        return *instruments.back();
+        return instruments.start(dir.path(), com, options);
     }
 
     // A replay file of the given frames, for answers whose content is known.
@@ -72,7 +65,7 @@ protected:
 
     ScratchDir dir;
     FakeHost host;
-    std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> instruments;
+    Instruments instruments;
     Engine engine;
 };
 

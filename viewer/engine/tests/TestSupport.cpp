@@ -65,6 +65,19 @@ std::vector<std::uint8_t> TestLine::readFor(int ms)
     return bytes;
 }
 
+zls740sim::Zls740Simulator& Instruments::start(const std::filesystem::path& dir, int com,
+                                              zls740sim::SimulatorOptions options)
+{
+    options.linkDir = dir.string();
+    options.comNumber = com;
+    auto sim = std::make_unique<zls740sim::Zls740Simulator>(options);
+    std::string error;
+    if (!sim->start(&error))
+        throw std::runtime_error("the simulated instrument on COM" + std::to_string(com) + " cannot start: " + error);
+    running_.push_back(std::move(sim));
+    return *running_.back();
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
 {
     const auto end = std::chrono::steady_clock::now() + deadline;

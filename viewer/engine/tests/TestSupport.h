@@ -4,12 +4,14 @@
 
 #include "EngineHost.h"
 #include "PseudoTerminal.h"
+#include "Zls740Simulator.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,8 @@ class ScratchDir {
 public:
     ScratchDir();
     ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
@@ -43,6 +47,19 @@ private:
     ScratchDir dir_;
     zls740sim::PseudoTerminal pty_;
     std::string slavePath_;
+};
+
+// Simulated instruments, each linked into a folder as COMn; they are
+// stopped (and their links removed) when cleared or destroyed.
+class Instruments {
+public:
+    // Throws when the instrument cannot start.
+    zls740sim::Zls740Simulator& start(const std::filesystem::path& dir, int com,
+                                      zls740sim::SimulatorOptions options = {});
+    void clear() { running_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> running_;
 };
 
 // Records what the engine asks of the window.

@@ -28,13 +28,7 @@ class GrabProgramTest : public ::testing::Test {
 protected:
     zls740sim::Zls740Simulator& instrument(int com, zls740sim::SimulatorOptions options = {})
     {
-        options.linkDir = dir->path().string();
-        options.comNumber = com;
-        auto sim = std::make_unique<zls740sim::Zls740Simulator>(options);
-        std::string error;
-        EXPECT_TRUE(sim->start(&error)) << error;
-        instruments.push_back(std::move(sim));
-        return *instruments.back();
+        return instruments.start(dir->path(), com, options);
     }
 
     ProgramRun grab(const Arguments& arguments, const RunOptions& options = {})
@@ -76,7 +70,7 @@ protected:
     }
 
     std::unique_ptr<ScratchDir> dir = std::make_unique<ScratchDir>();
-    std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> instruments;
+    Instruments instruments;
 };
 
 }  // namespace
@@ -112,11 +106,11 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(com5.requestCount(), 2u) << "the search's request and one for the screen";
-        EXPECT_EQ(readFile(dir->file("log.txt")), std::string("C\0\0C", 4));
+        EXPECT_EQ(fileContents(dir->file("log.txt")), std::string("C\0\0C", 4));
 
         const std::string expected = engineSnapshot(com5.lastFrame(), custom, row.colourMode);
         ASSERT_EQ(expected[6], 0x42);
-        const std::string written = row.file.empty() ? run.out : readFile(dir->file(row.file));
+        const std::string written = row.file.empty() ? run.out : fileContents(dir->file(row.file));
         if (!row.png) {
             EXPECT_EQ(written.size(), 38518u);
             EXPECT_TRUE(written == expected) << "not the bytes the viewer's Save/Print writes";
@@ -148,16 +142,16 @@ TEST_F(GrabProgramTest, SearchesThePortsAsTheViewerDoesOrTakesTheNamedOne)
     EXPECT_EQ(com9.requestCount(), 1u) << "ten bytes are not the instrument";
     EXPECT_EQ(com4.requestCount(), 2u);
     EXPECT_EQ(com3.requestCount(), 0u) << "the search stops at the first answer";
-    EXPECT_TRUE(readFile(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
+    EXPECT_TRUE(fileContents(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
 
     ASSERT_EQ(grab({"--port", "COM3", "-o", shot}).exitCode, 0);
     EXPECT_EQ(com3.requestCount(), 1u) << "a named port is not searched for";
     EXPECT_EQ(com9.requestCount() + com4.requestCount(), 3u);
-    EXPECT_TRUE(readFile(shot) == engineSnapshot(com3.lastFrame(), header(), 1));
+    EXPECT_TRUE(fileContents(shot) == engineSnapshot(com3.lastFrame(), header(), 1));
 
     ASSERT_EQ(grab({"--port", com4.slavePath(), "-o", shot}).exitCode, 0);
     EXPECT_EQ(com4.requestCount(), 3u);
-    EXPECT_TRUE(readFile(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
+    EXPECT_TRUE(fileContents(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
 }
 
 TEST_F(GrabProgramTest, SeriesTakesANewScreenUnderADistinctTimeStampedNameEachTime)
@@ -276,7 +270,7 @@ TEST_F(GrabProgramTest, AnInstrumentThatVanishesEndsASeriesWithCode3)
     EXPECT_NE(run.err.find(") was lost"), std::string::npos) << run.err;
     const std::set<std::string> names = images();
     ASSERT_EQ(names.size(), 1u) << "the screen before the loss is kept";
-    EXPECT_TRUE(readFile(dir->file(*names.begin())) == engineSnapshot(com5.lastFrame(), header(), 1));
+    EXPECT_TRUE(fileContents(dir->file(*names.begin())) == engineSnapshot(com5.lastFrame(), header(), 1));
 }
 
 TEST_F(GrabProgramTest, AnImageThatCannotBeWrittenEndsWithCode4AndLeavesTheOldFile)
@@ -307,8 +301,8 @@ TEST_F(GrabProgramTest, AnImageThatCannotBeWrittenEndsWithCode4AndLeavesTheOldFi
         EXPECT_EQ(run.exitCode, 4);
         EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
-        EXPECT_EQ(readFile(dir->file("good.bmp")), good);
-        EXPECT_EQ(readFile(dir->file("good.png")), good);
+        EXPECT_EQ(fileContents(dir->file("good.bmp")), good);
+        EXPECT_EQ(fileContents(dir->file("good.png")), good);
         EXPECT_EQ(images(), (std::set<std::string>{"plain", "good.bmp", "good.png"})) << "no half file is left";
     }
 }

@@ -14,27 +14,12 @@
 #include <sstream>
 #include <spawn.h>
 #include <stdexcept>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <thread>
 
 extern char** environ;
 
 namespace korvane::test {
-
-ScratchDir::ScratchDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-grab-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& workDir, const RunOptions& options)
@@ -86,8 +71,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     if (WIFEXITED(status))
         run.exitCode = WEXITSTATUS(status);
     if (options.standardOutput.empty())
-        run.out = readFile(outPath);
-    run.err = readFile(errPath);
+        run.out = fileContents(outPath);
+    run.err = fileContents(errPath);
     return run;
 }
 
@@ -101,7 +86,7 @@ std::string grabProgramDir()
     return std::filesystem::path(KORVANE_GRAB_PROGRAM).parent_path().string();
 }
 
-std::string readFile(const std::string& path)
+std::string fileContents(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

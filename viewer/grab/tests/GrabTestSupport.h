@@ -3,6 +3,7 @@
 #pragma once
 
 #include "HeaderTemplate.h"
+#include "TestSupport.h"
 #include "Zls740Simulator.h"
 
 #include <cstdint>
@@ -11,20 +12,6 @@
 #include <vector>
 
 namespace korvane::test {
-
-// A scratch folder, removed again at the end of the test.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 struct ProgramRun {
     int exitCode = -1;  // -1: killed, or never ended within the deadline
@@ -52,7 +39,8 @@ ProgramRun runGrab(const std::vector<std::string>& arguments, const std::string&
                    const RunOptions& options = {});
 std::string grabProgramDir();
 
-std::string readFile(const std::string& path);
+// The whole file, for comparing with what a program wrote to its output.
+std::string fileContents(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
 // The snapshot the viewer's engine writes after decoding `frame` with the
