@@ -30,4 +30,8 @@ public:
     // The reason the bytes are no sane bitmap, or an empty string when they
     // pass every check.
     static QString checkBitmap(const QByteArray &bytes);
+
+    // The highest colour index any pixel of an indexed picture uses (0 for
+    // an empty one); at or past colorCount() it names no colour of the table.
+    static int highestColourIndex(const QImage &picture);
 };

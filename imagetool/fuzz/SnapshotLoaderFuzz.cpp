@@ -15,7 +15,6 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -74,19 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(picture.colorCount() <= 256, "a colour table has at most 256 entries");
     // The encoders take the indices and the table as they are: an index
     // past the table's end would come out as another colour in each format.
-    if (picture.colorCount() > 0) {
-        int highest = 0;
-        for (int y = 0; y < picture.height(); ++y) {
-            if (picture.format() == QImage::Format_Indexed8) {
-                const uchar *line = picture.constScanLine(y);
-                highest = std::max<int>(highest, *std::max_element(line, line + picture.width()));
-            } else {
-                for (int x = 0; x < picture.width(); ++x)
-                    highest = std::max(highest, picture.pixelIndex(x, y));
-            }
-        }
-        check(highest < picture.colorCount(), "every pixel has a colour in the picture's table");
-    }
+    if (picture.colorCount() > 0)
+        check(SnapshotLoader::highestColourIndex(picture) < picture.colorCount(),
+              "every pixel has a colour in the picture's table");
 
     if (qint64(picture.width()) * picture.height() > EncodedPixels)
         return 0;

@@ -15,6 +15,9 @@ private slots:
     void loadsTheSnapshotPixelForPixel();
     void refusesHostileFiles_data();
     void refusesHostileFiles();
+    void pixelsPastTheColourTableAreBlack();
+    void findsTheHighestColourIndexInEveryIndexedFormat_data();
+    void findsTheHighestColourIndexInEveryIndexedFormat();
 };
 
 void TestSnapshotLoader::loadsTheSnapshotPixelForPixel()
@@ -66,6 +69,54 @@ void TestSnapshotLoader::refusesHostileFiles()
     QCOMPARE(raisedNumber([&] { SnapshotLoader::load(path); }, &description), RuntimeError::InvalidPicture);
     QVERIFY2(description.startsWith(QStringLiteral("Invalid picture")) && description.contains(path),
              qPrintable(description));
+}
+
+void TestSnapshotLoader::pixelsPastTheColourTableAreBlack()
+{
+    // The snapshot's pixels use all 16 colours; its table is cut to 2.
+    QByteArray bytes = snapshotBytes(3);
+    putLE(bytes, 46, 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
+    QVERIFY(writeFile(path, bytes));
+    const QImage picture = SnapshotLoader::load(path);
+    QCOMPARE(picture.colorCount(), 16);
+    const QList<QRgb> palette = snapshotPalette();
+    QCOMPARE(picture.color(0), palette[0]);
+    QCOMPARE(picture.color(1), palette[1]);
+    for (int i = 2; i < 16; ++i)
+        QCOMPARE(picture.color(i), qRgb(0, 0, 0));
+    QCOMPARE(picture.pixelIndex(0, 0), snapshotIndex(3, 0, 0));
+}
+
+void TestSnapshotLoader::findsTheHighestColourIndexInEveryIndexedFormat_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<int>("highest");
+    // Each picture is colour 0 but for one pixel in its last row and column,
+    // where a scan that stops a pixel or a row short misses it.
+    const auto row = [](const char *name, QImage::Format format, QSize size, int index) {
+        QImage picture(size, format);
+        if (!picture.isNull()) {
+            picture.setColorCount(format == QImage::Format_Indexed8 ? 256 : 2);
+            picture.fill(0);
+            picture.setPixel(size.width() - 1, size.height() - 1, uint(index));
+        }
+        QTest::newRow(name) << picture << index;
+    };
+    row("8 bits a pixel", QImage::Format_Indexed8, QSize(7, 5), 200);
+    row("8 bits, one column", QImage::Format_Indexed8, QSize(1, 3), 255);
+    row("1 bit, first pixel of a byte on the left", QImage::Format_Mono, QSize(9, 2), 1);
+    row("1 bit, first pixel of a byte on the right", QImage::Format_MonoLSB, QSize(9, 2), 1);
+    row("all colour 0", QImage::Format_Indexed8, QSize(4, 4), 0);
+    row("empty", QImage::Format_Indexed8, QSize(0, 0), 0);
+}
+
+void TestSnapshotLoader::findsTheHighestColourIndexInEveryIndexedFormat()
+{
+    QFETCH(QImage, picture);
+    QFETCH(int, highest);
+    QCOMPARE(SnapshotLoader::highestColourIndex(picture), highest);
 }
 
 QTEST_MAIN(TestSnapshotLoader)
