@@ -67,3 +67,26 @@ gone() {
 
 # report_value FILE KEY: a value from a simulator report ("frames 12").
 report_value() { sed -n "s/^$2 //p" "$1" 2>/dev/null; }
+
+# korvane driven through its File menu. KV is its process; find_main sets WIN
+# to its main window. Failures name CASE when a script sets it.
+KV=""
+WIN=""
+POPUP=""
+CONNECT="Return" PAUSE="Down Return" COLOR="Down Down Return" SAVE_PRINT="Down Down Down Return"
+find_main() { WIN=$(xdotool search --all --pid "$KV" --name '^Korvane$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
+visible() { xdotool search --all --onlyvisible --pid "$KV" 2>/dev/null | sort; }
+new_popup() { POPUP=$(visible | grep -vxF "$1" | head -n 1); [ -n "$POPUP" ]; }
+popup_closed() { ! visible | grep -qx "$POPUP"; }
+file_menu() {
+    shown=$(visible)
+    xdotool windowfocus --sync "$WIN"
+    xdotool key alt+f
+    until_ok 10 new_popup "$shown" || fail "${CASE:+$CASE: }the File menu did not open"
+}
+# choose KEYS...: the File menu, then KEYS.
+choose() {
+    file_menu
+    xdotool key "$@"
+    until_ok 10 popup_closed || fail "${CASE:+$CASE: }the File menu did not close"
+}

@@ -97,28 +97,10 @@ start_korvane() {
     until_ok 10 width_is_320 || fail "korvane's window is not 320 wide"
     MENU=$(( $(xwininfo -id "$WIN" | sed -n 's/^ *Height: *//p') - 240 ))
 }
-find_main() { WIN=$(xdotool search --all --pid "$KV" --name '^Korvane$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
 width_is_320() { [ "$(xwininfo -id "$WIN" | sed -n 's/^ *Width: *//p')" -eq 320 ]; }
-visible() { xdotool search --all --onlyvisible --pid "$KV" 2>/dev/null | sort; }
 titled() { xdotool search --all --onlyvisible --pid "$KV" --name "^$1\$" 2>/dev/null | wc -l; }
 titled_is() { [ "$(titled "$1")" -eq "$2" ]; }
 
-# choose KEYS...: the File menu, then KEYS.
-CONNECT="Return" PAUSE="Down Return" SAVE_PRINT="Down Down Down Return"
-POPUP=""
-new_popup() { POPUP=$(visible | grep -vxF "$1" | head -n 1); [ -n "$POPUP" ]; }
-popup_closed() { ! visible | grep -qx "$POPUP"; }
-file_menu() {
-    shown=$(visible)
-    xdotool windowfocus --sync "$WIN"
-    xdotool key alt+f
-    until_ok 10 new_popup "$shown" || fail "$CASE: the File menu did not open"
-}
-choose() {
-    file_menu
-    xdotool key "$@"
-    until_ok 10 popup_closed || fail "$CASE: the File menu did not close"
-}
 
 # answer TITLE: OK on korvane's box of that title.
 answer() {

@@ -49,25 +49,10 @@ start_sim
 (cd "$D" && exec "$BIN/korvane") >"$WORK/korvane.log" 2>&1 &
 KV=$!
 PIDS="$KV $PIDS"
-WIN=""
-find_main() { WIN=$(xdotool search --all --pid "$KV" --name '^Korvane$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
 until_ok 20 find_main || fail "no korvane window"
-visible() { xdotool search --all --onlyvisible --pid "$KV" 2>/dev/null | sort; }
 titled() { xdotool search --all --onlyvisible --pid "$KV" --name "^$1\$" 2>/dev/null | head -n 1; }
 has() { [ -n "$(titled "$1")" ]; }
 lacks() { ! has "$1"; }
-POPUP=""
-new_popup() { POPUP=$(visible | grep -vxF "$1" | head -n 1); [ -n "$POPUP" ]; }
-popup_closed() { ! visible | grep -qx "$POPUP"; }
-choose() {
-    shown=$(visible)
-    xdotool windowfocus --sync "$WIN"
-    xdotool key alt+f
-    until_ok 10 new_popup "$shown" || fail "the File menu did not open"
-    xdotool key "$@"
-    until_ok 10 popup_closed || fail "the File menu did not close"
-}
-CONNECT="Return" PAUSE="Down Return" COLOR="Down Down Return" SAVE_PRINT="Down Down Down Return"
 random() { echo $(( $(od -An -N2 -tu2 /dev/urandom) % $1 )); }
 
 # --- the commands ------------------------------------------------------------
