@@ -41,7 +41,6 @@ TEST(GrabCommandLine, ReadsOptionsAndTellsTheFormatFromTheFileName)
         {{"-o", "-"}, "", "-", bmp, false, false, 1, 1, 10},
         {{"-o", "-", "--format", "png"}, "", "-", png, false, false, 1, 1, 10},
         {{"--format=bmp", "-o", "shot.png"}, "", "shot.png", bmp, false, false, 1, 1, 10},
-        {{"-o", "shot.jpg", "--format", "PNG"}, "", "shot.jpg", png, false, false, 1, 1, 10},
         {{"--mono", "--port", "COM5", "-o", "a.bmp"}, "COM5", "a.bmp", bmp, true, false, 1, 1, 10},
         {{"--count", "3", "-o", "s.png"}, "", "s.png", png, false, true, 3, 1, 10},
         {{"--count=1", "-o", "-"}, "", "-", bmp, false, true, 1, 1, 10},
@@ -72,25 +71,23 @@ TEST(GrabCommandLine, ReadsOptionsAndTellsTheFormatFromTheFileName)
     EXPECT_TRUE(line.version);
 }
 
+// How values are read and refused in general is the option reader's; these
+// are korvane-grab's own rules.
 TEST(GrabCommandLine, RefusesWhatItCannotUseWithAReason)
 {
     const Refused rows[] = {
         {{}, "no image file given"},
-        {{"-o"}, "option -o needs a value"},
         {{"--port", "-o", "a.bmp"}, "unexpected argument a.bmp"},
         {{"-o", "a.bmp", "b.bmp"}, "unexpected argument b.bmp"},
         {{"-o", "a.bmp", "--colour"}, "unknown option --colour"},
-        {{"--mono=yes", "-o", "a.bmp"}, "option --mono takes no value"},
         {{"-o", "shot.jpg"}, "cannot tell the image format from shot.jpg"},
         {{"-o", "a.bmp", "--format", "jpg"}, "option --format needs bmp or png"},
         {{"-o", "a.bmp", "--count", "0"}, "option --count needs a whole number from 1"},
-        {{"-o", "a.bmp", "--count", "2x"}, "option --count needs a whole number from 1"},
         {{"-o", "a.bmp", "--count", "1000001"}, "option --count needs a whole number from 1"},
         {{"-o", "a.bmp", "--count", "2", "--interval", "-1"}, "option --interval needs a number of seconds"},
         {{"-o", "a.bmp", "--count", "2", "--interval", "86401"}, "option --interval needs a number of seconds"},
         {{"-o", "a.bmp", "--interval", "2"}, "option --interval needs --count"},
         {{"-o", "a.bmp", "--timeout", "0"}, "option --timeout needs a number of seconds, more than 0"},
-        {{"-o", "a.bmp", "--timeout", "1s"}, "option --timeout needs a number of seconds"},
         {{"-o", "-", "--count", "2"}, "a series of screens needs a file name"},
     };
     for (const Refused& row : rows) {
