@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <future>
 #include <numeric>
@@ -121,6 +122,34 @@ TEST(SerialPort, ReadEndsAtTheFirstGapOrTheFirstByteLimit)
     EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{2000, 50, 0}), PortResult::Ok);
     EXPECT_EQ(n, 10u);
     EXPECT_EQ(buffer[0], 0x13);
+}
+
+// Bytes that keep coming faster than the gap limit must not stretch a read
+// past its total limit.
+TEST(SerialPort, TotalLimitHoldsWhileBytesKeepComing)
+{
+    TestLine pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    std::atomic<bool> done{false};
+    auto feeder = std::async(std::launch::async, [&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        while (!done && std::chrono::steady_clock::now() < end) {
+            pty.writeAll({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::vector<std::uint8_t> buffer(40960);
+    std::size_t n = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{0, 50, 300}), PortResult::Ok);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done = true;
+    feeder.get();
+    EXPECT_GT(n, 0u);
+    // Generous against a slow machine; without the limit the read lasts as
+    // long as the bytes keep coming (eight seconds).
+    EXPECT_LT(seconds, 4.0);
 }
 
 TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)

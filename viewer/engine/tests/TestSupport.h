@@ -66,7 +66,12 @@ private:
 // Records what the engine asks of the window.
 class FakeHost : public EngineHost {
 public:
-    void requestRepaint() override { ++repaints; }
+    void requestRepaint() override
+    {
+        ++repaints;
+        if (onRepaint)
+            onRepaint();
+    }
     void showConnectionError() override
     {
         ++errors;
@@ -76,6 +81,8 @@ public:
     std::atomic<int> repaints{0};
     std::atomic<int> errors{0};
     std::function<void()> onError;
+    // Called on the reader thread right after each screen is published.
+    std::function<void()> onRepaint;
 };
 
 // An engine's settings for a test in `workDir`: a search that waits less
