@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <numeric>
@@ -150,6 +151,33 @@ TEST(SerialPort, TotalLimitHoldsWhileBytesKeepComing)
     // Generous against a slow machine; without the limit the read lasts as
     // long as the bytes keep coming (eight seconds).
     EXPECT_LT(seconds, 4.0);
+}
+
+// A rate is set both ways; one the system has no setting for is refused;
+// what was found at open comes back when the port is left as it was.
+TEST(SerialPort, SetsARateAndPutsBackTheSettingsItFound)
+{
+    TestLine pty;
+    auto settings = [&] {
+        termios now{};
+        const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ::tcgetattr(fd, &now);
+        ::close(fd);
+        return now;
+    };
+    const termios found = settings();
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    EXPECT_EQ(port.setBaudRate(12345), PortResult::BadArgument);
+    ASSERT_EQ(port.setBaudRate(230400), PortResult::Ok);
+    const termios set = settings();
+    EXPECT_EQ(::cfgetospeed(&set), speed_t(B230400));
+    EXPECT_EQ(::cfgetispeed(&set), speed_t(B230400));
+    port.restoreSettings();
+    port.close();
+    const termios after = settings();
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
+    EXPECT_EQ(after.c_lflag, found.c_lflag) << "line editing and echo back";
 }
 
 TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
