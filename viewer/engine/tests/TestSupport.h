@@ -42,6 +42,9 @@ public:
     void writeAll(const std::vector<std::uint8_t>& bytes);
     // Everything that arrives within `ms` after the last byte (or the first wait).
     std::vector<std::uint8_t> readFor(int ms);
+    // Waits (with a generous deadline) until the viewer has sent one whole
+    // 4-byte request; true when it came.
+    bool awaitRequest();
     void closeMaster() { pty_.close(); }
 
 private:

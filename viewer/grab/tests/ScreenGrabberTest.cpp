@@ -45,21 +45,13 @@ TEST(ScreenGrabber, AnAnswerTooLateForItsCaptureIsNotTheNextOne)
 
     const Bytes late(kFrameBytes, 0x11);
     const Bytes timely(kFrameBytes, 0x22);
-    auto awaitRequest = [&] {
-        Bytes seen;
-        return waitFor([&] {
-            const Bytes more = line.readFor(20);
-            seen.insert(seen.end(), more.begin(), more.end());
-            return seen.size() >= 4;
-        });
-    };
     std::promise<void> firstGaveUp;
     auto instrument = std::async(std::launch::async, [&] {
-        if (!awaitRequest())
+        if (!line.awaitRequest())
             return false;
         firstGaveUp.get_future().wait();
         line.writeAll(late);
-        if (!awaitRequest())
+        if (!line.awaitRequest())
             return false;
         line.writeAll(timely);
         return true;
