@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -26,6 +27,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace korvane;
+
+// Processor time of this process so far, in seconds.
+double processorSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// One loop's figures: screens a second, and this process's processor time a
+// screen (what a loaded machine disturbs far less than the rate).
+struct Figures {
+    double screensPerSecond = -1;
+    double processorMicrosPerScreen = 0;
+};
 
 class CountingHost : public EngineHost {
 public:
@@ -50,18 +67,18 @@ bool readFrame(int fd, std::uint8_t* frame)
     return true;
 }
 
-// Screens per second of the bare loop; negative when the port cannot be used.
-double bareLoop(const std::string& port, double seconds, int baud)
+// The bare loop's figures; a negative rate when the port cannot be used.
+Figures bareLoop(const std::string& port, double seconds, int baud)
 {
     SerialPort claim;  // the same exclusive raw open as the engine's
     if (claim.open(port) != PortResult::Ok)
-        return -1;
+        return {};
     if (baud > 0)
         claim.setBaudRate(baud);
     claim.close();
     const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return {};
     termios settings{};
     ::tcgetattr(fd, &settings);
     applyRawMode(settings);
@@ -69,6 +86,7 @@ double bareLoop(const std::string& port, double seconds, int baud)
     ::tcflush(fd, TCIOFLUSH);
     static std::uint8_t frame[kFrameBytes];
     std::uint64_t screens = 0;
+    const double processorStart = processorSeconds();
     const auto start = Clock::now();
     const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     while (Clock::now() < end) {
@@ -80,12 +98,13 @@ double bareLoop(const std::string& port, double seconds, int baud)
             ::tcflush(fd, TCIFLUSH);
     }
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double processor = processorSeconds() - processorStart;
     ::tcflush(fd, TCIOFLUSH);
     ::close(fd);
-    return double(screens) / elapsed;
+    return {double(screens) / elapsed, screens ? processor * 1e6 / double(screens) : 0};
 }
 
-double engineLoop(const std::string& port, double seconds, int baud)
+Figures engineLoop(const std::string& port, double seconds, int baud)
 {
     CountingHost host;
     EngineConfig config;
@@ -96,19 +115,22 @@ double engineLoop(const std::string& port, double seconds, int baud)
     engine.initEngine();
     engine.setPortName(port);
     if (engine.openLink() != 0)
-        return -1;
+        return {};
     auto screens = [&] {
         std::uint64_t n = 0;
         engine.screen().read([&](const ScreenView& view) { n = view.screenNumber; });
         return n;
     };
     const std::uint64_t first = screens();
+    const double processorStart = processorSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const std::uint64_t last = screens();
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double processor = processorSeconds() - processorStart;
     engine.shutdown();
-    return double(last - first) / elapsed;
+    const double taken = double(last - first);
+    return {taken / elapsed, taken > 0 ? processor * 1e6 / taken : 0};
 }
 
 }  // namespace
@@ -126,13 +148,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvane-link-bench: SECONDS must be positive and BAUD a rate the system can set\n");
         return 2;
     }
-    const double bare = bareLoop(port, seconds, baud);
-    const double engine = engineLoop(port, seconds, baud);
-    if (bare < 0 || engine < 0) {
+    const Figures bare = bareLoop(port, seconds, baud);
+    const Figures engine = engineLoop(port, seconds, baud);
+    if (bare.screensPerSecond < 0 || engine.screensPerSecond < 0) {
         std::fprintf(stderr, "korvane-link-bench: cannot open %s\n", port.c_str());
         return 1;
     }
-    std::printf("bare %.1f screens/s\nengine %.1f screens/s\nratio %.3f\n", bare, engine,
-                bare > 0 ? engine / bare : 0.0);
+    std::printf("bare %.1f screens/s\nengine %.1f screens/s\nratio %.3f\n", bare.screensPerSecond,
+                engine.screensPerSecond, bare.screensPerSecond > 0 ? engine.screensPerSecond / bare.screensPerSecond : 0.0);
+    std::printf("bare processor %.1f us/screen\nengine processor %.1f us/screen\n", bare.processorMicrosPerScreen,
+                engine.processorMicrosPerScreen);
     return 0;
 }

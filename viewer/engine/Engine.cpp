@@ -158,13 +158,18 @@ void Engine::readerLoop(std::stop_token stop)
     // The rest of an answer to an earlier request (the search's, cut short)
     // may still be on its way: the first request waits for a quiet line too.
     bool firstRequest = true;
+    // The port was purged right after the last frame: bytes that came before
+    // the purge were looked for then, so the look before the next request
+    // can be left out (one system call a screen).
+    bool justPurged = false;
 
     while (!stop.stop_requested() && flags_.isConnected() != 0) {
         if (flags_.isPaused() == 1) {
             flags_.waitWhilePaused(stop);
+            justPurged = false;
             continue;
         }
-        if (portHandle_.discardPending() > 0) {
+        if (!justPurged && portHandle_.discardPending() > 0) {
             overlongAnswers = true;
             lineQuiet = false;
         }
@@ -174,6 +179,7 @@ void Engine::readerLoop(std::stop_token stop)
             continue;
         lineQuiet = false;
         firstRequest = false;
+        justPurged = false;
         std::size_t written = 0;
         const PortResult sent = portHandle_.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
         if (sent == PortResult::Interrupted)
@@ -211,6 +217,7 @@ void Engine::readerLoop(std::stop_token stop)
         std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
         portHandle_.purgeReceive();
         portHandle_.purgeTransmit();
+        justPurged = true;
         screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0, request);
         host_.requestRepaint();
     }
