@@ -2,14 +2,25 @@
 // SPDX-License-Identifier: MIT
 #include "IconWriter.h"
 
-#include "LittleEndianFields.h"
+#include "LittleEndian.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QIODevice>
+
+#include <cstdint>
 #include <QImageWriter>
 
 namespace {
+
+using korvane::writeLe16;
+using korvane::writeLe32;
+
+// The header being filled in, as bytes.
+std::uint8_t *bytesOf(QByteArray &header)
+{
+    return reinterpret_cast<std::uint8_t *>(header.data());
+}
 
 constexpr int DirectoryBytes = 6;
 constexpr int EntryBytes = 16;
@@ -37,21 +48,21 @@ bool IconWriter::write(QIODevice &device, const QImage &picture, Kind kind, QStr
     }
 
     QByteArray head(DirectoryBytes + EntryBytes, '\0');
-    putU16(head, 2, int(kind));
-    putU16(head, 4, 1); // one image
+    writeLe16(bytesOf(head) + 2, int(kind));
+    writeLe16(bytesOf(head) + 4, 1); // one image
     head[6] = sizeByte(picture.width());
     head[7] = sizeByte(picture.height());
     const int colours = picture.colorCount();
     head[8] = char(colours > 0 && colours < 256 ? colours : 0);
     if (kind == Kind::Icon) {
-        putU16(head, 10, 1);                   // colour planes
-        putU16(head, 12, picture.depth());     // bits per pixel
+        writeLe16(bytesOf(head) + 10, 1);                   // colour planes
+        writeLe16(bytesOf(head) + 12, picture.depth());     // bits per pixel
     } else {
-        putU16(head, 10, 0); // hot spot x
-        putU16(head, 12, 0); // hot spot y
+        writeLe16(bytesOf(head) + 10, 0); // hot spot x
+        writeLe16(bytesOf(head) + 12, 0); // hot spot y
     }
-    putU32(head, 14, quint32(png.data().size()));
-    putU32(head, 18, quint32(head.size()));
+    writeLe32(bytesOf(head) + 14, quint32(png.data().size()));
+    writeLe32(bytesOf(head) + 18, quint32(head.size()));
     if (device.write(head) != head.size() || device.write(png.data()) != png.data().size()) {
         *error = device.errorString();
         return false;

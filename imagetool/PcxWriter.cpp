@@ -2,14 +2,25 @@
 // SPDX-License-Identifier: MIT
 #include "PcxWriter.h"
 
-#include "LittleEndianFields.h"
+#include "LittleEndian.h"
 
 #include <QByteArray>
 #include <QIODevice>
 
+#include <cstdint>
+
 #include <algorithm>
 
 namespace {
+
+using korvane::writeLe16;
+using korvane::writeLe32;
+
+// The header being filled in, as bytes.
+std::uint8_t *bytesOf(QByteArray &header)
+{
+    return reinterpret_cast<std::uint8_t *>(header.data());
+}
 
 constexpr int HeaderBytes = 128;
 constexpr int Dpi = 96;
@@ -58,10 +69,10 @@ bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
     header[1] = char(5);    // version 5: palette information present
     header[2] = char(1);    // run-length coding
     header[3] = char(8);    // bits per pixel and plane
-    putU16(header, 8, width - 1);
-    putU16(header, 10, height - 1);
-    putU16(header, 12, Dpi);
-    putU16(header, 14, Dpi);
+    writeLe16(bytesOf(header) + 8, width - 1);
+    writeLe16(bytesOf(header) + 10, height - 1);
+    writeLe16(bytesOf(header) + 12, Dpi);
+    writeLe16(bytesOf(header) + 14, Dpi);
     const QList<QRgb> colours = indexed ? source.colorTable() : QList<QRgb>();
     for (int i = 0; i < 16 && i < colours.size(); ++i) {
         header[16 + 3 * i] = char(qRed(colours[i]));
@@ -69,8 +80,8 @@ bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
         header[18 + 3 * i] = char(qBlue(colours[i]));
     }
     header[65] = char(planes);
-    putU16(header, 66, bytesPerLine);
-    putU16(header, 68, 1); // colour palette
+    writeLe16(bytesOf(header) + 66, bytesPerLine);
+    writeLe16(bytesOf(header) + 68, 1); // colour palette
 
     QByteArray body;
     body.reserve(height * planes * bytesPerLine / 2 + 1024);

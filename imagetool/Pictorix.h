@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Version.h"
+
 #include <QString>
 
 #include <functional>
@@ -15,7 +17,7 @@ class RuntimeError;
 class Pictorix {
 public:
     static inline const QString Title = QStringLiteral("ZLS740");
-    static inline const QString Version = QStringLiteral("1.00");
+    static inline const QString Version = QStringLiteral(KORVANE_VERSION_SHORT);
 
     // Gets the text of a start-up failure to the user.
     using ErrorReport = std::function<void(const QString &text)>;

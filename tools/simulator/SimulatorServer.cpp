@@ -311,7 +311,7 @@ void SimulatorServer::publishAnswer()
     // its last byte can read the file at once.
     if (!options_.lastFrameFile.empty()) {
         std::string error;
-        if (!writeFileAtomically(options_.lastFrameFile, frame_.data(), frame_.size(), &error)
+        if (!korvane::replaceFile(options_.lastFrameFile, frame_.data(), frame_.size(), &error)
             && !frameFileFailed_) {
             std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
             frameFileFailed_ = true;
@@ -391,7 +391,7 @@ void SimulatorServer::writeReport()
     reportDueAt_.reset();
     const std::string text = state_.reportText();
     std::string error;
-    if (!writeFileAtomically(options_.reportFile, text.data(), text.size(), &error) && !reportFailed_) {
+    if (!korvane::replaceFile(options_.reportFile, text.data(), text.size(), &error) && !reportFailed_) {
         std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
         reportFailed_ = true;
     }

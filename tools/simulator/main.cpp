@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     }
     if (!line.writeFrameFile.empty()) {
         const Frame frame = drawFrame(line.frameIndex);
-        if (!writeFileAtomically(line.writeFrameFile, frame.data(), frame.size(), &error)) {
+        if (!korvane::replaceFile(line.writeFrameFile, frame.data(), frame.size(), &error)) {
             std::cerr << "zls740-sim: " << error << "\n";
             return 1;
         }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Engine.h"
 
+#include "AtomicFile.h"
 #include "PortNames.h"
 #include "ProcessLauncher.h"
 #include "SnapshotWriter.h"
@@ -295,7 +296,8 @@ ExportResult Engine::exportSnapshot()
     std::ostringstream out;
     if (!screen_.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); }))
         return ExportResult::NoScreen;
-    if (!SnapshotWriter::replaceFile(filePath("Temp.bmp"), out.str(), nullptr))
+    const std::string snapshot = std::move(out).str();
+    if (!replaceFile(filePath("Temp.bmp"), snapshot.data(), snapshot.size()))
         return ExportResult::WriteFailed;
     const std::string tool = imageToolPath();
     if (tool.empty() || !ProcessLauncher::startDetached(tool, workDir_))

@@ -5,7 +5,6 @@
 #include "ScreenImage.h"
 
 #include <ostream>
-#include <string>
 
 namespace korvane {
 
@@ -15,12 +14,6 @@ namespace korvane {
 class SnapshotWriter {
 public:
     static void write(std::ostream& out, const ScreenView& screen);
-
-    // Writes the snapshot to a temporary file beside `path` and renames it
-    // over `path` only once it is complete, so a reader of `path` sees the
-    // old file or the new one, never a part. On failure `path` is untouched,
-    // no temporary file is left, and `error` says why.
-    static bool replaceFile(const std::string& path, const std::string& bytes, std::string* error);
 };
 
 }  // namespace korvane

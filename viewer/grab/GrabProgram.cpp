@@ -6,8 +6,10 @@
 #include "GrabCommandLine.h"
 #include "PngWriter.h"
 #include "ScreenGrabber.h"
+#include "AtomicFile.h"
 #include "SeriesNames.h"
-#include "SnapshotWriter.h"
+#include "Version.h"
+#include "WriteAll.h"
 
 #include <cerrno>
 #include <chrono>
@@ -32,18 +34,11 @@ int fail(ExitCode code, const std::string& message)
 
 bool writeStandardOutput(const std::string& bytes, std::string* error)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = std::string("cannot write to standard output: ") + std::strerror(n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    int err = 0;
+    if (writeAll(STDOUT_FILENO, bytes.data(), bytes.size(), &err))
+        return true;
+    *error = std::string("cannot write to standard output: ") + std::strerror(err);
+    return false;
 }
 
 std::string secondsText(double seconds)
@@ -128,7 +123,7 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
                 return fail(ExitCode::WriteFailed, error);
         } else {
             const std::string path = line.series ? names.next(std::time(nullptr)) : line.output;
-            if (!SnapshotWriter::replaceFile(path, image, &error))
+            if (!replaceFile(path, image.data(), image.size(), &error))
                 return fail(ExitCode::WriteFailed, error);
         }
 

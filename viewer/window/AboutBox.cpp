@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "AboutBox.h"
 
+#include "Version.h"
 #include "ViewerPictures.h"
 
 #include <QLabel>
@@ -40,7 +41,7 @@ AboutBox::AboutBox(QWidget* owner)
     setModal(true);
     setFixedSize(units(0, 0, 236, 74).size());
 
-    textLine(QStringLiteral("Korvane V1.00"), units(137, 5, 59, 8), this);
+    textLine(QStringLiteral("Korvane V" KORVANE_VERSION_SHORT), units(137, 5, 59, 8), this);
     // The second line may run past its nominal 63 units up to the box's edge.
     textLine(QStringLiteral("ZLS740 live screen"), units(137, 17, 95, 8), this);
 

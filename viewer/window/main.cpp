@@ -1,6 +1,7 @@
 // Korvane - viewer window.
 // SPDX-License-Identifier: MIT
 #include "MainWindow.h"
+#include "Version.h"
 
 #include <QApplication>
 
@@ -8,7 +9,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION_SHORT));
 
     // The viewer's files live in the current directory; header2.bin and
     // Pictorix also ship beside the program.

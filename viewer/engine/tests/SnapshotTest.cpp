@@ -66,37 +66,6 @@ TEST(Snapshot, IsTheHeaderAndThePictureTurnedBy180Degrees)
     }
 }
 
-TEST(Snapshot, ReplacingAFileIsAllOrNothing)
-{
-    ScratchDir dir;
-    const std::string target = dir.file("Temp.bmp");
-    std::ofstream(target) << "old picture";
-
-    ASSERT_TRUE(SnapshotWriter::replaceFile(target, std::string(38518, 'n'), nullptr));
-    EXPECT_EQ(readFile(target).size(), 38518u);
-
-    // The target is a folder: the rename fails, and nothing is left behind.
-    const std::string folder = dir.file("sub");
-    std::filesystem::create_directory(folder);
-    std::ofstream(folder + "/keep") << "x";
-    std::string error;
-    EXPECT_FALSE(SnapshotWriter::replaceFile(folder, "new", &error));
-    EXPECT_NE(error.find(folder), std::string::npos) << error;
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
-
-    EXPECT_FALSE(SnapshotWriter::replaceFile(dir.file("missing/Temp.bmp"), "new", &error));
-    std::size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 2u) << "no temporary file may be left beside the target";
-
-    struct stat info{};
-    ASSERT_EQ(::stat(target.c_str(), &info), 0);
-    EXPECT_NE(info.st_mode & S_IRGRP, 0u) << "a snapshot is readable like any file the user makes";
-}
-
 TEST(ProcessLauncher, StartsTheProgramInItsFolderWithoutAShell)
 {
     ScratchDir scratch;

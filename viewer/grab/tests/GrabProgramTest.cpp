@@ -3,6 +3,7 @@
 //
 // korvane-grab as scripts run it, against the simulated instrument.
 #include "GrabTestSupport.h"
+#include "Version.h"
 #include "SerialPort.h"
 
 #include <gtest/gtest.h>

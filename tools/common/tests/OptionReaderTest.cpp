@@ -1,4 +1,4 @@
-// Korvane - command-line options tests.
+// Korvane - shared code tests.
 // SPDX-License-Identifier: MIT
 #include "OptionReader.h"
 

@@ -1,4 +1,4 @@
-// Korvane - screen acquisition engine.
+// Korvane - shared by the programs.
 // SPDX-License-Identifier: MIT
 #pragma once
 
@@ -6,7 +6,7 @@
 
 namespace korvane {
 
-// BMP fields are little-endian whatever the machine is.
+// Fields of BMP, PCX and ICO files are little-endian whatever the machine is.
 inline std::uint32_t readLe32(const std::uint8_t* p)
 {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;

@@ -1,0 +1,28 @@
+// Korvane - shared by the programs.
+// SPDX-License-Identifier: MIT
+#include "WriteAll.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace korvane {
+
+bool writeAll(int fd, const void* data, std::size_t size, int* err)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (err)
+                *err = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace korvane
