@@ -8,9 +8,8 @@
 # "key value..." line, the screens to WORK/shots; the host's driver script
 # judges them. Each program runs under `timeout`, so a step that hangs is
 # recorded (code 124) instead of stopping the run. The step in progress is in
-# WORK/step. The USB-serial bridge is unplugged by the host: this script
-# writes WORK/ftdi-series-running and the host unplugs it between two screens,
-# then plugging it back once WORK/ftdi-unplug-done is there.
+# WORK/step. The USB-serial bridge is unplugged and plugged back by the host,
+# in steps that files in WORK ask for (see "ftdi: unplug" below).
 set -u
 work=$1
 . "$work/guest.env"
@@ -101,9 +100,10 @@ throughput() {
 
 # A series that the link's loss must end with code 3: started in the
 # background with screens every INTERVAL seconds into the folder SHOTS, it
-# writes "CODE END_MS" (the guest's clock) to FILE when done.
+# writes "CODE END_MS" (the guest's clock) to FILE when done. Returns once
+# SHOTS holds WAIT screens (default 2).
 start_series() {
-    port=$1 interval=$2 shots=$3 file=$4
+    port=$1 interval=$2 shots=$3 file=$4 screens=${5:-2}
     rm -rf "$shots"
     mkdir -p "$shots"
     (
@@ -111,7 +111,7 @@ start_series() {
             2> "$file.err"
         echo "$? $(now_ms)" > "$file"
     ) &
-    wait_until 30 has_files "$shots" 2
+    wait_until 30 has_files "$shots" "$screens"
 }
 
 step "ready: $(cut -d' ' -f1 /proc/uptime) s"
@@ -160,21 +160,6 @@ throughput ftdi "$ftdi"
 throughput acm "$acm"
 throughput uart "$uart"
 
-# A device on COM9 (/dev/ttyACM0) that sends text nobody asked for; the
-# instrument on COM5 (/dev/ttyUSB0). The port search must pass over the
-# talker and take the instrument.
-step "talker: passed over"
-if require --chatter option zls740-sim; then
-    stop_gadget_simulator
-    start_gadget_simulator --chatter 300 --silent
-    mkdir -p /tmp/talker
-    start=$(now_ms)
-    (cd /tmp/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
-    record "talker.grab $? $(($(now_ms) - start))"
-    stop_gadget_simulator
-    start_gadget_simulator --replay "$frames" --report "$work/acm.report"
-fi
-
 # Emptying the gadget's UDC is the modem-class port's unplug.
 step "acm: unplug"
 if start_series "$acm" 0 /tmp/acm-shots /tmp/acm-series; then
@@ -200,17 +185,21 @@ else
     record "acm.replug node-missing"
 fi
 
-# The USB-serial bridge: the host takes the device away (QMP device_del)
-# while the series runs, between two screens (this QEMU crashes when the
-# device goes while its far end's bytes are still coming in), and adds it
-# again once the node is gone. The screens go to the shared folder, so that
-# the host sees when one is whole.
+# The USB-serial bridge, unplugged while korvane-grab waits for an answer.
+# This QEMU crashes when the device goes while its far end's bytes are still
+# coming in, so the host first puts an instrument behind it that answers two
+# requests and then nothing ever again (WORK/ftdi-swap asks for it,
+# WORK/ftdi-stall-ready says it is there); once the series' third request is
+# there, the host takes the device away (QMP device_del). Once the node is
+# gone (WORK/ftdi-unplug-done) it adds the device again.
 step "ftdi: unplug"
-if start_series "$ftdi" 1 "$work/ftdi-series-shots" "$work/ftdi-series"; then
-    touch "$work/ftdi-series-running"
+touch "$work/ftdi-swap"
+if wait_until 30 test -e "$work/ftdi-stall-ready" \
+    && start_series "$ftdi" 0 "$work/ftdi-series-shots" "$work/ftdi-series" 2; then
     wait_until 30 test -s "$work/ftdi-series"
     read -r code end < "$work/ftdi-series" || code=none
     record "ftdi.unplug.code $code"
+    record "ftdi.unplug.screens-before $(find "$work/ftdi-series-shots" -type f | wc -l)"
     cat "$work/ftdi-series.err"
 else
     record "ftdi.unplug no-series"
@@ -224,6 +213,23 @@ if wait_until 30 test -c "$ftdi"; then
     record "ftdi.replug.grab $?"
 else
     record "ftdi.replug node-missing"
+fi
+
+# A device on COM9 (/dev/ttyACM0) that sends text nobody asked for; the
+# instrument on COM5 (/dev/ttyUSB0). The port search must pass over the
+# talker and take the instrument. Last, as the talker's lines still on their
+# way through the gadget would reach whoever opens the port next.
+step "talker: passed over"
+if require --chatter option zls740-sim; then
+    stop_gadget_simulator
+    start_gadget_simulator --chatter 300 --silent
+    mkdir -p /tmp/talker
+    start=$(now_ms)
+    (cd /tmp/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
+    record "talker.grab $? $(($(now_ms) - start))"
+    # Unplugged first: closing the gadget end waits up to 15 s for the
+    # talker's lines that nobody reads, unless the link is gone.
+    echo "" > "$gadget/UDC"
 fi
 
 stop_gadget_simulator

@@ -28,6 +28,9 @@ guest_limit=170
 unplug_limit_ms=2000
 replug_limit_ms=5000
 close_limit_ms=1000
+# QEMU's pseudo-terminal far end is looked for again once a second after its
+# instrument closed it.
+reconnect_ms=1500
 frames=5
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
@@ -170,15 +173,10 @@ match() {
 }
 
 # --- The instrument's far ends on the host ------------------------------------
-"$bin/zls740-sim" --dir "$work/host" --com 5 --replay "$work/frames.bin" --report "$work/host/ftdi.report" \
-    > "$work/host/ftdi-sim.log" 2>&1 &
-children="$children $!"
 "$bin/zls740-sim" --dir "$work/host" --com 6 --replay "$work/frames.bin" --report "$work/host/uart.report" \
     > "$work/host/uart-sim.log" 2>&1 &
 children="$children $!"
-# QEMU's USB-serial device exists only while its far end is open: the
-# simulators come first.
-wait_for 10 test -L "$work/host/COM5" -a -L "$work/host/COM6" || die "the host's simulators did not start"
+wait_for 10 test -L "$work/host/COM6" || die "the UART's simulator did not start"
 
 printf 'bin=%s\nframes=%s\n' "$bin" "$work/frames.bin" > "$work/guest.env"
 
@@ -194,7 +192,7 @@ qemu_start=$(now_ms)
     -serial "file:$work/console.log" \
     -chardev "serial,id=uart,path=$work/host/COM6" -serial chardev:uart \
     -device qemu-xhci,id=xhci \
-    -chardev "serial,id=ftdi,path=$work/host/COM5" -device usb-serial,id=ftdi0,bus=xhci.0,chardev=ftdi \
+    -chardev pty,id=ftdi -device usb-serial,id=ftdi0,bus=xhci.0,chardev=ftdi,always-plugged=on \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -virtfs "local,path=$work,mount_tag=work,security_model=none" \
     -qmp "unix:$qmp,server=on,wait=off" > "$work/qemu.log" 2>&1 &
@@ -202,6 +200,30 @@ qemu_pid=$!
 children="$qemu_pid $children"
 
 qmp_command() { "$bin/realserial-qmp" "$qmp" "$@"; }
+
+# The USB-serial bridge's far end is a pseudo-terminal QEMU makes; the
+# instrument behind it serves its slave, and can be swapped for another
+# (always-plugged: the device stays while none is there).
+ftdi_pty=""
+find_ftdi_pty() {
+    ftdi_pty=$(sed -n 's/.*redirected to \(\/dev\/pts\/[0-9]*\) (label ftdi).*/\1/p' "$work/qemu.log")
+    [ -n "$ftdi_pty" ]
+}
+ftdi_sim=""
+# start_ftdi_instrument LOG OPTION...
+start_ftdi_instrument() {
+    log=$1
+    shift
+    "$bin/zls740-sim" --serve-device "$ftdi_pty" --replay "$work/frames.bin" "$@" > "$work/host/$log" 2>&1 &
+    ftdi_sim=$!
+    children="$children $ftdi_sim"
+}
+stop_ftdi_instrument() {
+    kill "$ftdi_sim"
+    wait "$ftdi_sim"
+}
+wait_for 20 find_ftdi_pty || die "QEMU did not say where the USB-serial bridge's far end is: $(cat "$work/qemu.log")"
+start_ftdi_instrument ftdi-sim.log --report "$work/host/ftdi.report"
 
 # Waits for the guest's steps, and unplugs and replugs the USB-serial bridge
 # when the guest asks for it. Every wait here is bounded by guest_limit.
@@ -223,21 +245,35 @@ while :; do
     boot)
         if [ -e "$work/guest-ready" ]; then
             ready_ms=$(($(now_ms) - qemu_start))
-            state=series
+            state=swap
         fi
         ;;
-    series)
-        if [ -e "$work/ftdi-series-running" ]; then
-            screens=$(ls "$work/ftdi-series-shots" | grep -c '\.bmp$')
-            state=between
+    swap)
+        if [ -e "$work/ftdi-swap" ]; then
+            # Two whole answers, then nothing ever again.
+            stop_ftdi_instrument
+            start_ftdi_instrument ftdi-stall-sim.log --stall-after $((2 * 40960)) \
+                --report "$work/host/ftdi-stall.report"
+            swapped_at=$(now_ms)
+            state=settle
         fi
         ;;
-    between)
-        # Just after a whole screen, with the next request a second away.
-        if [ "$(ls "$work/ftdi-series-shots" | grep -c '\.bmp$')" -gt "$screens" ]; then
+    settle)
+        # QEMU looks for a new far end on its pseudo-terminal once a second;
+        # a request sent before it found one would be lost.
+        if [ "$(now_ms)" -ge $((swapped_at + reconnect_ms)) ]; then
+            touch "$work/ftdi-stall-ready"
+            state=stalled
+        fi
+        ;;
+    stalled)
+        if [ "$(sed -n 's/^requests //p' "$work/host/ftdi-stall.report" 2> /dev/null)" = 3 ]; then
             unplugged_at=$(now_ms)
             qmp_command '{"execute":"device_del","arguments":{"id":"ftdi0"}}' DEVICE_DELETED 10000 \
                 || fail "QEMU did not take the USB-serial bridge away"
+            stop_ftdi_instrument
+            start_ftdi_instrument ftdi-sim-2.log
+            swapped_at=$(now_ms)
             state=unplugged
         fi
         ;;
@@ -248,9 +284,9 @@ while :; do
         fi
         ;;
     gone)
-        if [ -e "$work/ftdi-unplug-done" ]; then
+        if [ -e "$work/ftdi-unplug-done" ] && [ "$(now_ms)" -ge $((swapped_at + reconnect_ms)) ]; then
             replugged_at=$(now_ms)
-            qmp_command '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"ftdi0","bus":"xhci.0","chardev":"ftdi"}}' \
+            qmp_command '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"ftdi0","bus":"xhci.0","chardev":"ftdi","always-plugged":true}}' \
                 || fail "QEMU did not plug the USB-serial bridge back"
             state=back
         fi
@@ -360,6 +396,8 @@ acm_unplug_ms=$(value acm.unplug 2)
 [ "$acm_unplug_code" = 3 ] || fail "acm: the series ended with ${acm_unplug_code:-nothing}, not 3, when the UDC was emptied"
 [ -n "$acm_unplug_ms" ] && [ "$acm_unplug_ms" -le "$unplug_limit_ms" ] \
     || fail "acm: link loss took ${acm_unplug_ms:-?} ms to end korvane-grab"
+[ "$(value ftdi.unplug.screens-before)" = 2 ] \
+    || fail "ftdi: the series took $(value ftdi.unplug.screens-before) screens before the instrument stopped answering, not 2"
 ftdi_unplug_code=$(value ftdi.unplug.code)
 [ "$ftdi_unplug_code" = 3 ] || fail "ftdi: the series ended with ${ftdi_unplug_code:-nothing}, not 3, on device_del"
 [ -n "$ftdi_unplug_ms" ] && [ "$ftdi_unplug_ms" -le "$unplug_limit_ms" ] \
