@@ -89,11 +89,12 @@ driver_checks() {
     record "$name.close $(timeout 20 realserial-close "$port" || echo failed $?)"
 }
 
+# throughput NAME PORT SECONDS [BAUD]: SECONDS for each of the two loops.
 throughput() {
     name=$1 port=$2
     step "$name: throughput"
     require korvane-link-bench program || return
-    timeout 60 korvane-link-bench "$port" 4 > "$work/$name-bench.txt" 2>&1
+    timeout 90 korvane-link-bench "$port" "$3" ${4:-} > "$work/$name-bench.txt" 2>&1
     record "$name.bench.code $?"
     record "$name.bench $(tr '\n' ' ' < "$work/$name-bench.txt")"
 }
@@ -107,7 +108,7 @@ start_series() {
     rm -rf "$shots"
     mkdir -p "$shots"
     (
-        timeout 20 korvane-grab --port "$port" --count 100000 --interval "$interval" -o "$shots/s.bmp" \
+        timeout 40 korvane-grab --port "$port" --count 100000 --interval "$interval" -o "$shots/s.bmp" \
             2> "$file.err"
         echo "$? $(now_ms)" > "$file"
     ) &
@@ -156,16 +157,19 @@ record "uart.cts.grab $? $(($(now_ms) - start))"
 record "uart.cts.requests-after $(sed -n 's/^requests //p' "$work/host/uart.report")"
 stty -F "$uart" -crtscts
 
-throughput ftdi "$ftdi"
-throughput acm "$acm"
-throughput uart "$uart"
+throughput ftdi "$ftdi" 4
+throughput acm "$acm" 4
+# About one screen a second: longer, for a figure worth having.
+if [ -n "$uart_baud" ]; then
+    throughput uart "$uart" 8 115200
+fi
 
 # Emptying the gadget's UDC is the modem-class port's unplug.
 step "acm: unplug"
 if start_series "$acm" 0 /tmp/acm-shots /tmp/acm-series; then
     trigger=$(now_ms)
     echo "" > "$gadget/UDC"
-    wait_until 20 test -s /tmp/acm-series
+    wait_until 60 test -s /tmp/acm-series
     read -r code end < /tmp/acm-series || { code=none end=$trigger; }
     record "acm.unplug $code $((end - trigger))"
     cat /tmp/acm-series.err
@@ -196,7 +200,7 @@ step "ftdi: unplug"
 touch "$work/ftdi-swap"
 if wait_until 30 test -e "$work/ftdi-stall-ready" \
     && start_series "$ftdi" 0 "$work/ftdi-series-shots" "$work/ftdi-series" 2; then
-    wait_until 30 test -s "$work/ftdi-series"
+    wait_until 60 test -s "$work/ftdi-series"
     read -r code end < "$work/ftdi-series" || code=none
     record "ftdi.unplug.code $code"
     record "ftdi.unplug.screens-before $(find "$work/ftdi-series-shots" -type f | wc -l)"

@@ -21,7 +21,7 @@ src=$(cd "$(dirname "$0")" && pwd)
 work=$base/run
 cache=$base/kernel
 # Seconds the guest may take from QEMU's start to its last check.
-guest_limit=170
+guest_limit=240
 # Limits a check fails on: far above the figures measured, so that only a
 # real fault (a hang-up ignored, a close waiting on flow control) crosses
 # them on a loaded machine. The targets are printed beside the figures.
@@ -361,6 +361,8 @@ for driver in ftdi acm uart; do
     if [ -z "$bare" ] || [ -z "$engine" ] || [ -z "$ratio" ]; then
         fail "$driver: no throughput figures (korvane-link-bench: $bench)"
     fi
+    # Printed against the target, not judged: a figure of speed.
+    [ -n "$ratio" ] && [ "$(awk "BEGIN { print ($ratio < 0.97) }")" = 1 ] && ratio="$ratio (below 0.97)"
     eval "${driver}_bare=\"${bare:--}\" ${driver}_engine=\"${engine:--}\" ${driver}_ratio=\"${ratio:--}\""
 done
 
