@@ -99,7 +99,8 @@ kernel=$cache/$version
 modules="virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio cdc_acm configfs dummy_hcd libcomposite usb_f_acm"
 if [ ! -f "$kernel/vmlinux" ]; then
     echo "realserial: fetching $package"
-    rm -rf "$kernel"
+    # Only the kernel in use is kept.
+    rm -rf "$cache"/*
     mkdir -p "$kernel/unpacked"
     (cd "$kernel" && apt-get download -q "$package" > download.log 2>&1) \
         || die "apt-get download $package failed: $(tail -n 3 "$kernel/download.log")"
@@ -396,6 +397,7 @@ cts_grab_ms=$(value uart.cts.grab 2)
     || fail "uart: korvane-grab --timeout 1 with CTS low took ${cts_grab_ms:-?} ms"
 
 # A talker on COM9 passed over, the instrument on COM5 taken.
+[ -z "$(value talker.silent)" ] || fail "talker: the talking device sent nothing within 20 s"
 talker_code=$(value talker.grab)
 talker_ms=$(value talker.grab 2)
 if [ -n "$talker_code" ]; then
