@@ -101,8 +101,9 @@ throughput() {
 
 # A series that the link's loss must end with code 3: started in the
 # background with screens every INTERVAL seconds into the folder SHOTS, it
-# writes "CODE END_MS" (the guest's clock) to FILE when done. Returns once
-# SHOTS holds WAIT screens (default 2).
+# writes "CODE END_MS UPTIME" (the guest's clock, and the kernel's seconds
+# since boot) to FILE when done. Returns once SHOTS holds WAIT screens
+# (default 2).
 start_series() {
     port=$1 interval=$2 shots=$3 file=$4 screens=${5:-2}
     rm -rf "$shots"
@@ -110,7 +111,7 @@ start_series() {
     (
         timeout 40 korvane-grab --port "$port" --count 100000 --interval "$interval" -o "$shots/s.bmp" \
             2> "$file.err"
-        echo "$? $(now_ms)" > "$file"
+        echo "$? $(now_ms) $(cut -d' ' -f1 /proc/uptime)" > "$file"
     ) &
     wait_until 30 has_files "$shots" "$screens"
 }
@@ -170,7 +171,7 @@ if start_series "$acm" 0 /tmp/acm-shots /tmp/acm-series; then
     trigger=$(now_ms)
     echo "" > "$gadget/UDC"
     wait_until 60 test -s /tmp/acm-series
-    read -r code end < /tmp/acm-series || { code=none end=$trigger; }
+    read -r code end _ < /tmp/acm-series || { code=none end=$trigger; }
     record "acm.unplug $code $((end - trigger))"
     cat /tmp/acm-series.err
 else
@@ -201,8 +202,13 @@ touch "$work/ftdi-swap"
 if wait_until 30 test -e "$work/ftdi-stall-ready" \
     && start_series "$ftdi" 0 "$work/ftdi-series-shots" "$work/ftdi-series" 2; then
     wait_until 60 test -s "$work/ftdi-series"
-    read -r code end < "$work/ftdi-series" || code=none
+    read -r code end uptime < "$work/ftdi-series" || code=none
     record "ftdi.unplug.code $code"
+    # The kernel's own time of the disconnect, against korvane-grab's end.
+    disconnect=$(dmesg | sed -n 's/^\[ *\([0-9.]*\)\] usb [0-9.-]*: USB disconnect.*/\1/p' | tail -n 1)
+    if [ -n "$disconnect" ] && [ -n "${uptime:-}" ]; then
+        record "ftdi.unplug.kernel-ms $(awk "BEGIN { printf \"%d\", ($uptime - $disconnect) * 1000 }")"
+    fi
     record "ftdi.unplug.screens-before $(find "$work/ftdi-series-shots" -type f | wc -l)"
     cat "$work/ftdi-series.err"
 else
