@@ -176,7 +176,8 @@ match() {
 # --- The instrument's far ends on the host ------------------------------------
 "$bin/zls740-sim" --dir "$work/host" --com 6 --replay "$work/frames.bin" --report "$work/host/uart.report" \
     > "$work/host/uart-sim.log" 2>&1 &
-children="$children $!"
+uart_sim=$!
+children="$children $uart_sim"
 wait_for 10 test -L "$work/host/COM6" || die "the UART's simulator did not start"
 
 printf 'bin=%s\nframes=%s\n' "$bin" "$work/frames.bin" > "$work/guest.env"
@@ -302,6 +303,11 @@ while :; do
     sleep 0.02
 done
 guest_ms=$(($(now_ms) - qemu_start))
+# An instrument that went away on its own would make every later check of
+# its port fail for a reason that is not the driver's.
+running() { [ -d "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2> /dev/null; }
+running "$uart_sim" || fail "the UART's simulator on the host ended during the run (stopped from outside?)"
+running "$ftdi_sim" || fail "the USB-serial bridge's simulator on the host ended during the run (stopped from outside?)"
 # The guest reboots when done, which ends QEMU (-no-reboot).
 wait_for 20 eval '! kill -0 "$qemu_pid" 2> /dev/null' || fail "QEMU did not end after the guest's checks"
 
