@@ -41,7 +41,8 @@ wait_until() {
 # has_files DIR N: DIR holds N files or more.
 has_files() { [ "$(find "$1" -type f | wc -l)" -ge "$2" ]; }
 has_option() { "$1" --help 2>&1 | grep -q -- "$2"; }
-# The program of the lead's newer work, or a record saying which is missing.
+# require NAME program | require OPTION option PROGRAM: what a check needs;
+# where it is missing, a record saying so (the host fails the run on it).
 require() {
     if [ "$2" = program ]; then
         [ -x "$bin/$1" ] && return 0
@@ -102,7 +103,7 @@ throughput() {
 # A series that the link's loss must end with code 3: started in the
 # background with screens every INTERVAL seconds into the folder SHOTS, it
 # writes "CODE END_MS UPTIME" (the guest's clock, and the kernel's seconds
-# since boot) to FILE when done. Returns once SHOTS holds WAIT screens
+# since boot) to FILE when done. Returns once SHOTS holds SCREENS screens
 # (default 2).
 start_series() {
     port=$1 interval=$2 shots=$3 file=$4 screens=${5:-2}
