@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace zls740sim {
@@ -22,6 +23,7 @@ constexpr std::uint8_t kTrailingByte = 0xA5;
 // away, and how long it may take at most to read the last answer.
 constexpr auto kDrainCheckInterval = std::chrono::milliseconds(1);
 constexpr auto kDrainLimit = std::chrono::seconds(2);
+constexpr int kQuietChecksToDrain = 300;
 constexpr auto kHangupPause = std::chrono::milliseconds(20);
 constexpr auto kReopenRetry = std::chrono::milliseconds(200);
 // Largest single write. Small enough that the write carrying an answer's
@@ -63,6 +65,16 @@ bool SimulatorServer::openLink(std::string* error)
                                                      : terminal_.serveDevice(options_.serveDevice, error);
     if (!opened)
         return false;
+    if (options_.chatterPerSecond > 0) {
+        // A board does not hear its own lines: without this the line
+        // discipline would echo them back as thousands of "requests".
+        // Everything else stays as a new terminal has it.
+        termios settings{};
+        if (::tcgetattr(terminal_.masterFd(), &settings) == 0) {
+            settings.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL);
+            ::tcsetattr(terminal_.masterFd(), TCSANOW, &settings);
+        }
+    }
     phase_ = Phase::Serving;
     state_.setLink(true, terminal_.slavePath());
     writeReport();
@@ -164,6 +176,11 @@ std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline(
     return deadline;
 }
 
+std::uint64_t SimulatorServer::requestsSeen() const
+{
+    return state_.read([](const SimulatorState::Seen& seen) { return seen.requestCount; });
+}
+
 void SimulatorServer::chatter(Clock::time_point now)
 {
     // A reading as a board prints it; a line the link cannot take now is
@@ -201,6 +218,8 @@ void SimulatorServer::readRequests(Clock::time_point now)
     }
     if (received)
         writeReport();
+    if (phase_ == Phase::Draining && requestsSeen() > requestsAtDrain_)
+        goAway(now);
 }
 
 void SimulatorServer::beginAnswer(Clock::time_point now)
@@ -311,6 +330,7 @@ void SimulatorServer::finishAnswer(Clock::time_point now)
         && answersCompleted_ >= static_cast<std::uint64_t>(options_.closeAfterFrames)) {
         closedOnce_ = true;
         phase_ = Phase::Draining;
+        requestsAtDrain_ = requestsSeen();
         owedAnswers_ = 0;
         quietChecks_ = 0;
         drainCheckAt_ = now + kDrainCheckInterval;
@@ -341,10 +361,13 @@ void SimulatorServer::hungUp(Clock::time_point now)
 void SimulatorServer::checkDrained(Clock::time_point now)
 {
     // The last answer should reach the viewer: closing the master discards
-    // whatever the slave side has not read yet. Two quiet looks in a row,
-    // since bytes just written may not be counted as unread yet.
+    // whatever the slave side has not read yet. Bytes written are counted as
+    // unread only once the kernel has moved them to the slave's queue, which
+    // a busy machine can put off for many milliseconds. A viewer that asks
+    // again has had the whole answer (readRequests() goes away then); one
+    // that does not ask is given long quiet before the link goes.
     quietChecks_ = terminal_.unreadBySlave() == 0 ? quietChecks_ + 1 : 0;
-    if (quietChecks_ >= 2 || now >= drainDeadline_)
+    if (quietChecks_ >= kQuietChecksToDrain || now >= drainDeadline_)
         goAway(now);
     else
         drainCheckAt_ = now + kDrainCheckInterval;

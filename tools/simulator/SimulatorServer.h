@@ -57,6 +57,7 @@ private:
     void writeReport();
     std::optional<Clock::time_point> nextDeadline() const;
     void chatter(Clock::time_point now);
+    std::uint64_t requestsSeen() const;
 
     const SimulatorOptions options_;
     const std::string linkPath_;
@@ -94,6 +95,7 @@ private:
     std::optional<Clock::time_point> drainCheckAt_;
     Clock::time_point drainDeadline_;
     int quietChecks_ = 0;
+    std::uint64_t requestsAtDrain_ = 0;
     std::optional<Clock::time_point> reopenAt_;
     // After an unexpected hang-up of the master, leave it out of poll() for
     // a while instead of waking on it again and again.

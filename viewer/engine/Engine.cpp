@@ -152,6 +152,12 @@ void Engine::readerLoop(std::stop_token stop)
     // the purge. Once such bytes have been seen, every answer is read to its
     // end (the line quiet for the gap time) before its frame counts.
     bool overlongAnswers = false;
+    // In that mode: the line has been quiet for a gap since the last answer,
+    // so the next request may go out at once.
+    bool lineQuiet = false;
+    // The rest of an answer to an earlier request (the search's, cut short)
+    // may still be on its way: the first request waits for a quiet line too.
+    bool firstRequest = true;
 
     while (!stop.stop_requested() && flags_.isConnected() != 0) {
         if (flags_.isPaused() == 1) {
@@ -160,8 +166,14 @@ void Engine::readerLoop(std::stop_token stop)
         }
         if (portHandle_.discardPending() > 0) {
             overlongAnswers = true;
-            awaitQuietLine();
+            lineQuiet = false;
         }
+        // An answer must not begin while bytes of an earlier one still come:
+        // they would count as the start of the frame.
+        if ((overlongAnswers || firstRequest) && !lineQuiet && !awaitQuietLine())
+            continue;
+        lineQuiet = false;
+        firstRequest = false;
         std::size_t written = 0;
         const PortResult sent = portHandle_.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
         if (sent == PortResult::Interrupted)
@@ -188,11 +200,13 @@ void Engine::readerLoop(std::stop_token stop)
             // The first overlong answer: whether stale bytes led it cannot be
             // told, so its frame is dropped.
             overlongAnswers = true;
-            awaitQuietLine();
             continue;
         }
-        if (overlongAnswers && !awaitQuietLine())
-            continue;
+        if (overlongAnswers) {
+            if (!awaitQuietLine())
+                continue;
+            lineQuiet = true;
+        }
 
         std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
         portHandle_.purgeReceive();
@@ -218,6 +232,10 @@ bool Engine::awaitQuietLine()
         const PortResult result = portHandle_.read(scratch.data(), scratch.size(), got, ReadLimits{window, 0, window});
         if (result == PortResult::TimedOut)
             return window == kQuietGapMs;
+        // A line that has hung up sends nothing more: the frame before it
+        // is whole (the next request then finds the link gone).
+        if (result == PortResult::OsFailure)
+            return true;
         if (result != PortResult::Ok)
             return false;
     }

@@ -129,3 +129,26 @@ TEST_F(SimulatorAnswerTest, PacesOnlyEveryNthAnswerWhenTold)
     EXPECT_LT(slow.size(), kFrameBytes) << "the second answer is paced";
     EXPECT_EQ(slow, bytesOf(drawFrame(1), slow.size()));
 }
+
+// A board that prints readings: text lines come unasked, a few each time the
+// line is read, and with --silent a request gets nothing else.
+TEST_F(SimulatorAnswerTest, ChattersTextLinesUnaskedWhenTold)
+{
+    SimulatorOptions o = options();
+    o.silent = true;
+    o.chatterPerSecond = 100;
+    ASSERT_NO_FATAL_FAILURE(serve(o));
+    const auto unasked = port->receive(200, kDeadlineMs);
+    ASSERT_EQ(unasked.size(), 200u);
+    const std::string text(unasked.begin(), unasked.end());
+    EXPECT_NE(text.find("\r\nT="), std::string::npos) << text;
+    EXPECT_EQ(text.find_first_not_of("T=0123456789 V.I\r\n"), std::string::npos) << text;
+
+    ASSERT_EQ(port->sendRequest(), 4);
+    const auto after = port->receive(400, kDeadlineMs);
+    EXPECT_EQ(std::string(after.begin(), after.end()).find_first_not_of("T=0123456789 V.I\r\n"), std::string::npos)
+        << "no frame, only more lines";
+    EXPECT_EQ(simulator->framesSent(), 0u);
+    EXPECT_TRUE(simulator->waitForRequests(1, kDeadlineMs)) << "its own lines are not heard as requests";
+    EXPECT_EQ(simulator->requestCount(), 1u);
+}

@@ -4,6 +4,8 @@
 #include "LittleEndian.h"
 #include "SnapshotWriter.h"
 
+#include <fcntl.h>
+#include <map>
 #include <sstream>
 
 using namespace korvane;
@@ -42,6 +44,39 @@ protected:
 };
 
 }  // namespace
+
+// The image tool gets standard input, output and error, and none of the
+// viewer's own descriptors (port, wake-up, log.txt): every one of them is
+// close-on-exec, so no other program started from the viewer holds them either.
+TEST_F(Export, TheImageToolInheritsOnlyStandardInputOutputAndError)
+{
+    // The test's own descriptors, by what they lead to.
+    auto openDescriptors = [] {
+        std::map<int, std::string> open;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            open[std::stoi(entry.path().filename().string())] = std::filesystem::read_symlink(entry.path(), error).string();
+        }
+        return open;
+    };
+    const std::map<int, std::string> before = openDescriptors();
+    engine.initEngine();  // log.txt opened anew
+    std::filesystem::copy_file(KORVANE_FD_REPORT, dir.file("Pictorix"));
+    streamKnownFrame(0x12);
+
+    for (const auto& [fd, target] : openDescriptors()) {
+        const int flags = ::fcntl(fd, F_GETFD);
+        const auto old = before.find(fd);
+        if ((old == before.end() || old->second != target || target.ends_with("log.txt")) && flags >= 0) {
+            EXPECT_TRUE(flags & FD_CLOEXEC) << "descriptor " << fd << " -> " << target;
+        }
+    }
+    ASSERT_EQ(engine.exportSnapshot(), ExportResult::Started);
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(dir.file("fds.txt")); }));
+    std::ifstream in(dir.file("fds.txt"));
+    const std::string fds((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(fds, "0\n1\n2\n");
+}
 
 TEST_F(Export, BeforeAnyScreenWritesAndStartsNothing)
 {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <numeric>
@@ -121,6 +123,61 @@ TEST(SerialPort, ReadEndsAtTheFirstGapOrTheFirstByteLimit)
     EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{2000, 50, 0}), PortResult::Ok);
     EXPECT_EQ(n, 10u);
     EXPECT_EQ(buffer[0], 0x13);
+}
+
+// Bytes that keep coming faster than the gap limit must not stretch a read
+// past its total limit.
+TEST(SerialPort, TotalLimitHoldsWhileBytesKeepComing)
+{
+    TestLine pty;
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    std::atomic<bool> done{false};
+    auto feeder = std::async(std::launch::async, [&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        while (!done && std::chrono::steady_clock::now() < end) {
+            pty.writeAll({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::vector<std::uint8_t> buffer(40960);
+    std::size_t n = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buffer.data(), buffer.size(), n, ReadLimits{0, 50, 300}), PortResult::Ok);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done = true;
+    feeder.get();
+    EXPECT_GT(n, 0u);
+    // Generous against a slow machine; without the limit the read lasts as
+    // long as the bytes keep coming (eight seconds).
+    EXPECT_LT(seconds, 4.0);
+}
+
+// A rate is set both ways; one the system has no setting for is refused;
+// what was found at open comes back when the port is left as it was.
+TEST(SerialPort, SetsARateAndPutsBackTheSettingsItFound)
+{
+    TestLine pty;
+    auto settings = [&] {
+        termios now{};
+        const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ::tcgetattr(fd, &now);
+        ::close(fd);
+        return now;
+    };
+    const termios found = settings();
+    SerialPort port;
+    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
+    EXPECT_EQ(port.setBaudRate(12345), PortResult::BadArgument);
+    ASSERT_EQ(port.setBaudRate(230400), PortResult::Ok);
+    const termios set = settings();
+    EXPECT_EQ(::cfgetospeed(&set), speed_t(B230400));
+    EXPECT_EQ(::cfgetispeed(&set), speed_t(B230400));
+    port.restoreSettings();
+    port.close();
+    const termios after = settings();
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
+    EXPECT_EQ(after.c_lflag, found.c_lflag) << "line editing and echo back";
 }
 
 TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)

@@ -51,6 +51,16 @@ void TestLine::writeAll(const std::vector<std::uint8_t>& bytes)
     }
 }
 
+bool TestLine::awaitRequest()
+{
+    std::vector<std::uint8_t> seen;
+    return waitFor([&] {
+        const std::vector<std::uint8_t> more = readFor(20);
+        seen.insert(seen.end(), more.begin(), more.end());
+        return seen.size() >= 4;
+    });
+}
+
 std::vector<std::uint8_t> TestLine::readFor(int ms)
 {
     std::vector<std::uint8_t> bytes;

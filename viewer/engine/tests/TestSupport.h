@@ -42,6 +42,9 @@ public:
     void writeAll(const std::vector<std::uint8_t>& bytes);
     // Everything that arrives within `ms` after the last byte (or the first wait).
     std::vector<std::uint8_t> readFor(int ms);
+    // Waits (with a generous deadline) until the viewer has sent one whole
+    // 4-byte request; true when it came.
+    bool awaitRequest();
     void closeMaster() { pty_.close(); }
 
 private:
@@ -66,7 +69,12 @@ private:
 // Records what the engine asks of the window.
 class FakeHost : public EngineHost {
 public:
-    void requestRepaint() override { ++repaints; }
+    void requestRepaint() override
+    {
+        ++repaints;
+        if (onRepaint)
+            onRepaint();
+    }
     void showConnectionError() override
     {
         ++errors;
@@ -76,6 +84,8 @@ public:
     std::atomic<int> repaints{0};
     std::atomic<int> errors{0};
     std::function<void()> onError;
+    // Called on the reader thread right after each screen is published.
+    std::function<void()> onRepaint;
 };
 
 // An engine's settings for a test in `workDir`: a search that waits less

@@ -88,6 +88,8 @@ TEST(GrabCommandLine, RefusesWhatItCannotUseWithAReason)
         {{"-o", "a.bmp", "--count", "2", "--interval", "86401"}, "option --interval needs a number of seconds"},
         {{"-o", "a.bmp", "--interval", "2"}, "option --interval needs --count"},
         {{"-o", "a.bmp", "--timeout", "0"}, "option --timeout needs a number of seconds, more than 0"},
+        {{"-o", "a.bmp", "--baud", "12345"}, "option --baud needs a rate the system can set"},
+        {{"-o", "a.bmp", "--baud", "0"}, "option --baud needs a whole number"},
         {{"-o", "-", "--count", "2"}, "a series of screens needs a file name"},
     };
     for (const Refused& row : rows) {

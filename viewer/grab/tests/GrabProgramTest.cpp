@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <regex>
 #include <set>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace korvane;
 using namespace korvane::test;
@@ -152,6 +155,17 @@ TEST_F(GrabProgramTest, SearchesThePortsAsTheViewerDoesOrTakesTheNamedOne)
     ASSERT_EQ(grab({"--port", com4.slavePath(), "-o", shot}).exitCode, 0);
     EXPECT_EQ(com4.requestCount(), 3u);
     EXPECT_TRUE(fileContents(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
+
+    // --baud sets the line's rate before the request goes out; it stays so.
+    ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", shot}).exitCode, 0);
+    EXPECT_EQ(com4.requestCount(), 4u);
+    termios line{};
+    const int fd = ::open(com4.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ::tcgetattr(fd, &line);
+    ::close(fd);
+    EXPECT_EQ(::cfgetospeed(&line), speed_t(B57600));
+    EXPECT_EQ(::cfgetispeed(&line), speed_t(B57600));
 }
 
 TEST_F(GrabProgramTest, SeriesTakesANewScreenUnderADistinctTimeStampedNameEachTime)
@@ -187,6 +201,13 @@ TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
     } rows[] = {
         {"no port opens", [] { return Arguments{}; }, "no instrument answers on COM9 to COM2"},
         {"a silent port", [&] { instrument(5, silent); return Arguments{}; }, "no instrument answers"},
+        {"a board that talks unasked", [&] {
+             zls740sim::SimulatorOptions talker = silent;
+             talker.chatterPerSecond = 200;
+             instrument(9, talker);
+             return Arguments{};
+         },
+         "; passed over, sending without being asked: COM9 ("},
         {"a missing device", [&] { return Arguments{"--port", dir->file("ttyGone")}; },
          "ttyGone: No such file or directory"},
         {"a port another program holds", [&] {

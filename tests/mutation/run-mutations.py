@@ -1,0 +1,168 @@
+#!/usr/bin/python3
+# Korvane - mutation check: do the tests catch small breaking edits?
+# SPDX-License-Identifier: MIT
+"""Applies each edit of MUTATIONS, one at a time, to a scratch copy of the
+tree, builds it and runs the tests, and prints which edits no test caught.
+
+    python3 tests/mutation/run-mutations.py [--labels REGEX] [--only NAME] [--keep DIR]
+
+The scratch copy (the files git knows, as they are in the working tree) is
+built once in full, then again after every edit; an edit that no longer
+applies (the code moved on) is reported as such, so the list is kept up to
+date with the code. Takes about a minute an edit on two cores.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+# (name, file, text to replace, replacement): each one a plausible slip that
+# some test must catch.
+MUTATIONS = [
+    ("nibbles swapped in the portable decoder", "viewer/engine/FrameDecoder.cpp",
+     "pixels[2 * kRowBytes * m + j] = std::uint8_t((a & 0xF0) | (b >> 4));",
+     "pixels[2 * kRowBytes * m + j] = std::uint8_t((a << 4) | (b >> 4));"),
+    ("the image lock left out of publishing", "viewer/engine/ScreenImage.cpp",
+     "void ScreenImage::publishFrame(std::int32_t colourMode, std::uint64_t requestNumber)\n{\n    std::lock_guard lock(imageLock_);",
+     "void ScreenImage::publishFrame(std::int32_t colourMode, std::uint64_t requestNumber)\n{"),
+    ("the purge after a frame left out", "viewer/engine/Engine.cpp",
+     "        portHandle_.purgeReceive();\n        portHandle_.purgeTransmit();\n        screen_.publishFrame(",
+     "        screen_.publishFrame("),
+    ("stale bytes before a request not looked for", "viewer/engine/Engine.cpp",
+     "        if (portHandle_.discardPending() > 0) {\n            overlongAnswers = true;",
+     "        if (false) {\n            overlongAnswers = true;"),
+    ("the flock left out", "viewer/engine/SerialPortPosix.cpp",
+     "if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {",
+     "if (false) {"),
+    ("the pixel offset of a snapshot not checked", "imagetool/SnapshotLoader.cpp",
+     "if (offBits < headersEnd || offBits >= size)",
+     "if (false)"),
+    ("a busy wait while paused", "viewer/engine/Engine.cpp",
+     "            flags_.waitWhilePaused(stop);\n            continue;",
+     "            continue;"),
+    ("ten bytes taken for the instrument", "viewer/engine/PortSearch.h",
+     "kLongestForeignAnswer = 10;",
+     "kLongestForeignAnswer = 9;"),
+    ("talkers not listened for", "viewer/engine/PortSearch.cpp",
+     "    switch (listen(port, settings, settleBy)) {",
+     "    switch (settings.listenMs < 0 ? listen(port, settings, settleBy) : Line::Quiet) {"),
+    ("a talker's settings not put back", "viewer/engine/PortSearch.cpp",
+     "        port.restoreSettings();\n", ""),
+    ("no time limit for a port", "viewer/engine/PortSearch.cpp",
+     "ReadLimits{std::min(settings.firstByteMs, left), 50, std::max(left, 1)}",
+     "ReadLimits{settings.firstByteMs, 50, 0}"),
+    ("a read's total limit only when the line is quiet", "viewer/engine/SerialPortPosix.cpp",
+     "        if (hasTotal && Clock::now() >= totalDeadline)\n            return got > 0 ? PortResult::Ok : PortResult::TimedOut;\n",
+     ""),
+    ("a quiet line that is not quiet", "viewer/engine/Engine.cpp",
+     "        if (result == PortResult::TimedOut)\n            return window == kQuietGapMs;",
+     "        if (result == PortResult::TimedOut || got < scratch.size())\n            return true;"),
+    ("log.txt handed on to the image tool", "viewer/engine/Engine.cpp",
+     "\"log.txt\").c_str(), \"wbe\")", "\"log.txt\").c_str(), \"wb\")"),
+    ("a failed start taken for a start", "viewer/engine/ProcessLauncherPosix.cpp",
+     "return got == 1 && bytes[0] == kForked;", "return got != 5;"),
+    ("a late answer taken by the next capture", "viewer/grab/ScreenGrabber.cpp",
+     "    staleUpTo_ = engine_.requestsSent();", "    staleUpTo_ = latestAnswer();"),
+    ("a header with fewer colours accepted", "viewer/engine/HeaderTemplate.cpp",
+     "&& (readLe32(bytes + 46) == 0 || readLe32(bytes + 46) == kPaletteEntries);", ";"),
+    ("the search not stopped at Exit", "viewer/engine/Engine.cpp",
+     "        searcher_.request_stop();\n", ""),
+    ("a lost-link box after Exit", "viewer/window/MainWindow.cpp",
+     "    if (closing_) {\n        engine_.acknowledgeConnectionError();\n        return;\n    }\n", ""),
+    ("Temp.bmp not turned", "viewer/engine/SnapshotWriter.cpp",
+     "screen.pixelData + kRowBytes * (kScreenHeight - 1 - r);", "screen.pixelData + kRowBytes * r;"),
+]
+
+
+def run(command, cwd, log, timeout=None):
+    with open(log, "ab") as out:
+        return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
+
+
+def copy_tree(source, target):
+    files = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=source,
+                           check=True, capture_output=True).stdout.split(b"\0")
+    for name in filter(None, files):
+        path = os.fsdecode(name)
+        if not os.path.isfile(os.path.join(source, path)):
+            continue
+        os.makedirs(os.path.join(target, os.path.dirname(path)), exist_ok=True)
+        shutil.copy2(os.path.join(source, path), os.path.join(target, path))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--labels", default="engine|grab|simulator|cli|window|pictorix",
+                        help="ctest labels to run for each edit (default: the unit and widget tests)")
+    parser.add_argument("--only", help="run only the edits whose name contains this text")
+    parser.add_argument("--keep", help="scratch folder to use and keep (default: a temporary one, removed)")
+    args = parser.parse_args()
+
+    source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    scratch = args.keep or tempfile.mkdtemp(prefix="korvane-mutation-")
+    tree = os.path.join(scratch, "tree")
+    build = os.path.join(scratch, "build")
+    log = os.path.join(scratch, "log.txt")
+    try:
+        if not os.path.isdir(tree):
+            copy_tree(source, tree)
+        print(f"scratch copy in {scratch}; build and test output in {log}", flush=True)
+        if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+                "-DKORVANE_BENCHMARKS=OFF"], tree, log) != 0 or run(["cmake", "--build", build], tree, log) != 0:
+            print("the unchanged tree does not build", file=sys.stderr)
+            return 2
+        test = ["ctest", "-L", args.labels, "-j2", "--timeout", "300"]
+        env_ok = run(test, build, log)
+        if env_ok != 0:
+            print("the unchanged tree fails its tests: fix that first", file=sys.stderr)
+            return 2
+
+        rows = []
+        for name, path, old, new in MUTATIONS:
+            if args.only and args.only not in name:
+                continue
+            if old == new:
+                continue
+            file = os.path.join(tree, path)
+            with open(file, encoding="utf-8") as f:
+                original = f.read()
+            if old not in original:
+                rows.append((name, "edit no longer applies"))
+                continue
+            started = time.monotonic()
+            with open(file, "w", encoding="utf-8") as f:
+                f.write(original.replace(old, new, 1))
+            try:
+                with open(log, "a") as f:
+                    f.write(f"\n==== {name}\n")
+                if run(["cmake", "--build", build], tree, log) != 0:
+                    verdict = "does not build (no test needed)"
+                else:
+                    verdict = "caught" if run(test, build, log) != 0 else "NOT CAUGHT"
+            finally:
+                with open(file, "w", encoding="utf-8") as f:
+                    f.write(original)
+            rows.append((name, f"{verdict} ({time.monotonic() - started:.0f} s)"))
+            print(f"{name}: {rows[-1][1]}", flush=True)
+        run(["cmake", "--build", build], tree, log)
+
+        width = max(len(name) for name, _ in rows) if rows else 4
+        print()
+        print(f"| {'edit'.ljust(width)} | result |")
+        print(f"|{'-' * (width + 2)}|--------|")
+        for name, verdict in rows:
+            print(f"| {name.ljust(width)} | {verdict} |")
+        missed = [name for name, verdict in rows if verdict.startswith("NOT CAUGHT")]
+        print(f"\n{len(rows) - len(missed)} of {len(rows)} edits caught")
+        return 1 if missed else 0
+    finally:
+        if not args.keep:
+            shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,66 @@
+// Korvane - command-line capture tests.
+// SPDX-License-Identifier: MIT
+#include "ScreenGrabber.h"
+#include "SnapshotWriter.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <sstream>
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The snapshot bytes a frame gives, by the engine's own decoder and writer.
+std::string snapshotOf(const Bytes& frame)
+{
+    ScreenImage image;
+    image.loadHeader(HeaderTemplate::builtIn());
+    std::copy(frame.begin(), frame.end(), image.frameBuffer().begin());
+    image.publishFrame(1);
+    std::ostringstream out;
+    image.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); });
+    return out.str();
+}
+
+}  // namespace
+
+// An answer that comes after its capture gave up belongs to that moment,
+// not to the next capture's: the next capture asks anew and takes the
+// answer to its own request.
+TEST(ScreenGrabber, AnAnswerTooLateForItsCaptureIsNotTheNextOne)
+{
+    ScratchDir dir;
+    TestLine line;
+    EngineConfig config;
+    config.workDir = dir.path().string();
+    ScreenGrabber grabber(config, false);
+    grabber.usePort(line.slavePath());
+    ASSERT_TRUE(grabber.openLink());
+
+    const Bytes late(kFrameBytes, 0x11);
+    const Bytes timely(kFrameBytes, 0x22);
+    std::promise<void> firstGaveUp;
+    auto instrument = std::async(std::launch::async, [&] {
+        if (!line.awaitRequest())
+            return false;
+        firstGaveUp.get_future().wait();
+        line.writeAll(late);
+        if (!line.awaitRequest())
+            return false;
+        line.writeAll(timely);
+        return true;
+    });
+
+    std::string snapshot;
+    EXPECT_EQ(grabber.capture(std::chrono::milliseconds(300), snapshot), ScreenGrabber::Capture::NoScreen);
+    firstGaveUp.set_value();
+    ASSERT_EQ(grabber.capture(std::chrono::seconds(20), snapshot), ScreenGrabber::Capture::Screen);
+    EXPECT_TRUE(snapshot == snapshotOf(timely)) << (snapshot == snapshotOf(late) ? "the late answer was taken" : "");
+    EXPECT_TRUE(instrument.get());
+}
