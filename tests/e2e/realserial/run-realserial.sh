@@ -34,6 +34,8 @@ reconnect_ms=1500
 frames=5
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# A process that has not ended (an ended child not yet reaped is a zombie).
+running() { [ -d "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2> /dev/null; }
 run_start=$(now_ms)
 failures=0
 fail() {
@@ -47,7 +49,16 @@ die() {
 # Milliseconds as seconds with two decimals.
 secs() { printf '%d.%02d' $(($1 / 1000)) $(($1 % 1000 / 10)); }
 
+# Processes this script started and has not reaped yet: ended on every way
+# out. A reaped one is forgotten, since its number may soon be another's.
 children=""
+forget() { children=$(echo " $children " | sed "s/ $1 / /"); }
+# end_child PID: ends it, reaps it and forgets it.
+end_child() {
+    kill "$1" 2> /dev/null
+    wait "$1" 2> /dev/null
+    forget "$1"
+}
 cleanup() {
     for pid in $children; do
         kill "$pid" 2> /dev/null
@@ -156,8 +167,7 @@ for i in $(seq 0 $((frames - 1))); do
     (cd "$work/ref" && timeout 20 "$bin/korvane-grab" --port COM3 -o "screen-$i.bmp") \
         || die "the host's own capture $i failed"
 done
-kill "$reference_sim"
-wait "$reference_sim"
+end_child "$reference_sim"
 [ "$(md5sum "$work"/ref/screen-*.bmp | cut -d' ' -f1 | sort -u | wc -l)" -eq "$frames" ] \
     || die "the reference screens are not all different"
 
@@ -220,10 +230,7 @@ start_ftdi_instrument() {
     ftdi_sim=$!
     children="$children $ftdi_sim"
 }
-stop_ftdi_instrument() {
-    kill "$ftdi_sim"
-    wait "$ftdi_sim"
-}
+stop_ftdi_instrument() { end_child "$ftdi_sim"; }
 wait_for 20 find_ftdi_pty || die "QEMU did not say where the USB-serial bridge's far end is: $(cat "$work/qemu.log")"
 start_ftdi_instrument ftdi-sim.log --report "$work/host/ftdi.report"
 
@@ -234,9 +241,10 @@ ready_ms="" ftdi_unplug_ms="" ftdi_replug_ms=""
 deadline=$((qemu_start + guest_limit * 1000))
 while :; do
     [ -e "$work/guest-status" ] && break
-    if ! kill -0 "$qemu_pid" 2> /dev/null; then
+    if ! running "$qemu_pid"; then
         wait "$qemu_pid"
         fail "QEMU ended (status $?) before the guest's checks did, at: $(cat "$work/step" 2> /dev/null) (see $work/qemu.log, $work/console.log)"
+        forget "$qemu_pid"
         break
     fi
     if [ "$(now_ms)" -ge "$deadline" ]; then
@@ -305,11 +313,15 @@ done
 guest_ms=$(($(now_ms) - qemu_start))
 # An instrument that went away on its own would make every later check of
 # its port fail for a reason that is not the driver's.
-running() { [ -d "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2> /dev/null; }
 running "$uart_sim" || fail "the UART's simulator on the host ended during the run (stopped from outside?)"
 running "$ftdi_sim" || fail "the USB-serial bridge's simulator on the host ended during the run (stopped from outside?)"
 # The guest reboots when done, which ends QEMU (-no-reboot).
-wait_for 20 eval '! kill -0 "$qemu_pid" 2> /dev/null' || fail "QEMU did not end after the guest's checks"
+if wait_for 20 eval '! running "$qemu_pid"'; then
+    wait "$qemu_pid" 2> /dev/null
+    forget "$qemu_pid"
+else
+    fail "QEMU did not end after the guest's checks"
+fi
 
 echo "--- guest's log"
 cat "$work/guest.log" 2> /dev/null
