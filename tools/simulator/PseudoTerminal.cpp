@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace zls740sim {
@@ -85,6 +86,37 @@ bool PseudoTerminal::open(const std::string& linkPath, std::string* error)
         return false;
     }
     linkPath_ = linkPath;
+    return true;
+}
+
+bool PseudoTerminal::serveDevice(const std::string& devicePath, std::string* error)
+{
+    close();
+    masterFd_ = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (masterFd_ < 0) {
+        if (error)
+            *error = errnoText("cannot open " + devicePath, errno);
+        return false;
+    }
+    // Raw, as the instrument's own port: requests must arrive unchanged and
+    // answers leave unchanged (a 0A byte in a frame stays one byte). No
+    // software flow control, since 11 and 13 are picture data; no modem
+    // control, so that a device without carrier still passes bytes.
+    termios settings{};
+    if (::tcgetattr(masterFd_, &settings) == 0) {
+        ::cfmakeraw(&settings);
+        settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        settings.c_cflag |= CLOCAL | CREAD;
+        settings.c_cc[VMIN] = 1;
+        settings.c_cc[VTIME] = 0;
+    }
+    if (::tcsetattr(masterFd_, TCSANOW, &settings) != 0) {
+        if (error)
+            *error = errnoText("cannot put " + devicePath + " in raw mode", errno);
+        close();
+        return false;
+    }
+    slavePath_ = devicePath;
     return true;
 }
 

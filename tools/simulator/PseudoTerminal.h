@@ -20,6 +20,10 @@ public:
     // Creates the pseudo-terminal and points `linkPath` at its slave device,
     // replacing whatever link was there. Returns false with a reason in `error`.
     bool open(const std::string& linkPath, std::string* error);
+    // Takes an existing serial device as the instrument's end instead (the
+    // gadget end of a USB modem-class link, say): opened non-blocking in raw
+    // mode, with no link. masterFd() is then the device.
+    bool serveDevice(const std::string& devicePath, std::string* error);
     // Closes both sides (the viewer's open slave then reports EIO) and removes
     // the link if it still points at this slave.
     void close();

@@ -23,6 +23,8 @@ bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, Simu
             ok = reader.text(o.linkDir);
         else if (name == "--com")
             ok = reader.integer(o.comNumber, 0);
+        else if (name == "--serve-device")
+            ok = reader.text(o.serveDevice);
         else if (name == "--answer-bytes")
             ok = reader.integer(o.answerBytes, 0);
         else if (name == "--trailing-after")
@@ -79,6 +81,8 @@ std::string SimulatorCommandLine::usage()
            "\n"
            "  --dir DIR            folder of the link (default .)\n"
            "  --com N              link name COMn (default 5)\n"
+           "  --serve-device PATH  serve the existing serial device PATH in raw mode instead\n"
+           "                       of a pseudo-terminal (no link); reopened after a hang-up\n"
            "  --answer-bytes N     bytes per answer: 40960 a frame (default), fewer a short\n"
            "                       answer, more adds trailing bytes A5\n"
            "  --trailing-after MS  send the trailing bytes MS milliseconds after the frame\n"

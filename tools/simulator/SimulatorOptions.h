@@ -13,6 +13,10 @@ struct SimulatorOptions {
     // The pseudo-terminal's slave is linked as `linkDir`/COM`comNumber`.
     std::string linkDir = ".";
     int comNumber = 5;
+    // Serve this existing serial device instead of a pseudo-terminal (the
+    // gadget end of a USB modem-class link, say); no link is made. After a
+    // hang-up the device is opened again. Empty: a pseudo-terminal.
+    std::string serveDevice;
 
     // Bytes sent for each 4-byte request 57 00 00 0A. 40960 is a whole frame;
     // fewer is a short answer (40959, or 10 for a device that is not the

@@ -61,7 +61,9 @@ SimulatorServer::SimulatorServer(SimulatorOptions options, std::string linkPath,
 
 bool SimulatorServer::openLink(std::string* error)
 {
-    if (!terminal_.open(linkPath_, error))
+    const bool opened = options_.serveDevice.empty() ? terminal_.open(linkPath_, error)
+                                                     : terminal_.serveDevice(options_.serveDevice, error);
+    if (!opened)
         return false;
     if (options_.chatterPerSecond > 0) {
         // A board does not hear its own lines: without this the line
@@ -150,7 +152,7 @@ void SimulatorServer::run()
         if (fds[1].revents & POLLIN)
             readRequests(now);
         else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-            hangupUntil_ = now + kHangupPause;
+            hungUp(now);
     }
 }
 
@@ -211,7 +213,7 @@ void SimulatorServer::readRequests(Clock::time_point now)
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            hangupUntil_ = now + kHangupPause;
+            hungUp(now);
         break;
     }
     if (received)
@@ -281,7 +283,7 @@ bool SimulatorServer::sendSome(Clock::time_point now)
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 writeBlocked_ = true;
             else if (errno != EINTR)
-                hangupUntil_ = now + kHangupPause;
+                hungUp(now);
             return false;
         }
         sent_ += static_cast<std::size_t>(n);
@@ -334,6 +336,26 @@ void SimulatorServer::finishAnswer(Clock::time_point now)
         drainCheckAt_ = now + kDrainCheckInterval;
         drainDeadline_ = now + kDrainLimit;
     }
+}
+
+void SimulatorServer::hungUp(Clock::time_point now)
+{
+    if (options_.serveDevice.empty()) {
+        hangupUntil_ = now + kHangupPause;
+        return;
+    }
+    // A served device that was hung up (its USB link gone, say) stays so
+    // until it is opened again; the answer in progress is lost with it.
+    terminal_.close();
+    state_.dropPending();
+    state_.setLink(false, {});
+    phase_ = Phase::Away;
+    answering_ = false;
+    writeBlocked_ = false;
+    owedAnswers_ = 0;
+    hangupUntil_.reset();
+    reopenAt_ = now + kReopenRetry;
+    writeReport();
 }
 
 void SimulatorServer::checkDrained(Clock::time_point now)

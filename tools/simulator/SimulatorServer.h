@@ -49,6 +49,8 @@ private:
     bool sendSome(Clock::time_point now);
     void publishAnswer();
     void finishAnswer(Clock::time_point now);
+    // The far end hung up: pause a pseudo-terminal, reopen a served device.
+    void hungUp(Clock::time_point now);
     void checkDrained(Clock::time_point now);
     void goAway(Clock::time_point now);
     void comeBack(Clock::time_point now);

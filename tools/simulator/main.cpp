@@ -50,8 +50,11 @@ int main(int argc, char** argv)
         std::cerr << "zls740-sim: " << error << "\n";
         return 1;
     }
-    std::cout << "zls740-sim: listening on " << simulator.linkPath() << " -> " << simulator.slavePath()
-              << std::endl;
+    if (line.options.serveDevice.empty())
+        std::cout << "zls740-sim: listening on " << simulator.linkPath() << " -> " << simulator.slavePath()
+                  << std::endl;
+    else
+        std::cout << "zls740-sim: serving " << simulator.slavePath() << std::endl;
 
     int received = 0;
     while (sigwait(&signals, &received) != 0) {

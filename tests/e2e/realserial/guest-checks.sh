@@ -1,0 +1,252 @@
+#!/bin/sh
+# Korvane - real serial drivers: what runs inside the guest, in a chroot on
+# the host's file system (so the host's shell, tools and the programs just
+# built), with the run's folder WORK shared read-write.
+#
+# Usage: guest-checks.sh WORK
+# It only acts and records: every outcome goes to WORK/results as one
+# "key value..." line, the screens to WORK/shots; the host's driver script
+# judges them. Each program runs under `timeout`, so a step that hangs is
+# recorded (code 124) instead of stopping the run. The step in progress is in
+# WORK/step. The USB-serial bridge is unplugged and plugged back by the host,
+# in steps that files in WORK ask for (see "ftdi: unplug" below).
+set -u
+work=$1
+. "$work/guest.env"
+export PATH="$bin:/usr/sbin:/usr/bin:/sbin:/bin"
+results=$work/results
+gadget=/sys/kernel/config/usb_gadget/zls740
+ftdi=/dev/ttyUSB0
+acm=/dev/ttyACM0
+gadget_end=/dev/ttyGS0
+uart=/dev/ttyS1
+
+record() { echo "$*" >> "$results"; }
+step() {
+    echo "$1" > "$work/step"
+    echo "== $1 ($(cut -d' ' -f1 /proc/uptime) s)"
+}
+# Milliseconds of the guest's clock.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# wait_until SECONDS COMMAND...: runs COMMAND every 10 ms until it succeeds;
+# false when SECONDS pass first.
+wait_until() {
+    limit=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -lt "$limit" ] || return 1
+        sleep 0.01
+    done
+}
+# has_files DIR N: DIR holds N files or more.
+has_files() { [ "$(find "$1" -type f | wc -l)" -ge "$2" ]; }
+has_option() { "$1" --help 2>&1 | grep -q -- "$2"; }
+# require NAME program | require OPTION option PROGRAM: what a check needs;
+# where it is missing, a record saying so (the host fails the run on it).
+require() {
+    if [ "$2" = program ]; then
+        [ -x "$bin/$1" ] && return 0
+    elif has_option "$bin/$3" "$1"; then
+        return 0
+    fi
+    record "missing $1"
+    return 1
+}
+
+start_gadget_simulator() {
+    zls740-sim --serve-device "$gadget_end" "$@" > "$work/gadget-sim.log" 2>&1 &
+    gadget_sim=$!
+}
+stop_gadget_simulator() {
+    kill "$gadget_sim" 2> /dev/null
+    wait "$gadget_sim" 2> /dev/null
+}
+
+# Screens through one driver, compared by the host with its own captures;
+# a second opener refused while one holds the port; close() timed.
+driver_checks() {
+    name=$1 port=$2
+    shift 2
+    step "$name: screens"
+    mkdir -p "$work/shots/$name"
+    (cd "$work/shots/$name" && timeout 60 korvane-grab --port "$port" "$@" --count 6 --interval 0 -o shot.bmp)
+    record "$name.series.code $?"
+
+    step "$name: exclusive use"
+    mkdir -p "/tmp/$name-hold"
+    timeout 60 korvane-grab --port "$port" "$@" --count 1000 --interval 0.2 -o "/tmp/$name-hold/x.bmp" &
+    holder=$!
+    if wait_until 20 has_files "/tmp/$name-hold" 1; then
+        timeout 20 korvane-grab --port "$port" "$@" --timeout 2 -o "/tmp/$name-second.bmp" 2> "$work/$name-second.err"
+        record "$name.second.code $?"
+    else
+        record "$name.second.code holder-got-nothing"
+    fi
+    kill "$holder"
+    wait "$holder"
+    record "$name.holder.code $?"
+
+    step "$name: close"
+    record "$name.close $(timeout 20 realserial-close "$port" || echo failed $?)"
+}
+
+# throughput NAME PORT SECONDS [BAUD]: SECONDS for each of the two loops.
+throughput() {
+    name=$1 port=$2
+    step "$name: throughput"
+    require korvane-link-bench program || return
+    timeout 90 korvane-link-bench "$port" "$3" ${4:-} > "$work/$name-bench.txt" 2>&1
+    record "$name.bench.code $?"
+    record "$name.bench $(tr '\n' ' ' < "$work/$name-bench.txt")"
+}
+
+# A series that the link's loss must end with code 3: started in the
+# background with screens every INTERVAL seconds into the folder SHOTS, it
+# writes "CODE END_MS UPTIME" (the guest's clock, and the kernel's seconds
+# since boot) to FILE when done. Returns once SHOTS holds SCREENS screens
+# (default 2).
+start_series() {
+    port=$1 interval=$2 shots=$3 file=$4 screens=${5:-2}
+    rm -rf "$shots"
+    mkdir -p "$shots"
+    (
+        timeout 40 korvane-grab --port "$port" --count 100000 --interval "$interval" -o "$shots/s.bmp" \
+            2> "$file.err"
+        echo "$? $(now_ms) $(cut -d' ' -f1 /proc/uptime)" > "$file"
+    ) &
+    wait_until 30 has_files "$shots" "$screens"
+}
+
+step "ready: $(cut -d' ' -f1 /proc/uptime) s"
+record "guest.ready $(cut -d' ' -f1 /proc/uptime)"
+
+# The USB-serial bridge enumerates on its own once the drivers are loaded.
+step "ftdi: node"
+wait_until 30 test -c "$ftdi" || record "ftdi.node missing"
+
+step "acm: gadget"
+mkdir "$gadget" "$gadget/strings/0x409" "$gadget/configs/c.1" "$gadget/functions/acm.usb0"
+echo 0x1d6b > "$gadget/idVendor"
+echo 0x0104 > "$gadget/idProduct"
+echo ZLS740 > "$gadget/strings/0x409/product"
+ln -s "$gadget/functions/acm.usb0" "$gadget/configs/c.1/"
+udc=$(ls /sys/class/udc | head -n 1)
+echo "$udc" > "$gadget/UDC"
+wait_until 10 test -c "$gadget_end" || record "acm.gadget-end missing"
+start_gadget_simulator --replay "$frames" --report "$work/acm.report"
+wait_until 30 test -c "$acm" || record "acm.node missing"
+
+uart_baud=""
+if require --baud option korvane-grab; then
+    uart_baud="--baud 115200"
+fi
+driver_checks ftdi "$ftdi"
+driver_checks acm "$acm"
+# shellcheck disable=SC2086
+driver_checks uart "$uart" $uart_baud
+
+# The request must stay in the driver while CTS is low (the host's
+# pseudo-terminal behind the emulated UART has no modem lines); close() must
+# not wait for it.
+step "uart: close with CTS low"
+stty -F "$uart" crtscts
+record "uart.cts.requests-before $(sed -n 's/^requests //p' "$work/host/uart.report")"
+record "uart.cts.close $(timeout 5 realserial-close "$uart" || echo failed $?)"
+start=$(now_ms)
+# shellcheck disable=SC2086
+timeout 10 korvane-grab --port "$uart" $uart_baud --timeout 1 -o /tmp/cts.bmp 2> "$work/uart-cts.err"
+record "uart.cts.grab $? $(($(now_ms) - start))"
+record "uart.cts.requests-after $(sed -n 's/^requests //p' "$work/host/uart.report")"
+stty -F "$uart" -crtscts
+
+throughput ftdi "$ftdi" 4
+throughput acm "$acm" 4
+# About one screen a second: longer, for a figure worth having.
+if [ -n "$uart_baud" ]; then
+    throughput uart "$uart" 8 115200
+fi
+
+# Emptying the gadget's UDC is the modem-class port's unplug.
+step "acm: unplug"
+if start_series "$acm" 0 /tmp/acm-shots /tmp/acm-series; then
+    trigger=$(now_ms)
+    echo "" > "$gadget/UDC"
+    wait_until 60 test -s /tmp/acm-series
+    read -r code end _ < /tmp/acm-series || { code=none end=$trigger; }
+    record "acm.unplug $code $((end - trigger))"
+    cat /tmp/acm-series.err
+else
+    record "acm.unplug no-series"
+fi
+wait_until 10 test ! -e "$acm" || record "acm.node still-there"
+step "acm: plug back"
+trigger=$(now_ms)
+echo "$udc" > "$gadget/UDC"
+if wait_until 20 test -c "$acm"; then
+    record "acm.replug $(($(now_ms) - trigger))"
+    # The simulator opens the gadget end again on its own after the hang-up.
+    (cd "$work/shots" && timeout 30 korvane-grab --port "$acm" -o acm-replug.bmp)
+    record "acm.replug.grab $?"
+else
+    record "acm.replug node-missing"
+fi
+
+# The USB-serial bridge, unplugged while korvane-grab waits for an answer.
+# This QEMU crashes when the device goes while its far end's bytes are still
+# coming in, so the host first puts an instrument behind it that answers two
+# requests and then nothing ever again (WORK/ftdi-swap asks for it,
+# WORK/ftdi-stall-ready says it is there); once the series' third request is
+# there, the host takes the device away (QMP device_del). Once the node is
+# gone (WORK/ftdi-unplug-done) it adds the device again.
+step "ftdi: unplug"
+touch "$work/ftdi-swap"
+if wait_until 30 test -e "$work/ftdi-stall-ready" \
+    && start_series "$ftdi" 0 "$work/ftdi-series-shots" "$work/ftdi-series" 2; then
+    wait_until 60 test -s "$work/ftdi-series"
+    read -r code end uptime < "$work/ftdi-series" || code=none
+    record "ftdi.unplug.code $code"
+    # The kernel's own time of the disconnect, against korvane-grab's end.
+    disconnect=$(dmesg | sed -n 's/^\[ *\([0-9.]*\)\] usb [0-9.-]*: USB disconnect.*/\1/p' | tail -n 1)
+    if [ -n "$disconnect" ] && [ -n "${uptime:-}" ]; then
+        record "ftdi.unplug.kernel-ms $(awk "BEGIN { printf \"%d\", ($uptime - $disconnect) * 1000 }")"
+    fi
+    record "ftdi.unplug.screens-before $(find "$work/ftdi-series-shots" -type f | wc -l)"
+    cat "$work/ftdi-series.err"
+else
+    record "ftdi.unplug no-series"
+fi
+wait_until 10 test ! -e "$ftdi" || record "ftdi.node still-there"
+touch "$work/ftdi-unplug-done"
+step "ftdi: plug back"
+if wait_until 30 test -c "$ftdi"; then
+    touch "$work/ftdi-node-back"
+    (cd "$work/shots" && timeout 30 korvane-grab --port "$ftdi" -o ftdi-replug.bmp)
+    record "ftdi.replug.grab $?"
+else
+    record "ftdi.replug node-missing"
+fi
+
+# A device on COM9 (/dev/ttyACM0) that sends text nobody asked for; the
+# instrument on COM5 (/dev/ttyUSB0). The port search must pass over the
+# talker and take the instrument. Last, as the talker's lines still on their
+# way through the gadget would reach whoever opens the port next.
+step "talker: passed over"
+if require --chatter option zls740-sim; then
+    stop_gadget_simulator
+    start_gadget_simulator --chatter 300 --silent
+    # Talking already when the search comes: a talker that has not started
+    # yet is a quiet port.
+    stty -F "$acm" raw -echo
+    timeout 20 head -c 1000 "$acm" > /dev/null || record "talker.silent yes"
+    mkdir -p /tmp/talker
+    start=$(now_ms)
+    (cd /tmp/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
+    record "talker.grab $? $(($(now_ms) - start))"
+    # Unplugged first: closing the gadget end waits up to 15 s for the
+    # talker's lines that nobody reads, unless the link is gone.
+    echo "" > "$gadget/UDC"
+fi
+
+stop_gadget_simulator
+step "done"
+record "guest.done $(cut -d' ' -f1 /proc/uptime)"
