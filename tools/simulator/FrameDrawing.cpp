@@ -3,8 +3,9 @@
 //
 // The picture the simulated instrument shows: a graticule with two running
 // traces and a few labels, in the instrument's 16-colour palette indices.
+#include "FrameDrawing.h"
+
 #include "ScreenFont.h"
-#include "Zls740Simulator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Zls740Simulator.h"
+#include "FrameDrawing.h"
 
 #include <cstdint>
 #include <string_view>

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "FrameDrawing.h"
 #include "SimulatorOptions.h"
 
 #include <array>
@@ -17,9 +18,6 @@ namespace zls740sim {
 
 class SimulatorServer;
 class SimulatorState;
-
-inline constexpr std::size_t kFrameBytes = 40960;
-using Frame = std::array<std::uint8_t, kFrameBytes>;
 
 // Stands in for the instrument on a pseudo-terminal. start() creates the
 // pseudo-terminal and the link, then serves requests on a thread of its own
@@ -75,14 +73,5 @@ private:
     int wakeFd_ = -1;
     std::thread thread_;
 };
-
-// The frame the simulator draws for frame number `index` (a moving picture).
-Frame drawFrame(std::uint64_t index);
-
-// Screen pixel (x, y) of the picture as the user sees it (x 0..319 left to
-// right, y 0..239 top to bottom) packed into the instrument's column layout:
-// byte 128*(319-x) + y/2, high nibble for even y.
-void putScreenPixel(Frame& frame, int x, int y, std::uint8_t colourIndex);
-std::uint8_t screenPixel(const Frame& frame, int x, int y);
 
 }  // namespace zls740sim

@@ -9,7 +9,6 @@
 // built-in copy; and isUsable() never reads past the bytes it is given.
 #include "FuzzCheck.h"
 #include "HeaderTemplate.h"
-#include "TestSupport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -46,18 +46,23 @@ std::uint16_t le16(const std::uint8_t* p)
 }
 
 // What the image relies on, read here on its own: a BMP file header, a
-// 40-byte info header, one plane of 4 bits uncompressed, pixels at 118.
+// 40-byte info header, one plane of 4 bits uncompressed, pixels at 118, all
+// 16 colours in use.
 bool describesTheImage(const HeaderBytes& h)
 {
     return h[0] == 'B' && h[1] == 'M' && le32(&h[10]) == kHeaderBytes && le32(&h[14]) == 40 && le16(&h[26]) == 1
-        && le16(&h[28]) == 4 && le32(&h[30]) == 0;
+        && le16(&h[28]) == 4 && le32(&h[30]) == 0 && (le32(&h[46]) == 0 || le32(&h[46]) == 16);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const korvane::test::ScratchDir folder;
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-fuzz-XXXXXX").string();
+        check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+        return std::filesystem::path(pattern);
+    }();
 
     // Exactly the bytes given: a read past them is an ASan report.
     const std::vector<std::uint8_t> alone(data, data + size);
@@ -71,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* first = data + 1;
     const std::uint8_t* second = first + firstSize;
     const std::size_t secondSize = size - 1 - firstSize;
-    const std::string workFile = folder.file("work-header2.bin");
-    const std::string besideFile = folder.file("beside-header2.bin");
+    const std::string workFile = (folder / "work-header2.bin").string();
+    const std::string besideFile = (folder / "beside-header2.bin").string();
     replaceFile(workFile, first, firstSize, firstPresent);
     replaceFile(besideFile, second, secondSize, true);
 
