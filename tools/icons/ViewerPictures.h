@@ -1,4 +1,4 @@
-// Korvane - viewer window.
+// Korvane - the programs' pictures.
 // SPDX-License-Identifier: MIT
 #pragma once
 

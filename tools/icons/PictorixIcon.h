@@ -1,4 +1,4 @@
-// Korvane - Pictorix image tool.
+// Korvane - the programs' pictures.
 // SPDX-License-Identifier: MIT
 #pragma once
 
