@@ -89,6 +89,13 @@ public:
 
 // Screens per second that the engine decodes from the simulator on a
 // pseudo-terminal; bytes_per_second = 0 is unpaced.
+EngineConfig benchConfig(const std::string& workDir)
+{
+    EngineConfig config;
+    config.workDir = workDir;
+    return config;
+}
+
 void BM_LinkScreensPerSecond(benchmark::State& state)
 {
     const double rate = double(state.range(0));
@@ -101,7 +108,7 @@ void BM_LinkScreensPerSecond(benchmark::State& state)
     zls740sim::Zls740Simulator sim(options);
     sim.start();
     QuietHost host;
-    Engine engine(host, EngineConfig{dir, "", 1000});
+    Engine engine(host, benchConfig(dir));
     engine.initEngine();
     engine.findScope();
     engine.openLink();

@@ -36,6 +36,16 @@ bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, Simu
             if (!rate || *rate < 0)
                 return reader.fail("option --rate needs a number of bytes per second, 0 or more");
             o.bytesPerSecond = *rate;
+        } else if (name == "--trickle") {
+            int ms = 0;
+            if (!reader.integer(ms, 1))
+                return false;
+            o.bytesPerSecond = 1000.0 / ms;
+        } else if (name == "--chatter") {
+            const auto rate = reader.decimal();
+            if (!rate || *rate <= 0)
+                return reader.fail("option --chatter needs a number of lines per second, more than 0");
+            o.chatterPerSecond = *rate;
         } else if (name == "--fault-every")
             ok = reader.integer(o.faultEvery, 0);
         else if (name == "--close-after")
@@ -75,6 +85,9 @@ std::string SimulatorCommandLine::usage()
            "  --silent             never answer (requests are still counted)\n"
            "  --stall-after N      send N bytes in all, then nothing ever again\n"
            "  --rate BYTES_PER_S   pace the answers (default 0: as fast as the link takes them)\n"
+           "  --trickle MS         send answers one byte every MS milliseconds (--rate 1000/MS)\n"
+           "  --chatter N          send a text line N times a second unasked, like a board\n"
+           "                       printing readings (with --silent: not an instrument)\n"
            "  --fault-every N      --answer-bytes and --rate apply to every Nth answer only;\n"
            "                       the others are whole frames at full speed\n"
            "  --close-after N      after N complete answers the instrument vanishes: the\n"

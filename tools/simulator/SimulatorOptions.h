@@ -23,6 +23,10 @@ struct SimulatorOptions {
     int trailingAfterMs = 0;
     // Never answer (requests are still counted).
     bool silent = false;
+    // Send a short text line this many times a second without being asked,
+    // as a board printing readings does (with `silent`: a device that is not
+    // the instrument). Zero: off.
+    double chatterPerSecond = 0;
     // Send only this many bytes of an answer, then stop sending for good
     // (requests are still counted). Zero: off.
     std::size_t stallAfterBytes = 0;

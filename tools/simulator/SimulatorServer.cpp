@@ -80,6 +80,9 @@ void SimulatorServer::run()
     for (;;) {
         auto now = Clock::now();
         bool moreNow = false;
+        if (phase_ == Phase::Serving && options_.chatterPerSecond > 0 && !hangupUntil_
+            && (!chatterAt_ || now >= *chatterAt_))
+            chatter(now);
         if (phase_ == Phase::Serving) {
             if (!answering_ && owedAnswers_ > 0 && !stalled_)
                 beginAnswer(now);
@@ -148,6 +151,8 @@ std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline(
     };
     if (phase_ == Phase::Serving && answering_ && !writeBlocked_)
         consider(paceAt_);
+    if (phase_ == Phase::Serving)
+        consider(chatterAt_);
     if (phase_ == Phase::Draining)
         consider(drainCheckAt_);
     if (phase_ == Phase::Away)
@@ -155,6 +160,21 @@ std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline(
     consider(hangupUntil_);
     consider(reportDueAt_);
     return deadline;
+}
+
+void SimulatorServer::chatter(Clock::time_point now)
+{
+    // A reading as a board prints it; a line the link cannot take now is
+    // dropped, as a board's output is when nobody reads it.
+    char line[64];
+    const int length = std::snprintf(line, sizeof line, "T=%06llu V=3.30 I=0.12\r\n",
+                                     static_cast<unsigned long long>(chatterLines_++ % 1000000));
+    [[maybe_unused]] const ssize_t n = ::write(terminal_.masterFd(), line, static_cast<std::size_t>(length));
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / options_.chatterPerSecond));
+    chatterAt_ = (chatterAt_ ? *chatterAt_ : now) + period;
+    if (*chatterAt_ < now)
+        chatterAt_ = now + period;  // fell behind (a stopped process): no burst to catch up
 }
 
 void SimulatorServer::readRequests(Clock::time_point now)

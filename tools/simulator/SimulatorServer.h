@@ -54,6 +54,7 @@ private:
     void comeBack(Clock::time_point now);
     void writeReport();
     std::optional<Clock::time_point> nextDeadline() const;
+    void chatter(Clock::time_point now);
 
     const SimulatorOptions options_;
     const std::string linkPath_;
@@ -102,6 +103,8 @@ private:
     std::optional<Clock::time_point> reportDueAt_;
     bool reportFailed_ = false;
     bool frameFileFailed_ = false;
+    std::optional<Clock::time_point> chatterAt_;
+    std::uint64_t chatterLines_ = 0;
 };
 
 }  // namespace zls740sim

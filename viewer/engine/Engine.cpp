@@ -24,9 +24,8 @@ constexpr int kWriteLimitMs = 100 * 4 + 100;
 constexpr ReadLimits kAnswerLimits{0, 50, 50 * int(kFrameBytes) + 100};
 // The line counts as quiet once no byte came for the gap time of an answer;
 // a line that never goes quiet is given up on after two seconds.
-constexpr ReadLimits kQuietLine{50, 50, 2000};
-// Anything longer than this answering a probe is the instrument.
-constexpr std::size_t kProbeMinimumAnswer = 11;
+constexpr int kQuietGapMs = 50;
+constexpr int kQuietLineLimitMs = 2000;
 
 constexpr std::uint8_t kLogConnect = 'C';
 // A failed open is logged with the second and third bytes of the request.
@@ -62,8 +61,9 @@ void Engine::initEngine()
     if (logFile_)
         std::fclose(logFile_);
     // Created anew, empty, at every start. A log that cannot be created is no
-    // reason not to show the instrument; its writes are then skipped.
-    logFile_ = config_.linkLog ? std::fopen(filePath("log.txt").c_str(), "wb") : nullptr;
+    // reason not to show the instrument; its writes are then skipped. Not
+    // handed on to the image tool ("e": close-on-exec).
+    logFile_ = config_.linkLog ? std::fopen(filePath("log.txt").c_str(), "wbe") : nullptr;
 }
 
 std::string Engine::filePath(const char* name) const
@@ -79,31 +79,37 @@ void Engine::logBytes(const std::uint8_t* bytes, std::size_t size)
     std::fflush(logFile_);
 }
 
-void Engine::findScope()
+void Engine::findScope(std::stop_token stop)
 {
-    std::vector<std::uint8_t> answer(kFrameBytes);
-    for (int n = 9; n >= 2; --n) {
-        portName_ = "COM" + std::to_string(n);
-        SerialPort probe;
-        if (probe.open(PortNames::resolve(workDir_, portName_)) != PortResult::Ok)
-            continue;
-        std::size_t written = 0;
-        probe.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
-        std::size_t got = 0;
-        // Bounded: a silent device must not hold up the search.
-        probe.read(answer.data(), answer.size(), got, ReadLimits{config_.probeFirstByteMs, 50, 0});
-        probe.close();
-        if (got >= kProbeMinimumAnswer) {
-            portFound_ = true;
-            return;
-        }
-    }
+    ProbeSettings settings = config_.probe;
+    settings.baudRate = config_.baudRate;
+    lastSearch_ = PortSearch::search(workDir_, settings, stop);
+    if (lastSearch_.empty())
+        return;
+    portName_ = lastSearch_.back().portName;
+    if (lastSearch_.back().verdict == ProbeVerdict::Instrument)
+        portFound_ = true;
+}
+
+void Engine::beginSearch()
+{
+    if (searcher_.joinable())
+        searcher_.join();
+    searcher_ = std::jthread([this](std::stop_token stop) {
+        findScope(stop);
+        host_.searchFinished();
+    });
 }
 
 int Engine::openLink()
 {
-    if (flags_.isConnected() == 1 && portHandle_.isOpen())
-        return 0;  // the link is up already: never a second reader thread
+    // `connected` is cleared only once the reader thread is done with the
+    // port, so it alone tells whether a link is up (or its loss not yet
+    // acknowledged): never a second reader thread.
+    if (flags_.isConnected() == 1)
+        return 0;
+    if (searcher_.joinable())
+        searcher_.join();
 
     // A reader thread that ended itself after a lost link is joined here, so
     // that at most one ever runs.
@@ -119,11 +125,16 @@ int Engine::openLink()
     logBytes(&kLogConnect, 1);
 
     portHandle_.clearInterrupt();
-    if (portHandle_.open(PortNames::resolve(workDir_, portName_)) != PortResult::Ok) {
+    lastOpenResult_ = portHandle_.open(PortNames::resolve(workDir_, portName_));
+    lastOpenError_ = lastOpenResult_ == PortResult::Ok ? std::string() : portHandle_.errorText();
+    if (lastOpenResult_ != PortResult::Ok) {
         logBytes(kLogOpenFailed, sizeof kLogOpenFailed);
         host_.requestRepaint();
         return -1;
     }
+    if (config_.baudRate > 0)
+        portHandle_.setBaudRate(config_.baudRate);
+    requestsSent_ = 0;
     flags_.setConnected(1);
     portHandle_.purgeReceive();
     portHandle_.purgeTransmit();
@@ -159,6 +170,7 @@ void Engine::readerLoop(std::stop_token stop)
             loseLink(stop);
             continue;
         }
+        const std::uint64_t request = ++requestsSent_;
         std::size_t got = 0;
         const PortResult answered = portHandle_.read(receiveBuffer_.data(), kFrameBytes, got, kAnswerLimits);
         if (answered == PortResult::Interrupted)
@@ -185,7 +197,7 @@ void Engine::readerLoop(std::stop_token stop)
         std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
         portHandle_.purgeReceive();
         portHandle_.purgeTransmit();
-        screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0);
+        screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0, request);
         host_.requestRepaint();
     }
 }
@@ -193,16 +205,22 @@ void Engine::readerLoop(std::stop_token stop)
 bool Engine::awaitQuietLine()
 {
     std::array<std::uint8_t, 4096> scratch;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQuietLine.totalMs);
-    while (std::chrono::steady_clock::now() < giveUp) {
+    using Clock = std::chrono::steady_clock;
+    const auto giveUp = Clock::now() + std::chrono::milliseconds(kQuietLineLimitMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUp - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        // Quiet means a whole gap time without a single byte; bytes still
+        // coming are dropped and the gap starts again.
+        const int window = static_cast<int>(std::min<long long>(kQuietGapMs, left));
         std::size_t got = 0;
-        const PortResult result = portHandle_.read(scratch.data(), scratch.size(), got, kQuietLine);
-        if (result == PortResult::TimedOut || (result == PortResult::Ok && got < scratch.size()))
-            return true;
+        const PortResult result = portHandle_.read(scratch.data(), scratch.size(), got, ReadLimits{window, 0, window});
+        if (result == PortResult::TimedOut)
+            return window == kQuietGapMs;
         if (result != PortResult::Ok)
             return false;
     }
-    return false;
 }
 
 void Engine::loseLink(std::stop_token stop)
@@ -262,6 +280,10 @@ ExportResult Engine::exportSnapshot()
 
 void Engine::shutdown()
 {
+    if (searcher_.joinable()) {
+        searcher_.request_stop();
+        searcher_.join();
+    }
     if (reader_.joinable()) {
         reader_.request_stop();
         reader_.join();

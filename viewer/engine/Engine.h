@@ -5,16 +5,19 @@
 #include "EngineHost.h"
 #include "HeaderTemplate.h"
 #include "LinkFlags.h"
+#include "PortSearch.h"
 #include "ScreenImage.h"
 #include "SerialPort.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <condition_variable>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace korvane {
 
@@ -25,8 +28,11 @@ struct EngineConfig {
     // The folder of the running viewer program. Where `workDir` lacks them,
     // header2.bin and Pictorix are taken from here. Empty: nowhere else.
     std::string programDir;
-    // How long the probe waits for the first byte of an answer, in ms.
-    int probeFirstByteMs = 1000;
+    // How the search looks at each port (its time limits).
+    ProbeSettings probe;
+    // Bits per second set on the port at every open; 0 keeps the port's own
+    // rate (the viewer's way: set it once with stty).
+    int baudRate = 0;
     // Keep the link log log.txt in workDir. Off (a capture beside a running
     // viewer): initEngine() neither creates nor empties it, nothing is logged.
     bool linkLog = true;
@@ -58,7 +64,17 @@ public:
     // Probes COM9 down to COM2 with one screen request each; the first port
     // that answers with more than 10 bytes becomes `portName` and sets
     // `portFound`. With no answer, `portName` is COM2, the last one tried.
-    void findScope();
+    // Each port takes at most about two seconds whatever it sends; devices
+    // that talk unasked are passed over without a request (PortSearch).
+    // `stop` ends the search within milliseconds.
+    void findScope(std::stop_token stop = {});
+    // findScope() on a thread of the engine's own; EngineHost::searchFinished()
+    // tells when it is over. Nothing else may use the engine's port name
+    // meanwhile; openLink() and shutdown() wait for the search to end
+    // (shutdown() stops it first).
+    void beginSearch();
+    // What the last search found, port by port.
+    const std::vector<ProbeReport>& lastSearch() const { return lastSearch_; }
 
     // Connect: reloads the header template, logs "C", opens `portName`, sets
     // connected and starts the reader thread. 0 when the link is up, -1
@@ -68,6 +84,14 @@ public:
     // Names the port for openLink() without a probe: COMn (looked up as the
     // probe does) or a device path.
     void setPortName(std::string name) { portName_ = std::move(name); }
+    // Why the last openLink() could not open the port: the result and the
+    // system's words (empty after a successful open).
+    PortResult lastOpenResult() const { return lastOpenResult_; }
+    const std::string& lastOpenError() const { return lastOpenError_; }
+
+    // Requests written on this link so far; each screen tells which one it
+    // answered (ScreenView::requestNumber). Any thread.
+    std::uint64_t requestsSent() const { return requestsSent_.load(); }
 
     // Writes the latest screen as Temp.bmp in workDir and starts the image tool.
     ExportResult exportSnapshot();
@@ -114,6 +138,10 @@ private:
     SerialPort portHandle_;
     std::string portName_ = "COM2";
     bool portFound_ = false;
+    std::vector<ProbeReport> lastSearch_;
+    PortResult lastOpenResult_ = PortResult::Ok;
+    std::string lastOpenError_;
+    std::atomic<std::uint64_t> requestsSent_{0};
     std::FILE* logFile_ = nullptr;
     HeaderTemplate::Source headerSource_ = HeaderTemplate::Source::BuiltIn;
     std::array<std::uint8_t, kFrameBytes> receiveBuffer_{};
@@ -122,6 +150,7 @@ private:
     std::condition_variable_any errorAcknowledged_;
     bool errorPending_ = false;
 
+    std::jthread searcher_;
     std::jthread reader_;
 };
 

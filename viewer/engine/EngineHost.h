@@ -21,6 +21,11 @@ public:
     // no window) and call Engine::acknowledgeConnectionError() once the user
     // has closed it. The reader thread keeps the link until then.
     virtual void showConnectionError() = 0;
+
+    // Search thread, once a search started by Engine::beginSearch() has
+    // ended (found, nothing found, or stopped); returns at once. The window
+    // goes on with Engine::openLink() on its own thread.
+    virtual void searchFinished() {}
 };
 
 }  // namespace korvane

@@ -18,7 +18,10 @@ bool HeaderTemplate::isUsable(const std::uint8_t* bytes, std::size_t size)
         && readLe32(bytes + 14) == 40             // biSize
         && readLe16(bytes + 26) == 1              // biPlanes
         && readLe16(bytes + 28) == 4              // biBitCount
-        && readLe32(bytes + 30) == 0;             // biCompression: BI_RGB
+        && readLe32(bytes + 30) == 0              // biCompression: BI_RGB
+        // biClrUsed: the live view paints all 16 colours; a shorter table
+        // would make the snapshot's readers show other colours.
+        && (readLe32(bytes + 46) == 0 || readLe32(bytes + 46) == kPaletteEntries);
 }
 
 static HeaderBytes makeBuiltIn()

@@ -19,8 +19,9 @@ public:
     enum class Source { File, BuiltIn };
 
     // A 4-bit, one-plane, uncompressed bitmap header with a 40-byte info
-    // header and the pixels at byte 118: the only kind the image can be
-    // painted and saved with. Width, height and palette do not matter.
+    // header, the pixels at byte 118 and all 16 colours used (biClrUsed 0 or
+    // 16): the only kind the image can be painted and saved with. Width,
+    // height and the palette's colours do not matter.
     static bool isUsable(const std::uint8_t* bytes, std::size_t size);
 
     // The built-in copy: 320x240, the colour palette, pixels at 118.

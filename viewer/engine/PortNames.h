@@ -11,7 +11,8 @@ class PortNames {
 public:
     // "COMn" is `workDir`/COMn where such an entry exists (a link to any
     // serial device or pseudo-terminal), otherwise the platform's device for
-    // COMn. Empty for a name that maps to nothing.
+    // COMn. A path (any name with a slash) is itself. Empty for a name that
+    // maps to nothing.
     static std::string resolve(const std::string& workDir, const std::string& portName);
 
     // The platform's device for COMn when no link in the working directory

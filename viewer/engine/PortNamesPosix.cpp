@@ -25,6 +25,9 @@ std::string PortNames::device(const std::string& portName)
 
 std::string PortNames::resolve(const std::string& workDir, const std::string& portName)
 {
+    // A path names its device, also while there is none.
+    if (portName.find('/') != std::string::npos)
+        return portName;
     const std::filesystem::path link = std::filesystem::path(workDir) / portName;
     std::error_code error;
     // A dangling link still counts: the instrument behind it is gone, and the

@@ -14,6 +14,7 @@ const char* describe(PortResult result)
     case PortResult::TimedOut: return "timed out";
     case PortResult::Interrupted: return "interrupted";
     case PortResult::Busy: return "in use by another program";
+    case PortResult::Denied: return "permission denied";
     }
     return "unknown";
 }

@@ -15,6 +15,7 @@ enum class PortResult {
     TimedOut,      // the time limit passed with nothing (more) to transfer
     Interrupted,   // interrupt() was called from another thread
     Busy,          // another program holds the port exclusively
+    Denied,        // this user may not open it; errorText() has the system's words
 };
 
 const char* describe(PortResult result);

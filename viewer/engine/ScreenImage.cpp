@@ -60,12 +60,13 @@ void ScreenImage::publishFields()
     ++published_.screenNumber;
 }
 
-void ScreenImage::publishFrame(std::int32_t colourMode)
+void ScreenImage::publishFrame(std::int32_t colourMode, std::uint64_t requestNumber)
 {
     std::lock_guard lock(imageLock_);
     decodeFrame();
     buildPalette(colourMode);
     publishFields();
+    published_.requestNumber = requestNumber;
 }
 
 }  // namespace korvane

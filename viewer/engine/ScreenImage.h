@@ -22,6 +22,7 @@ struct ScreenView {
     std::int32_t imageWidth;          // 320
     std::int32_t imageHeight;         // 240
     std::uint64_t screenNumber;       // counts decoded screens, from 1
+    std::uint64_t requestNumber;      // the engine's request this screen answered (Engine::requestsSent())
 };
 
 // The viewer's one picture of the instrument's screen: a 16-colour 320x240
@@ -44,7 +45,8 @@ public:
     // Reader thread: decodes frameBuffer() into the pixel area, writes the
     // palette of `colourMode` (1 colour, anything else monochrome) and
     // publishes the fields, all under the image lock. Allocates nothing.
-    void publishFrame(std::int32_t colourMode);
+    // `requestNumber` tells readers which request the frame answered.
+    void publishFrame(std::int32_t colourMode, std::uint64_t requestNumber = 0);
 
     // Calls fn(const ScreenView&) under the image lock and returns true, or
     // returns false without calling it while no screen has been decoded.

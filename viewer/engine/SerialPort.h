@@ -39,12 +39,25 @@ public:
     PortResult open(const std::string& path);
     bool isOpen() const;
     // Releases the port, and the exclusive claim on it. Safe to call when closed.
+    // Output not yet sent is discarded first: with hardware flow control held
+    // (a port with nothing attached), the system would otherwise wait up to
+    // half a minute in close for bytes that can never go out.
     void close();
+    // Puts back the settings the port had before open() (raw mode, rate), for
+    // a port that was only looked at and is left to whoever uses it.
+    void restoreSettings();
+
+    // Sets the line's bits per second, both ways. BadArgument for a rate the
+    // system has no setting for. USB modem-class ports accept and ignore it.
+    PortResult setBaudRate(int bitsPerSecond);
+    // Whether the system has a setting for this rate.
+    static bool isBaudRate(int bitsPerSecond);
 
     // Writes all `size` bytes within `timeoutMs`; `written` tells how many went out.
     PortResult write(const std::uint8_t* data, std::size_t size, std::size_t& written, int timeoutMs);
     // Reads up to `size` bytes by the rules of `limits`; `got` tells how many came.
     // A read that got some bytes and then hit a limit returns Ok with got < size.
+    // The total limit holds even while bytes keep coming.
     PortResult read(std::uint8_t* data, std::size_t size, std::size_t& got, ReadLimits limits);
     // Discard bytes received and not yet read / bytes written and not yet sent.
     void purgeReceive();

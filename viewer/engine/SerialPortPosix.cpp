@@ -28,12 +28,25 @@ int msUntil(Clock::time_point deadline)
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
+// The rates termios has a setting for.
+constexpr struct {
+    int bitsPerSecond;
+    speed_t setting;
+} kBaudRates[] = {
+    {1200, B1200},       {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},
+    {38400, B38400},     {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},
+    {500000, B500000},   {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000},
+    {4000000, B4000000},
+};
+
 }  // namespace
 
 struct SerialPort::Impl {
     int fd = -1;
     int wakeFd = -1;  // readable while interrupt() is in force
     std::string errorText;
+    termios original{};  // the settings found at open()
 
     PortResult fail(int err)
     {
@@ -103,8 +116,13 @@ PortResult SerialPort::open(const std::string& path)
     if (isOpen() || path.empty())
         return PortResult::BadArgument;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == EBUSY ? PortResult::Busy : impl_->fail(errno);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EBUSY)
+            return PortResult::Busy;
+        impl_->fail(err);
+        return err == EACCES || err == EPERM ? PortResult::Denied : PortResult::OsFailure;
+    }
 
     // TIOCEXCL refuses other openers, except root; the flock refuses every
     // other program of ours, root included.
@@ -123,6 +141,7 @@ PortResult SerialPort::open(const std::string& path)
         }
         return impl_->fail(err);
     }
+    impl_->original = settings;
     applyRawMode(settings);
     if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
         const int err = errno;
@@ -143,11 +162,47 @@ void SerialPort::close()
 {
     if (impl_->fd < 0)
         return;
+    // Nothing owed to the line may hold up the close: a request that flow
+    // control keeps back is worthless once the port is given up.
+    ::tcflush(impl_->fd, TCIOFLUSH);
     // On a pseudo-terminal the exclusive flag outlives the descriptor and
     // would refuse the next connect.
     ::ioctl(impl_->fd, TIOCNXCL);
     ::close(impl_->fd);  // also drops the flock
     impl_->fd = -1;
+}
+
+void SerialPort::restoreSettings()
+{
+    if (isOpen()) {
+        ::tcflush(impl_->fd, TCIOFLUSH);
+        ::tcsetattr(impl_->fd, TCSANOW, &impl_->original);
+    }
+}
+
+bool SerialPort::isBaudRate(int bitsPerSecond)
+{
+    for (const auto& rate : kBaudRates) {
+        if (rate.bitsPerSecond == bitsPerSecond)
+            return true;
+    }
+    return false;
+}
+
+PortResult SerialPort::setBaudRate(int bitsPerSecond)
+{
+    if (!isOpen())
+        return PortResult::BadArgument;
+    for (const auto& rate : kBaudRates) {
+        if (rate.bitsPerSecond != bitsPerSecond)
+            continue;
+        termios settings{};
+        if (::tcgetattr(impl_->fd, &settings) != 0 || ::cfsetspeed(&settings, rate.setting) != 0
+            || ::tcsetattr(impl_->fd, TCSANOW, &settings) != 0)
+            return impl_->fail(errno);
+        return PortResult::Ok;
+    }
+    return PortResult::BadArgument;
 }
 
 PortResult SerialPort::write(const std::uint8_t* data, std::size_t size, std::size_t& written, int timeoutMs)
@@ -186,6 +241,10 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
     Clock::time_point lastByteAt{};
     std::size_t firstChunk = 0;
     while (got < size) {
+        // Checked before every wait, not only when the line is quiet: bytes
+        // trickling in must not stretch the read past its limit.
+        if (hasTotal && Clock::now() >= totalDeadline)
+            return got > 0 ? PortResult::Ok : PortResult::TimedOut;
         int timeout = -1;
         if (hasTotal)
             timeout = msUntil(totalDeadline);

@@ -3,6 +3,7 @@
 #include "GrabCommandLine.h"
 
 #include "OptionReader.h"
+#include "SerialPort.h"
 
 #include <algorithm>
 #include <cctype>
@@ -48,6 +49,12 @@ bool GrabCommandLine::parse(const std::vector<std::string>& arguments, GrabComma
             ok = reader.text(line.port);
         else if (name == "--mono")
             ok = reader.flag(line.monochrome);
+        else if (name == "--baud") {
+            ok = reader.integer(line.baudRate, 1);
+            if (ok && !SerialPort::isBaudRate(line.baudRate))
+                return reader.fail("option --baud needs a rate the system can set, such as 9600, 115200, 921600 "
+                                   "or 1000000");
+        }
         else if (name == "--format") {
             const auto v = reader.value();
             format = v ? formatNamed(*v) : std::nullopt;
@@ -107,6 +114,8 @@ std::string GrabCommandLine::usage()
            "                      in the current folder first, as korvane looks them up)\n"
            "                      or a device such as /dev/ttyUSB0; default: search COM9\n"
            "                      down to COM2 like korvane's Connect\n"
+           "  --baud N            set the port to N bits per second first (default: keep\n"
+           "                      the port's own rate; USB modem-class ports ignore it)\n"
            "  --count N           take N screens, written under names with the date and\n"
            "                      time: shot.png -> shot-YYYYMMDD-hhmmss.png (-2, -3 ...\n"
            "                      for more in the same second)\n"

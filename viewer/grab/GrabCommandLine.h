@@ -18,6 +18,8 @@ struct GrabCommandLine {
     // From --format, else from the output's extension (.png, .bmp; none: bmp).
     ImageFormat format = ImageFormat::Bmp;
     bool monochrome = false;
+    // Bits per second set on the port; 0 keeps the port's own rate.
+    int baudRate = 0;
     // --count given: `count` screens under time-stamped names.
     bool series = false;
     int count = 1;

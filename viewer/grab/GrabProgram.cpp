@@ -74,6 +74,7 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     // links and header2.bin are looked up there first.
     EngineConfig config;
     config.programDir = programDir;
+    config.baudRate = line.baudRate;
     ScreenGrabber grabber(config, line.monochrome);
     if (line.port.empty()) {
         if (!grabber.findInstrument()) {
@@ -84,6 +85,9 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
                 message += (i == 0 ? "; permission denied on " : ", ") + denied[i];
             if (!denied.empty())
                 message += ": join the group that owns the device, usually dialout, and log in again";
+            const std::vector<std::string> talking = grabber.talkingPorts();
+            for (std::size_t i = 0; i < talking.size(); ++i)
+                message += (i == 0 ? "; passed over, sending without being asked: " : ", ") + talking[i];
             return fail(ExitCode::NoInstrument, message);
         }
     } else {

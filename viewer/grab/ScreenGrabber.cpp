@@ -6,10 +6,8 @@
 #include "SerialPort.h"
 #include "SnapshotWriter.h"
 
-#include <cerrno>
 #include <sstream>
 
-#include <unistd.h>
 
 namespace korvane {
 
@@ -65,43 +63,50 @@ std::string ScreenGrabber::openFailure() const
     const std::string device = portDevice();
     if (device.empty())
         return "no device of that name";
-    // The engine keeps its reason to itself: a second try tells it.
-    SerialPort port;
-    switch (port.open(device)) {
+    switch (engine_.lastOpenResult()) {
     case PortResult::Busy:
         return "another program holds it";
     case PortResult::NotSupported:
         return "not a serial port";
+    case PortResult::Denied:
+        return engine_.lastOpenError() + kPermissionHint;
     case PortResult::OsFailure:
-        if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
-            return port.errorText() + kPermissionHint;
-        return port.errorText();
+        return engine_.lastOpenError();
     default:
         return "it could not be opened";
     }
 }
 
+namespace {
+
+std::vector<std::string> portsJudged(const std::vector<ProbeReport>& reports, bool (*judged)(const ProbeReport&))
+{
+    std::vector<std::string> names;
+    for (const ProbeReport& report : reports) {
+        if (judged(report))
+            names.push_back(report.portName + " (" + report.device + ")");
+    }
+    return names;
+}
+
+}  // namespace
+
 std::vector<std::string> ScreenGrabber::deniedPorts() const
 {
-    std::vector<std::string> denied;
-    for (int n = 9; n >= 2; --n) {
-        const std::string name = "COM" + std::to_string(n);
-        const std::string device = PortNames::resolve(engine_.workDir(), name);
-        if (!device.empty() && ::access(device.c_str(), F_OK) == 0 && ::access(device.c_str(), R_OK | W_OK) != 0
-            && errno == EACCES)
-            denied.push_back(name + " (" + device + ")");
-    }
-    return denied;
+    return portsJudged(engine_.lastSearch(), [](const ProbeReport& report) {
+        return report.verdict == ProbeVerdict::NotOpened && report.openResult == PortResult::Denied;
+    });
+}
+
+std::vector<std::string> ScreenGrabber::talkingPorts() const
+{
+    return portsJudged(engine_.lastSearch(),
+                       [](const ProbeReport& report) { return report.verdict == ProbeVerdict::Talker; });
 }
 
 std::string ScreenGrabber::portDevice() const
 {
-    const std::string& name = engine_.portName();
-    const std::string device = PortNames::resolve(engine_.workDir(), name);
-    // A path names its device also while there is none.
-    if (device.empty() && name.find('/') != std::string::npos)
-        return name;
-    return device;
+    return PortNames::resolve(engine_.workDir(), engine_.portName());
 }
 
 std::string ScreenGrabber::portDescription() const
@@ -113,28 +118,30 @@ std::string ScreenGrabber::portDescription() const
     return name + " (" + device + ")";
 }
 
-std::uint64_t ScreenGrabber::screenNumber() const
+std::uint64_t ScreenGrabber::latestAnswer() const
 {
-    std::uint64_t number = 0;
-    engine_.screen().read([&](const ScreenView& view) { number = view.screenNumber; });
-    return number;
+    std::uint64_t request = 0;
+    engine_.screen().read([&](const ScreenView& view) { request = view.requestNumber; });
+    return request;
 }
 
 ScreenGrabber::Capture ScreenGrabber::capture(std::chrono::milliseconds timeout, std::string& snapshot)
 {
-    const std::uint64_t before = screenNumber();
+    // Only a screen asked for by this capture counts: the answer to an
+    // earlier capture's request that came too late is not this moment's.
+    staleUpTo_ = engine_.requestsSent();
     std::unique_lock lock(lock_);
     if (linkLost_)
         return Capture::LinkLost;
     engine_.setPaused(0);
-    changed_.wait_for(lock, timeout, [&] { return linkLost_ || screenNumber() > before; });
+    changed_.wait_for(lock, timeout, [&] { return linkLost_ || latestAnswer() > staleUpTo_; });
     // After a time-out the reader may still wait for its answer; it must not
     // ask again.
     engine_.setPaused(1);
     std::ostringstream out;
     bool taken = false;
     engine_.screen().read([&](const ScreenView& view) {
-        if (view.screenNumber > before) {
+        if (view.requestNumber > staleUpTo_) {
             SnapshotWriter::write(out, view);
             taken = true;
         }
@@ -150,6 +157,9 @@ void ScreenGrabber::requestRepaint()
 {
     // Called on the reader thread right after each decoded screen, before it
     // would send the next request: pausing here makes one request a capture.
+    // A stale screen does not end the capture; the reader asks again.
+    if (latestAnswer() <= staleUpTo_)
+        return;
     engine_.setPaused(1);
     {
         // Taken and dropped so that a capture() between its check and its

@@ -5,6 +5,7 @@
 #include "Engine.h"
 #include "EngineHost.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -36,9 +37,11 @@ public:
     // After a failed openLink(): why, in a few words ("another program holds
     // it", or the system's reason such as "Permission denied").
     std::string openFailure() const;
-    // The devices behind COM9..COM2 that exist but that this user may not
-    // open, as "COM9 (/dev/ttyACM0)"; a search cannot tell them from silence.
+    // After a search: the devices behind COM9..COM2 that exist but that this
+    // user may not open, as "COM9 (/dev/ttyACM0)".
     std::vector<std::string> deniedPorts() const;
+    // After a search: the ports passed over because they send unasked.
+    std::vector<std::string> talkingPorts() const;
 
     // Asks for one screen and waits for it at most `timeout`. On Screen,
     // `snapshot` holds it as the viewer's snapshot file would (38518 bytes).
@@ -53,11 +56,15 @@ public:
 private:
     void requestRepaint() override;
     void showConnectionError() override;
-    std::uint64_t screenNumber() const;
+    // The request number of the latest screen, 0 before the first.
+    std::uint64_t latestAnswer() const;
 
     std::mutex lock_;
     std::condition_variable changed_;
     bool linkLost_ = false;
+    // Screens answering requests up to this one are stale: asked for by a
+    // capture that gave up waiting.
+    std::atomic<std::uint64_t> staleUpTo_{0};
     // Last member: its reader thread ends before the members above go.
     Engine engine_;
 };

@@ -16,14 +16,19 @@ namespace korvane {
 
 namespace {
 
-// After the user has closed the lost-link box, the reader thread closes the
-// port and clears `connected`; the view is repainted once that has happened.
+EngineConfig viewerConfig(const std::string& workDir, const std::string& programDir)
+{
+    EngineConfig config;
+    config.workDir = workDir;
+    config.programDir = programDir;
+    return config;
+}
 
 }  // namespace
 
 MainWindow::MainWindow(const std::string& workDir, const std::string& programDir, QWidget* parent)
     : QMainWindow(parent)
-    , engine_(*this, EngineConfig{workDir, programDir})
+    , engine_(*this, viewerConfig(workDir, programDir))
 {
     setWindowTitle(QStringLiteral("Korvane"));
     setWindowIcon(ViewerPictures::programIcon());
@@ -126,14 +131,38 @@ void MainWindow::connectCommand()
 
     // While the link is up nothing is done at all: probing would send
     // requests into the port that the reader thread is using.
-    if (engine_.isConnected() == 1)
+    if (engine_.isConnected() == 1 || searching_)
         return;
-    if (!engine_.portFound()) {
-        // A probe of silent ports takes up to a second each.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        engine_.findScope();
-        QApplication::restoreOverrideCursor();
+    if (engine_.portFound()) {
+        finishConnect();
+        return;
     }
+    // A search takes up to two seconds a port: it runs on the engine's
+    // thread so that the window keeps painting and Exit keeps working.
+    searching_ = true;
+    connectItem->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    engine_.beginSearch();
+}
+
+void MainWindow::searchFinished()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!searching_ || closing_)
+                return;
+            searching_ = false;
+            QApplication::restoreOverrideCursor();
+            action(CommandId::Connect)->setEnabled(true);
+            finishConnect();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::finishConnect()
+{
+    QAction* connectItem = action(CommandId::Connect);
     if (engine_.openLink() == -1) {
         QMessageBox box(QMessageBox::NoIcon, connectionErrorText(), connectionErrorText(), QMessageBox::Ok, this);
         box.exec();
@@ -185,14 +214,21 @@ void MainWindow::aboutCommand()
 
 void MainWindow::exitCommand()
 {
-    // The reader thread ends before the port and the log are closed.
+    closing_ = true;
+    // The search and the reader thread end before the port and the log are
+    // closed.
     engine_.shutdown();
     close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    closing_ = true;
     engine_.shutdown();
+    if (searching_) {
+        searching_ = false;
+        QApplication::restoreOverrideCursor();
+    }
     // The lost-link box has no owner; left open it would keep the program alive.
     delete lostLinkBox_;
     QMainWindow::closeEvent(event);
@@ -210,6 +246,12 @@ void MainWindow::showConnectionError()
 
 void MainWindow::openLostLinkBox()
 {
+    // A loss reported just as Exit began: a box now would be the only
+    // window left and keep the program alive.
+    if (closing_) {
+        engine_.acknowledgeConnectionError();
+        return;
+    }
     auto* box = new QMessageBox(QMessageBox::NoIcon, connectionErrorText(), connectionErrorText(), QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // It blocks only the reader thread: the window stays usable meanwhile.

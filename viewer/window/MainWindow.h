@@ -53,10 +53,13 @@ private:
     // EngineHost, called from the reader thread.
     void requestRepaint() override;
     void showConnectionError() override;
+    void searchFinished() override;
 
     void buildMenus();
     QAction* addCommand(QMenu* menu, const QString& caption, CommandId id);
     void connectCommand();
+    // Connect after the search (or at once when the port is known).
+    void finishConnect();
     void toggleCommand(CommandId id, std::int32_t (Engine::*get)() const, void (Engine::*set)(std::int32_t));
     void savePrintCommand();
     void aboutCommand();
@@ -69,6 +72,10 @@ private:
     QPointer<QMessageBox> lostLinkBox_;
     // Connect has succeeded at least once: its mark and Save/Print stay on.
     bool linkEverUp_ = false;
+    // The search for the instrument runs on the engine's thread meanwhile.
+    bool searching_ = false;
+    // Exit has begun: nothing may open a window any more.
+    bool closing_ = false;
 };
 
 }  // namespace korvane

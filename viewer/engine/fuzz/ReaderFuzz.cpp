@@ -288,9 +288,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     zls740sim::PseudoTerminal line;
     std::string error;
+    const auto fuzzConfig = [](const std::string& workDir) {
+        EngineConfig config;
+        config.workDir = workDir;
+        config.linkLog = false;
+        return config;
+    };
     check(line.open((folder / "COM5").string(), &error), "a pseudo-terminal can be made");
     WatchingHost host;
-    Engine engine(host, EngineConfig{.workDir = folder.string(), .linkLog = false});
+    Engine engine(host, fuzzConfig(folder.string()));
     host.engine = &engine;
     engine.initEngine();
     engine.setPortName("COM5");

@@ -17,7 +17,7 @@ namespace korvane::test {
 class EngineFixture : public ::testing::Test {
 protected:
     EngineFixture()
-        : engine(host, EngineConfig{dir.path().string(), "", 300})
+        : engine(host, testConfig(dir.path()))
     {
         engine.initEngine();
     }

@@ -91,7 +91,7 @@ TEST_F(Export, WritesTheCurrentScreenAndStartsTheImageToolInTheWorkingFolder)
 TEST_F(Export, TakesTheImageToolOfTheWorkingFolderElseTheOneBesideTheProgram)
 {
     ScratchDir programDir;
-    Engine installed(host, EngineConfig{dir.path().string(), programDir.path().string(), 300});
+    Engine installed(host, testConfig(dir.path(), programDir.path().string()));
     installed.initEngine();
     EXPECT_EQ(installed.imageToolPath(), "");
     writeTool(programDir.path());

@@ -181,7 +181,9 @@ TEST(HeaderTemplate, UnusableFilesArePassedOverForTheNextOrTheBuiltInCopy)
     };
     for (const Fault& fault : {Fault{"short", 117, 0}, Fault{"not BM", 0, 'X'}, Fault{"pixels elsewhere", 10, 200},
                                Fault{"pixels past the buffer", 13, 0x7F}, Fault{"info header size", 14, 12},
-                               Fault{"planes", 26, 2}, Fault{"8 bits", 28, 8}, Fault{"RLE4", 30, 2}}) {
+                               Fault{"planes", 26, 2}, Fault{"8 bits", 28, 8}, Fault{"RLE4", 30, 2},
+                               Fault{"1 colour used", 46, 1}, Fault{"15 colours used", 46, 15},
+                               Fault{"17 colours used", 46, 17}}) {
         HeaderBytes bad = HeaderTemplate::builtIn();
         bad[fault.offset] = fault.value;
         const std::size_t size = std::string_view(fault.what) == "short" ? 117 : 118;
@@ -193,4 +195,10 @@ TEST(HeaderTemplate, UnusableFilesArePassedOverForTheNextOrTheBuiltInCopy)
         EXPECT_EQ(source, HeaderTemplate::Source::File) << fault.what;
     }
     EXPECT_EQ(HeaderTemplate::load({dir.file("missing"), dir.file("beside")}), beside);
+
+    // biClrUsed 0 means all 16 colours, as 16 does.
+    HeaderBytes allColours = beside;
+    allColours[46] = 0;
+    std::ofstream(dir.file("zero"), std::ios::binary).write(reinterpret_cast<const char*>(allColours.data()), 118);
+    EXPECT_EQ(HeaderTemplate::load({dir.file("zero")}), allColours);
 }

@@ -89,7 +89,7 @@ TEST_F(Link, LogFileRecordsEveryConnectAttempt)
     engine.shutdown();
 
     // A new start empties it again.
-    Engine second(host, EngineConfig{dir.path().string(), "", 300});
+    Engine second(host, testConfig(dir.path()));
     second.initEngine();
     EXPECT_TRUE(readFile(log).empty());
 }
@@ -115,7 +115,7 @@ TEST_F(Link, WithoutTheLinkLogANamedDeviceIsOpenedAndLogTxtLeftAlone)
     // it is, and the port is named by its device instead of probed.
     const std::string log = dir.file("log.txt");
     std::ofstream(log, std::ios::binary) << "C";
-    EngineConfig config{dir.path().string(), "", 300};
+    EngineConfig config = testConfig(dir.path());
     config.linkLog = false;
     Engine capture(host, config);
     capture.initEngine();

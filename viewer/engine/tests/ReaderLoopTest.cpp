@@ -206,7 +206,7 @@ TEST_F(ReaderLoop, ShutdownEndsTheReaderWhateverItWaitsFor)
         SCOPED_TRACE(int(waits));
         ScratchDir folder;
         FakeHost quiet;
-        Engine subject(quiet, EngineConfig{folder.path().string(), "", 300});
+        Engine subject(quiet, testConfig(folder.path()));
         subject.initEngine();
         zls740sim::SimulatorOptions options;
         options.linkDir = folder.path().string();

@@ -78,6 +78,17 @@ zls740sim::Zls740Simulator& Instruments::start(const std::filesystem::path& dir,
     return *running_.back();
 }
 
+EngineConfig testConfig(const std::filesystem::path& workDir, const std::string& programDir)
+{
+    EngineConfig config;
+    config.workDir = workDir.string();
+    config.programDir = programDir;
+    config.probe.listenMs = 100;
+    config.probe.firstByteMs = 300;
+    config.probe.totalMs = 1500;
+    return config;
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
 {
     const auto end = std::chrono::steady_clock::now() + deadline;

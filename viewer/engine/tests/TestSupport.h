@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Engine.h"
 #include "EngineHost.h"
 #include "PseudoTerminal.h"
 #include "Zls740Simulator.h"
@@ -76,6 +77,10 @@ public:
     std::atomic<int> errors{0};
     std::function<void()> onError;
 };
+
+// An engine's settings for a test in `workDir`: a search that waits less
+// for silent ports than the viewer does, so that tests of many ports stay quick.
+EngineConfig testConfig(const std::filesystem::path& workDir, const std::string& programDir = {});
 
 // Waits for `condition` with a generous deadline; true once it holds.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));

@@ -62,7 +62,7 @@ void MainWindowTest::menusAndMarksThroughUnknownIdsFailedConnectLostLinkAndRecon
 
     // No instrument anywhere: the window's own box, and the Connect item,
     // which flipped its own mark, is put back.
-    QCOMPARE(modalBoxesOf([&] { window.action(CommandId::Connect)->trigger(); }), kOwnedError);
+    QCOMPARE(modalBoxesOf([&] { rig.run(CommandId::Connect); }), kOwnedError);
     QCOMPARE(window.engine().isConnected(), 0);
     QCOMPARE(rig.marks(), kStartMarks);
 
@@ -163,40 +163,74 @@ void MainWindowTest::savePrintHandsTheSnapshotOn()
 
 void MainWindowTest::endsWithCodeZero_data()
 {
-    QTest::addColumn<bool>("lostLinkBoxOpen");
-    QTest::newRow("Exit from the menu") << false;
+    QTest::addColumn<QString>("moment");
+    QTest::newRow("Exit from the menu") << "streaming";
     // The close box, while the reader thread waits for the user to answer its box.
-    QTest::newRow("close box, lost-link box open") << true;
+    QTest::newRow("close box, lost-link box open") << "lost-link box open";
+    // Exit while Connect still searches the ports: the search stops at once.
+    QTest::newRow("Exit during the search") << "searching";
+    // The reader reports a lost link just as Exit runs: no box may follow.
+    QTest::newRow("link lost as Exit begins") << "link lost as Exit begins";
 }
 
 void MainWindowTest::endsWithCodeZero()
 {
-    QFETCH(bool, lostLinkBoxOpen);
+    QFETCH(QString, moment);
     Rig rig;
     const zls740sim::Zls740Simulator& instrument
-        = rig.addSimulator(5, [&](auto& o) { o.closeAfterFrames = lostLinkBoxOpen ? 2 : 0; });
-    rig.run(CommandId::Connect);
-    if (lostLinkBoxOpen)
+        = rig.addSimulator(5, [&](auto& o) { o.closeAfterFrames = moment == "lost-link box open" ? 2 : 0; });
+    std::vector<const zls740sim::Zls740Simulator*> silent;
+    if (moment == "searching") {
+        // Ports that never answer: each one holds the search for a second.
+        for (int com : {9, 8, 7, 6, 4, 3, 2})
+            silent.push_back(&rig.addSimulator(com, [](auto& o) { o.silent = true; }));
+        rig.window->action(CommandId::Connect)->trigger();
+        QVERIFY(!rig.window->action(CommandId::Connect)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(silent.front()->requestCount() == 1, kDeadlineMs);
+    } else {
+        rig.run(CommandId::Connect);
+    }
+    if (moment == "lost-link box open")
         QTRY_VERIFY_WITH_TIMEOUT(rig.window->lostLinkBox() != nullptr, kDeadlineMs);
-    else
+    else if (moment != "searching")
         QVERIFY(instrument.waitForFrames(3, kDeadlineMs));
     QPointer<QMessageBox> box = rig.window->lostLinkBox();
 
+    // A box left behind would keep the program running: closed after a
+    // while, and counted.
+    int boxesAfterExit = 0;
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget != rig.window.get() && widget->isVisible()) {
+                ++boxesAfterExit;
+                widget->close();
+            }
+        }
+    });
     // Inside the program's own event loop.
     QTimer::singleShot(0, rig.window.get(), [&] {
-        if (lostLinkBoxOpen)
+        if (moment == "lost-link box open") {
             rig.window->close();
-        else
-            rig.window->action(CommandId::Exit)->trigger();
+            return;
+        }
+        if (moment == "link lost as Exit begins")
+            ((EngineHost*)rig.window.get())->showConnectionError();  // queued, as from the reader thread
+        rig.window->action(CommandId::Exit)->trigger();
+        watchdog.start(3000);
     });
     QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(boxesAfterExit, 0);
     QVERIFY(!rig.window->isVisible());
     QVERIFY(box.isNull());
     QCOMPARE(rig.window->engine().isConnected(), 0);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
     // The reader thread has ended: no request goes out any more.
     const std::uint64_t requests = instrument.requestCount();
     QTest::qWait(100);
     QCOMPARE(instrument.requestCount(), requests);
+    for (std::size_t i = 1; i < silent.size(); ++i)
+        QCOMPARE(silent[i]->requestCount(), 0u);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -67,6 +67,14 @@ zls740sim::Zls740Simulator& Rig::addSimulator(int com, const std::function<void(
     return *added;
 }
 
+void Rig::run(CommandId id)
+{
+    window->runCommand(int(id));
+    if (id == CommandId::Connect)
+        [[maybe_unused]] const bool searched
+            = QTest::qWaitFor([this] { return window->action(CommandId::Connect)->isEnabled(); }, kDeadlineMs);
+}
+
 bool Rig::waitForScreen()
 {
     return QTest::qWaitFor([this] { return window->engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs);

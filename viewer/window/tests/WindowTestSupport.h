@@ -44,7 +44,8 @@ struct Rig {
     zls740sim::Zls740Simulator& addSimulator(int com, const std::function<void(zls740sim::SimulatorOptions&)>& set = {});
     QString file(const QString& name) const { return dir.filePath(name); }
     QByteArray log() const { return fileBytes(file(QStringLiteral("log.txt"))); }
-    void run(CommandId id) { window->runCommand(int(id)); }
+    // Runs a command; Connect returns once its search (if any) is over.
+    void run(CommandId id);
     bool waitForScreen();
     // The File menu's marks, checked ones with "*", disabled ones with "-".
     QString marks() const;
