@@ -29,7 +29,12 @@ cleanup() {
     exit "$rc"
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'exit 130' INT TERM HUP
+
+# own COMMAND...: runs COMMAND (by exec) so that it gets SIGTERM when the
+# case's shell ends in any way, also killed outright (as ctest does on a
+# time-out), where no clean-up of the shell's own can run.
+own() { exec setpriv --pdeathsig TERM "$@"; }
 
 # Logs shown with a failure: every *.log in WORK.
 fail() {
@@ -71,7 +76,7 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # call a client of its own, a program starting right after one ended failed
 # that way about once in thirty starts.
 start_display() {
-    Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    (own Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp -noreset) 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     until_ok 20 test -s "$WORK/display" || fail "Xvfb did not come up"
     export DISPLAY=":$(cat "$WORK/display")"
@@ -97,7 +102,7 @@ WIN=""
 MENU=""
 start_korvane() {
     dir=$1; shift
-    (cd "$dir" && exec "$@") >"$WORK/korvane-$(basename "$dir").log" 2>&1 &
+    (cd "$dir" && own "$@") >"$WORK/korvane-$(basename "$dir").log" 2>&1 &
     KV=$!
     PIDS="$KV $PIDS"
     until_ok 30 find_main || fail "no korvane window"

@@ -36,7 +36,7 @@ SIM=""
 # Screens sent by the simulators that have ended (each counts from 0).
 EARLIER_FRAMES=0
 start_sim() {
-    "$BIN/zls740-sim" --dir "$D" --com 5 --rate "$RATE" --report "$WORK/sim.report" >>"$WORK/sim.log" 2>&1 &
+    (own "$BIN/zls740-sim" --dir "$D" --com 5 --rate "$RATE" --report "$WORK/sim.report") >>"$WORK/sim.log" 2>&1 &
     SIM=$!
     PIDS="$PIDS $SIM"
     until_ok 10 test -e "$D/COM5" || fail "the simulator made no COM5"

@@ -69,12 +69,19 @@ newest_tool_copy() { ls -t "$D"/tool.* | head -n 1; }
 
 # sim NAME DIR COM [OPTION...]: an instrument linked as DIR/COMn; its report
 # is WORK/NAME.report, its last whole frame WORK/NAME.last. Sets SIM.
+# With SIM_REALTIME set, the instrument keeps its timing on a loaded machine:
+# it runs with real-time priority where that is allowed.
 SIM=""
 sim() {
     name=$1 dir=$2 com=$3
     shift 3
-    "$BIN/zls740-sim" --dir "$dir" --com "$com" --report "$WORK/$name.report" --last-frame "$WORK/$name.last" \
-        "$@" >"$WORK/$name.log" 2>&1 &
+    priority=""
+    if [ -n "${SIM_REALTIME:-}" ]; then
+        if chrt -f 10 true 2>/dev/null; then priority="chrt -f 10"; else echo "  (no real-time priority here: the timing may slip under load)"; fi
+    fi
+    # shellcheck disable=SC2086 # "chrt -f 10" or nothing
+    (own $priority "$BIN/zls740-sim" --dir "$dir" --com "$com" --report "$WORK/$name.report" --last-frame "$WORK/$name.last" \
+        "$@") >"$WORK/$name.log" 2>&1 &
     SIM=$!
     PIDS="$PIDS $SIM"
     until_ok 10 test -e "$dir/COM$com" || fail "instrument $name made no COM$com"

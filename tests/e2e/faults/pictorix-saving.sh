@@ -40,7 +40,7 @@ px_lacks() { ! px_has "$1"; }
 # box, answered; "saved": the dialog closes and no box comes. Then the form
 # must still be there, and Close end it with code 0.
 save_as() {
-    (cd "$RUN" && exec "$TOOL/Pictorix") >"$WORK/pictorix.log" 2>&1 &
+    (cd "$RUN" && own "$TOOL/Pictorix") >"$WORK/pictorix.log" 2>&1 &
     PX=$!
     PIDS="$PIDS $PX"
     until_ok 30 px_has "ZLS 740" || fail "Pictorix did not open"

@@ -19,7 +19,7 @@ hostile)
 *) echo "usage: pictorix-start-up.sh BIN_DIR missing|truncated|hostile"; exit 2 ;;
 esac
 start_display
-(cd "$P" && exec "$BIN/Pictorix") >"$WORK/pictorix.log" 2>&1 &
+(cd "$P" && own "$BIN/Pictorix") >"$WORK/pictorix.log" 2>&1 &
 PX=$!
 PIDS="$PIDS $PX"
 PX_BOX=""

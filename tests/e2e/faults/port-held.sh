@@ -11,7 +11,7 @@ start_display
 folder held
 sim held "$D" 5 --replay "$FRAMES_A"
 # The holder keeps the locked descriptor itself, so ending it lets go.
-(exec 9<"$D/COM5" && flock -x 9 && exec sleep 600) &
+(exec 9<"$D/COM5" && flock -x 9 && own sleep 600) &
 HOLDER=$!
 PIDS="$PIDS $HOLDER"
 held() { ! flock -xn "$D/COM5" true; }

@@ -17,7 +17,7 @@ PDF_WRITTEN=""
 PDF_DIR=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 scheduler_running() { lpstat -r 2>/dev/null | grep -q "scheduler is running"; }
 if ! scheduler_running; then
-    /usr/sbin/cupsd -f >"$WORK/cupsd.log" 2>&1 &
+    (own /usr/sbin/cupsd -f) >"$WORK/cupsd.log" 2>&1 &
     PIDS="$PIDS $!"
 fi
 restore_printer() {

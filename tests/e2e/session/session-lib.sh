@@ -22,8 +22,8 @@ cp "$BIN/header2.bin" "$BIN/Pictorix" "$WORK/"
 # screens a second; its report in WORK/report.txt, its last whole frame in
 # WORK/last.bin.
 instrument() {
-    "$BIN/zls740-sim" --dir "$WORK" --com 5 --rate 409600 --last-frame "$WORK/last.bin" \
-        --report "$WORK/report.txt" >"$WORK/sim.log" 2>&1 &
+    (own "$BIN/zls740-sim" --dir "$WORK" --com 5 --rate 409600 --last-frame "$WORK/last.bin" \
+        --report "$WORK/report.txt") >"$WORK/sim.log" 2>&1 &
     PIDS="$PIDS $!"
     until_ok 10 test -e "$WORK/COM5" || fail "the simulator made no COM5"
 }
@@ -114,7 +114,7 @@ pictorix() {
     "$BIN/e2e-expected-snapshot" "$WORK/frame.bin" "$WORK/header2.bin" mono "$WORK/Temp.bmp" ||
         fail "no snapshot for Pictorix"
     pixels "$WORK/Temp.bmp" "$WORK/snapshot.rgb" || fail "ImageMagick cannot read Temp.bmp"
-    (cd "$WORK" && exec "$WORK/Pictorix") >"$WORK/pictorix.log" 2>&1 &
+    (cd "$WORK" && own "$WORK/Pictorix") >"$WORK/pictorix.log" 2>&1 &
     PIX_PID=$!
     PIDS="$PIDS $PIX_PID"
     until_ok 30 find_pictorix || fail "Pictorix did not open"
