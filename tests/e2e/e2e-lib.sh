@@ -46,13 +46,14 @@ fail() {
 }
 
 # until_ok SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds or
-# the time is up.
+# the time is up (and it has been tried at least three times: one try may
+# itself take seconds on a loaded machine).
 until_ok() {
-    limit=$(( $1 * 20 )); shift
-    i=0
-    while ! "$@" >/dev/null 2>&1; do
-        i=$((i + 1))
-        [ "$i" -ge "$limit" ] && return 1
+    until_deadline=$(( $(now_ms) + $1 * 1000 )); shift
+    until_tries=0
+    until "$@" >/dev/null 2>&1; do
+        until_tries=$((until_tries + 1))
+        [ "$until_tries" -ge 3 ] && [ "$(now_ms)" -ge "$until_deadline" ] && return 1
         sleep 0.05
     done
     return 0

@@ -11,8 +11,8 @@ choose $EXIT
 until_ok 20 gone "$KV" || fail "korvane still runs after File > Exit"
 wait "$KV"
 [ "$(exit_code "$KV_PID")" = 0 ] || fail "korvane ended with code '$(exit_code "$KV_PID")'"
-ended=$(report requests)
-sleep 0.3 # the span in which a request sent late would arrive
-[ "$(report requests)" = "$ended" ] || fail "requests still come after Exit"
+# The simulator may count the last requests sent before Exit a little later
+# on a loaded machine; once it has caught up, the count must stand still.
+until_ok 20 still || fail "requests still come after Exit"
 echo "File > Exit: korvane ended with code 0"
 pass

@@ -76,7 +76,7 @@ pause_on_last() {
     while :; do
         choose $PAUSE
         until_ok 20 still || fail "requests still come while paused"
-        until_ok 5 shows "$1" && return 0
+        until_ok 10 shows "$1" && return 0
         [ "$attempt" -lt 3 ] || { cat "$WORK/check.txt"; fail "paused three times, the picture was never the last frame sent"; }
         echo "paused on a frame before the last sent; again"
         attempt=$((attempt + 1))
