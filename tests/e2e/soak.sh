@@ -36,7 +36,7 @@ SIM=""
 # Screens sent by the simulators that have ended (each counts from 0).
 EARLIER_FRAMES=0
 start_sim() {
-    "$BIN/zls740-sim" --dir "$D" --com 5 --rate "$RATE" --report "$WORK/sim.report" >>"$WORK/sim.log" 2>&1 &
+    (own "$BIN/zls740-sim" --dir "$D" --com 5 --rate "$RATE" --report "$WORK/sim.report") >>"$WORK/sim.log" 2>&1 &
     SIM=$!
     PIDS="$PIDS $SIM"
     until_ok 10 test -e "$D/COM5" || fail "the simulator made no COM5"
@@ -46,12 +46,9 @@ all_frames() { echo $((EARLIER_FRAMES + $(frames))); }
 frames_above() { [ "$(frames)" -gt "$1" ]; }
 start_sim
 
-(cd "$D" && exec "$BIN/korvane") >"$WORK/korvane.log" 2>&1 &
-KV=$!
-PIDS="$KV $PIDS"
-until_ok 20 find_main || fail "no korvane window"
-titled() { xdotool search --all --onlyvisible --pid "$KV" --name "^$1\$" 2>/dev/null | head -n 1; }
-has() { [ -n "$(titled "$1")" ]; }
+start_korvane "$D" "$BIN/korvane"
+window_titled() { xdotool search --all --onlyvisible --pid "$KV" --name "^$1\$" 2>/dev/null | head -n 1; }
+has() { [ -n "$(window_titled "$1")" ]; }
 lacks() { ! has "$1"; }
 random() { echo $(( $(od -An -N2 -tu2 /dev/urandom) % $1 )); }
 
@@ -84,15 +81,14 @@ save_print_real() {
     form=$(forms)
     pid=$(xdotool getwindowpid "$form")
     PIDS="$PIDS $pid"
-    # Its Close button.
-    xdotool mousemove --window "$form" 376 284 click 1
+    press "$form" Close
     until_ok 20 no_form || fail "Pictorix did not close"
 }
 about() {
     xdotool windowfocus --sync "$WIN"
     xdotool key alt+slash
     until_ok 10 has About || fail "About did not open"
-    xdotool windowfocus --sync "$(titled About)"
+    xdotool windowfocus --sync "$(window_titled About)"
     xdotool key Escape
     until_ok 10 lacks About || fail "About did not close"
 }
@@ -108,7 +104,7 @@ instrument_away() {
     wait "$SIM" 2>/dev/null
     EARLIER_FRAMES=$(all_frames)
     until_ok 20 has "DSO Connection Error" || fail "no \"DSO Connection Error\" after the instrument went away"
-    xdotool windowfocus --sync "$(titled "DSO Connection Error")"
+    xdotool windowfocus --sync "$(window_titled "DSO Connection Error")"
     xdotool key Return
     until_ok 10 lacks "DSO Connection Error" || fail "\"DSO Connection Error\" did not close"
     start_sim
@@ -138,7 +134,7 @@ for step in pause_a_while "choose $COLOR" "choose $COLOR" save_print_stand_in sa
     connect_again instrument_away; do
     $step
 done
-xdotool windowsize "$WIN" 320 259
+xdotool windowsize "$WIN" 320 $((MENU + 240))
 FDS_START=$(quiet_fds)
 sample
 START_MS=$(now_ms)
@@ -196,7 +192,7 @@ awk -v fds_start="$FDS_START" -v fds_end="$FDS_END" '{ rss[NR] = $2 } END {
 }' "$SAMPLES" || fail "korvane leaks (samples: time in ms, resident kB, descriptors, screens)"
 
 # File > Exit, code 0.
-choose x
+choose $EXIT
 until_ok 20 gone "$KV" || fail "korvane still runs after File > Exit"
 wait "$KV"
 rc=$?

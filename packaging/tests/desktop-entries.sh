@@ -1,0 +1,36 @@
+#!/bin/sh
+# korvane and Pictorix started from their desktop entries by an ordinary
+# user, from elsewhere (the desktop's folder is not the user's): their
+# windows carry the class the entries name, and both run in the user's own
+# korvane folder, made on first start.
+# Usage: desktop-entries.sh BUILD_DIR BIN_DIR STATE_DIR [CPACK]
+CASE="package desktop entries"
+. "$(dirname "$0")/package-lib.sh"
+require setpriv xprop
+needs_package
+user_folders
+
+# desktop_exec ENTRY: the entry's Exec line run as the user, in /. The line
+# is split as the desktop would: words, with quotes.
+desktop_exec() {
+    log=$1-menu
+    eval "set -- $(sed -n 's/^Exec=//p' "/usr/share/applications/$1.desktop")"
+    as_user "$log" / "$@"
+}
+DATA=$USER_HOME/.local/share/korvane
+desktop_exec korvane
+installed_korvane "$LAST" "$DATA"
+belongs_to korvane
+until_ok 10 test -e "$DATA/log.txt" || fail "korvane from the desktop entry made no log.txt in $DATA"
+exit_korvane
+"$BIN/zls740-sim" --write-frame "$WORK/frame.bin" >"$WORK/frame.log" 2>&1 || fail "the simulator drew no frame"
+"$BIN/e2e-expected-snapshot" "$WORK/frame.bin" "$BIN/header2.bin" colour "$DATA/Temp.bmp" || fail "no snapshot"
+chown "$USER_NAME:$USER_GROUP" "$DATA/Temp.bmp"
+desktop_exec pictorix
+PX=$LAST
+until_ok 30 window "$PX" '^ZLS 740$' || fail "no Pictorix window from the desktop entry"
+belongs_to pictorix
+runs_as "$PX" Pictorix "$DATA"
+close_pictorix "$PX" "$WIN"
+echo "desktop entries: korvane and Pictorix in $DATA"
+echo "PASS: $CASE"

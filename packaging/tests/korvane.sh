@@ -1,0 +1,44 @@
+#!/bin/sh
+# The installed programs run by an ordinary user from their launchers:
+# korvane-grab (where the package has it) takes one screen as the viewer's
+# snapshot would be; korvane, started in a folder of the user's, connects to
+# the simulator, and File > Save/Print starts the installed Pictorix there.
+# Every library the running korvane and Pictorix have loaded comes with the
+# package's dependencies.
+# Usage: korvane.sh BUILD_DIR BIN_DIR STATE_DIR [CPACK]
+CASE="package korvane"
+. "$(dirname "$0")/package-lib.sh"
+require setpriv
+needs_package
+user_folders
+instrument
+
+if grep -qx /usr/bin/korvane-grab "$STATE/contents"; then
+    as_user grab "$RUN" korvane-grab -o grab.bmp
+    wait "$LAST" || fail "korvane-grab ended with code $?"
+    [ "$(wc -c <"$RUN/grab.bmp")" -eq 38518 ] || fail "korvane-grab wrote no 38518-byte bitmap"
+    echo "korvane-grab from the launcher: one screen taken"
+fi
+
+as_user korvane "$RUN" korvane
+installed_korvane "$LAST" "$RUN"
+until_ok 10 test -e "$RUN/log.txt" || fail "korvane made no log.txt in its folder"
+choose $CONNECT
+frames_above() { [ "$(report_value "$WORK/sim/report.txt" frames)" -gt "$1" ] 2>/dev/null; }
+until_ok 20 frames_above 3 || fail "no screens after File > Connect"
+choose $SAVE_PRINT
+pictorix_window() { WIN=$(xdotool search --all --onlyvisible --name '^ZLS 740$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
+KV_WIN=$WIN
+until_ok 30 pictorix_window || fail "Save/Print did not bring up Pictorix"
+PX_WIN=$WIN
+WIN=$KV_WIN
+PX=$(xdotool getwindowpid "$PX_WIN")
+runs_as "$PX" Pictorix "$RUN"
+[ "$(wc -c <"$RUN/Temp.bmp")" -eq 38518 ] || fail "Temp.bmp is not the 38518-byte snapshot"
+echo "korvane from the launcher: connected, Save/Print started $PROGRAMS/Pictorix"
+libraries_come_with_package "$KV" korvane
+libraries_come_with_package "$PX" "Pictorix started by korvane"
+# That Pictorix is not a child of this case: it ends on its own.
+close_pictorix "$PX" "$PX_WIN"
+exit_korvane
+echo "PASS: $CASE"
