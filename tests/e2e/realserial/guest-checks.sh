@@ -15,6 +15,11 @@ work=$1
 . "$work/guest.env"
 export PATH="$bin:/usr/sbin:/usr/bin:/sbin:/bin"
 results=$work/results
+# Scratch files live in the run's folder: the host's /tmp, where the tree
+# under test may well be, stays visible as it is.
+scratch=$work/tmp
+mkdir -p "$scratch"
+export TMPDIR="$scratch"
 gadget=/sys/kernel/config/usb_gadget/zls740
 ftdi=/dev/ttyUSB0
 acm=/dev/ttyACM0
@@ -73,11 +78,11 @@ driver_checks() {
     record "$name.series.code $?"
 
     step "$name: exclusive use"
-    mkdir -p "/tmp/$name-hold"
-    timeout 60 korvane-grab --port "$port" "$@" --count 1000 --interval 0.2 -o "/tmp/$name-hold/x.bmp" &
+    mkdir -p "$scratch/$name-hold"
+    timeout 60 korvane-grab --port "$port" "$@" --count 1000 --interval 0.2 -o "$scratch/$name-hold/x.bmp" &
     holder=$!
-    if wait_until 20 has_files "/tmp/$name-hold" 1; then
-        timeout 20 korvane-grab --port "$port" "$@" --timeout 2 -o "/tmp/$name-second.bmp" 2> "$work/$name-second.err"
+    if wait_until 20 has_files "$scratch/$name-hold" 1; then
+        timeout 20 korvane-grab --port "$port" "$@" --timeout 2 -o "$scratch/$name-second.bmp" 2> "$work/$name-second.err"
         record "$name.second.code $?"
     else
         record "$name.second.code holder-got-nothing"
@@ -154,7 +159,7 @@ record "uart.cts.requests-before $(sed -n 's/^requests //p' "$work/host/uart.rep
 record "uart.cts.close $(timeout 5 realserial-close "$uart" || echo failed $?)"
 start=$(now_ms)
 # shellcheck disable=SC2086
-timeout 10 korvane-grab --port "$uart" $uart_baud --timeout 1 -o /tmp/cts.bmp 2> "$work/uart-cts.err"
+timeout 10 korvane-grab --port "$uart" $uart_baud --timeout 1 -o "$scratch"/cts.bmp 2> "$work/uart-cts.err"
 record "uart.cts.grab $? $(($(now_ms) - start))"
 record "uart.cts.requests-after $(sed -n 's/^requests //p' "$work/host/uart.report")"
 stty -F "$uart" -crtscts
@@ -168,13 +173,13 @@ fi
 
 # Emptying the gadget's UDC is the modem-class port's unplug.
 step "acm: unplug"
-if start_series "$acm" 0 /tmp/acm-shots /tmp/acm-series; then
+if start_series "$acm" 0 "$scratch"/acm-shots "$scratch"/acm-series; then
     trigger=$(now_ms)
     echo "" > "$gadget/UDC"
-    wait_until 60 test -s /tmp/acm-series
-    read -r code end _ < /tmp/acm-series || { code=none end=$trigger; }
+    wait_until 60 test -s "$scratch"/acm-series
+    read -r code end _ < "$scratch"/acm-series || { code=none end=$trigger; }
     record "acm.unplug $code $((end - trigger))"
-    cat /tmp/acm-series.err
+    cat "$scratch"/acm-series.err
 else
     record "acm.unplug no-series"
 fi
@@ -238,9 +243,9 @@ if require --chatter option zls740-sim; then
     # yet is a quiet port.
     stty -F "$acm" raw -echo
     timeout 20 head -c 1000 "$acm" > /dev/null || record "talker.silent yes"
-    mkdir -p /tmp/talker
+    mkdir -p "$scratch"/talker
     start=$(now_ms)
-    (cd /tmp/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
+    (cd "$scratch"/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
     record "talker.grab $? $(($(now_ms) - start))"
     # Unplugged first: closing the gadget end waits up to 15 s for the
     # talker's lines that nobody reads, unless the link is gone.

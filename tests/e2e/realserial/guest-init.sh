@@ -32,11 +32,10 @@ mount -t sysfs sys /host/sys
 mount -t devtmpfs dev /host/dev
 mkdir -p /host/dev/pts
 mount -t devpts devpts /host/dev/pts
-mount -t tmpfs tmp /host/tmp
-mount -t tmpfs run /host/run
 mount -t configfs configfs /host/sys/kernel/config
 mkdir -p "/host$rs_work" 2>/dev/null
-# Last, so that a run's folder below /tmp or /run is not hidden by them.
+# The host's /tmp and /run stay as they are (the tree under test may be
+# there); the checks keep their scratch files in the run's folder.
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,rw work "/host$rs_work" \
     || fail "cannot mount the run's folder"
 echo "ready $(cat /proc/uptime)" > "/host$rs_work/guest-ready"
