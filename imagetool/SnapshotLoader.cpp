@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "SnapshotLoader.h"
 
+#include "LittleEndian.h"
 #include "RuntimeError.h"
 
 #include <QBuffer>
@@ -18,14 +19,12 @@ constexpr qint64 FileHeaderBytes = 14;
 
 quint32 u32(const QByteArray &b, qint64 at)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    return korvane::readLe32(reinterpret_cast<const std::uint8_t *>(b.constData()) + at);
 }
 
 quint16 u16(const QByteArray &b, qint64 at)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData()) + at;
-    return quint16(p[0] | p[1] << 8);
+    return korvane::readLe16(reinterpret_cast<const std::uint8_t *>(b.constData()) + at);
 }
 
 qint32 s32(const QByteArray &b, qint64 at)

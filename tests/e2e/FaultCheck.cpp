@@ -18,6 +18,7 @@
 //   e2e-fault-check snapshot FILE FRAMES
 //       The same for a snapshot file, which must also be a 16-colour 320x240
 //       bottom-up bitmap of exactly 38518 bytes with its pixels at byte 118.
+#include "LittleEndian.h"
 #include "Palettes.h"
 #include "ScreenGeometry.h"
 #include "Zls740Simulator.h"
@@ -223,8 +224,7 @@ int match(int argc, char* argv[])
 
 std::uint32_t le32(const QByteArray& b, int at)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(b.constData()) + at;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return korvane::readLe32(reinterpret_cast<const std::uint8_t*>(b.constData()) + at);
 }
 
 int snapshot(int argc, char* argv[])
