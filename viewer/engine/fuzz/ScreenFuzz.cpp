@@ -74,7 +74,7 @@ std::vector<std::uint8_t> turnedRows(const Pixels& rows)
 void makeUsable(HeaderBytes& h)
 {
     const HeaderBytes& builtIn = HeaderTemplate::builtIn();
-    for (std::size_t i : {0, 1, 10, 11, 12, 13, 14, 15, 16, 17, 26, 27, 28, 29, 30, 31, 32, 33})
+    for (std::size_t i : {0, 1, 10, 11, 12, 13, 14, 15, 16, 17, 26, 27, 28, 29, 30, 31, 32, 33, 46, 47, 48, 49})
         h[i] = builtIn[i];
 }
 
