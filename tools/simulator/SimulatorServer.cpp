@@ -346,16 +346,8 @@ void SimulatorServer::hungUp(Clock::time_point now)
     }
     // A served device that was hung up (its USB link gone, say) stays so
     // until it is opened again; the answer in progress is lost with it.
-    terminal_.close();
-    state_.dropPending();
-    state_.setLink(false, {});
-    phase_ = Phase::Away;
-    answering_ = false;
-    writeBlocked_ = false;
-    owedAnswers_ = 0;
-    hangupUntil_.reset();
+    goAway(now);
     reopenAt_ = now + kReopenRetry;
-    writeReport();
 }
 
 void SimulatorServer::checkDrained(Clock::time_point now)
