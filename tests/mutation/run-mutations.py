@@ -34,7 +34,7 @@ MUTATIONS = [
      "        justPurged = true;"),
     ("stale bytes before a request not looked for", "viewer/engine/Engine.cpp",
      "        if (!justPurged && portHandle_.discardPending() > 0) {\n            overlongAnswers = true;",
-     "        if (false) {\n            overlongAnswers = true;"),
+     "        if (!justPurged && false) {\n            overlongAnswers = true;"),
     ("the flock left out", "viewer/engine/SerialPortPosix.cpp",
      "if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {",
      "if (false) {"),
