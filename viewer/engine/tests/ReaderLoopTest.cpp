@@ -176,6 +176,29 @@ TEST_F(ReaderLoop, AFrameFollowedByBytesThatKeepComingIsNeverShown)
     EXPECT_EQ(std::count(outcome.shown.begin(), outcome.shown.end(), 0x33), 1);
 }
 
+// Bytes that come while the reader is paused (a late end of an answer, line
+// noise) are dropped before the next request: they would otherwise count as
+// the first bytes of its answer and shift the picture.
+TEST_F(ReaderLoop, BytesThatCameWhilePausedAreNotTakenForTheNextAnswer)
+{
+    TestLine line;
+    engine.setPortName(line.slavePath());
+    ASSERT_EQ(engine.openLink(), 0);
+    const auto [a, c] = std::array{uniformFrame(0x11), uniformFrame(0x33)};
+    ASSERT_TRUE(line.awaitRequest());
+    engine.setPaused(1);  // the reader stops once it has shown this answer
+    line.writeAll(Bytes(a.begin(), a.end()));
+    ASSERT_TRUE(waitFor([&] { return storedPixels() == decoded(a); }));
+
+    line.writeAll(Bytes(100, 0xEE));
+    ASSERT_TRUE(waitFor([&] { return line.unreadByViewer() == 100; }));
+    engine.setPaused(0);
+    ASSERT_TRUE(line.awaitRequest());
+    line.writeAll(Bytes(c.begin(), c.end()));
+    EXPECT_TRUE(waitFor([&] { return storedPixels() == decoded(c); })) << "the answer after the pause was shifted";
+    engine.shutdown();
+}
+
 TEST_F(ReaderLoop, ShortAnswersAreDroppedAndAskedForAgain)
 {
     zls740sim::SimulatorOptions options;

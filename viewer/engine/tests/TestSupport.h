@@ -45,6 +45,8 @@ public:
     // Waits (with a generous deadline) until the viewer has sent one whole
     // 4-byte request; true when it came.
     bool awaitRequest();
+    // Bytes written here that the viewer's side has received and not read.
+    int unreadByViewer() const { return pty_.unreadBySlave(); }
     void closeMaster() { pty_.close(); }
 
 private:
