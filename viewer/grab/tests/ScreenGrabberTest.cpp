@@ -1,13 +1,12 @@
 // Korvane - command-line capture tests.
 // SPDX-License-Identifier: MIT
+#include "GrabTestSupport.h"
 #include "ScreenGrabber.h"
-#include "SnapshotWriter.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
-#include <sstream>
 
 using namespace korvane;
 using namespace korvane::test;
@@ -19,13 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 // The snapshot bytes a frame gives, by the engine's own decoder and writer.
 std::string snapshotOf(const Bytes& frame)
 {
-    ScreenImage image;
-    image.loadHeader(HeaderTemplate::builtIn());
-    std::copy(frame.begin(), frame.end(), image.frameBuffer().begin());
-    image.publishFrame(1);
-    std::ostringstream out;
-    image.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); });
-    return out.str();
+    zls740sim::Frame whole{};
+    std::copy(frame.begin(), frame.end(), whole.begin());
+    return engineSnapshot(whole, HeaderTemplate::builtIn(), 1);
 }
 
 }  // namespace
