@@ -35,6 +35,9 @@ machine_lock() {
     flock -w 600 9 || { echo "SKIP: another package test holds the machine"; exit 77; }
 }
 
+# report_value FILE KEY: a value from a simulator report ("frames 12").
+report_value() { sed -n "s/^$2 //p" "$1" 2>/dev/null; }
+
 # --- Running as the user -------------------------------------------------------
 # user_folders: a home, the folder korvane is started in (RUN), the
 # simulator's folder, and the run-time folder a login would have; and a
@@ -120,4 +123,43 @@ libraries_come_with_package() {
         fail "$2 loaded libraries that the package's dependencies do not bring"
     fi
     echo "$2: $(wc -l <"$WORK/maps") libraries, each from the package's dependencies"
+}
+
+# Pictorix's windows: its form "ZLS 740", its boxes "ZLS740" and its save
+# dialog "Save As". Its pop-ups, such as the completion list under the file
+# name, are titled "ZLS740" as well; they are told apart by being
+# override-redirect, which no box or dialog is.
+# pictorix_windows PID TITLE: the visible windows of that process and title.
+pictorix_windows() {
+    for w in $(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: no' && echo "$w"
+    done
+}
+pictorix_popup() {
+    for w in $(xdotool search --all --onlyvisible --pid "$1" 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
+    done
+    return 1
+}
+# save_dialog_enter PID DIALOG NAME: NAME typed into Pictorix's save dialog
+# and Return pressed, until the dialog has gone its way. While the
+# completion list is open, Return only closes the list; the list may come
+# late (the folder is read in the background), so Return is pressed again
+# after each list seen, and only then.
+save_dialog_enter() {
+    xdotool windowfocus --sync "$2"
+    xdotool key ctrl+a
+    xdotool type --delay 5 "$3"
+    xdotool key Return
+    t0=$(now_ms)
+    while xwininfo -id "$2" 2>/dev/null | grep -q 'Map State: IsViewable' &&
+        [ -z "$(pictorix_windows "$1" ZLS740; pictorix_windows "$1" "Save As" | grep -vxF "$2")" ]; do
+        if pictorix_popup "$1"; then
+            xdotool key Return
+            t0=$(now_ms)
+        elif [ $(( $(now_ms) - t0 )) -gt 20000 ]; then
+            fail "the save dialog did not take $3"
+        fi
+        sleep 0.1
+    done
 }
