@@ -2,16 +2,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ViewerPort.h"
 #include "Zls740Simulator.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace zls740sim::test {
 
@@ -25,18 +27,8 @@ inline std::vector<std::uint8_t> bytesOf(const Frame& frame, std::size_t count =
     return {frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline bool linkExists(const std::string& path)
-{
-    return std::filesystem::is_symlink(std::filesystem::symlink_status(path));
-}
-
-// A simulator linked in a fresh folder, with the test in the viewer's place.
+// A simulator linked in a fresh folder, with the test at the viewer's end of
+// the link (the slave device, in raw mode).
 class SimulatorTest : public ::testing::Test {
 protected:
     SimulatorTest()
@@ -47,40 +39,61 @@ protected:
     }
     ~SimulatorTest() override
     {
-        port.reset();
+        if (fd >= 0)
+            ::close(fd);
         simulator.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
+        std::filesystem::remove_all(dir);
     }
 
-    std::string file(const std::string& name) const { return dir + "/" + name; }
     SimulatorOptions options() const
     {
         SimulatorOptions o;
         o.linkDir = dir;
         return o;
     }
+
     // Starts a simulator (replacing any earlier one) and opens its link;
     // call through ASSERT_NO_FATAL_FAILURE.
     void serve(const SimulatorOptions& o)
     {
-        port.reset();
+        if (fd >= 0)
+            ::close(fd);
         simulator = std::make_unique<Zls740Simulator>(o);
         std::string error;
         ASSERT_TRUE(simulator->start(&error)) << error;
-        port = std::make_unique<ViewerPort>(simulator->linkPath());
-        ASSERT_TRUE(port->isOpen());
+        fd = ::open(simulator->linkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        termios settings{};
+        ::tcgetattr(fd, &settings);
+        ::cfmakeraw(&settings);
+        ::tcsetattr(fd, TCSANOW, &settings);
     }
-    // Sends one request and returns up to `count` bytes of what comes back.
-    std::vector<std::uint8_t> ask(std::size_t count = kFrameBytes)
+
+    ssize_t send(const std::vector<std::uint8_t>& bytes) { return ::write(fd, bytes.data(), bytes.size()); }
+    ssize_t sendRequest() { return send({0x57, 0x00, 0x00, 0x0A}); }
+
+    // Up to `count` bytes, or what came within `timeoutMs`.
+    std::vector<std::uint8_t> receive(std::size_t count, int timeoutMs)
     {
-        EXPECT_EQ(port->sendRequest(), 4);
-        return port->receive(count, kDeadlineMs);
+        std::vector<std::uint8_t> bytes;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (bytes.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+                break;
+            std::uint8_t buffer[8192];
+            const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - bytes.size()));
+            if (n <= 0)
+                break;
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
+        return bytes;
     }
 
     std::string dir;
     std::unique_ptr<Zls740Simulator> simulator;
-    std::unique_ptr<ViewerPort> port;
+    int fd = -1;
 };
 
 }  // namespace zls740sim::test
