@@ -36,13 +36,6 @@ std::uint8_t storedPixel(const std::uint8_t* pixels, int x, int y)
     return x % 2 == 0 ? byte >> 4 : byte & 0x0F;
 }
 
-Bytes decode(const Bytes& frame)
-{
-    Bytes pixels(kPixelBytes, 0xEE);
-    FrameDecoder::decode(frame.data(), pixels.data());
-    return pixels;
-}
-
 Bytes randomFrame(unsigned seed)
 {
     std::mt19937 random(seed);
@@ -72,37 +65,6 @@ TEST(FrameDecoding, EveryKernelPutsEveryPixelWhereTheColumnLayoutSays)
             }
         }
     }
-}
-
-TEST(FrameDecoding, HandComputedFrames)
-{
-    // All 0x12: even rows are index 1, odd rows index 2.
-    const Bytes pixels = decode(Bytes(kFrameBytes, 0x12));
-    for (std::size_t row = 0; row < 256; ++row) {
-        const std::uint8_t expected = row % 2 == 0 ? 0x11 : 0x22;
-        for (std::size_t j = 0; j < 160; ++j)
-            ASSERT_EQ(pixels[160 * row + j], expected) << "row " << row;
-    }
-
-    // Only pixel (0, 0) set: the first pixel byte alone carries it.
-    Bytes corner(kFrameBytes, 0);
-    corner[0] = 0xF0;
-    const Bytes cornerPixels = decode(corner);
-    EXPECT_EQ(cornerPixels[0], 0xF0);
-    EXPECT_EQ(std::count(cornerPixels.begin(), cornerPixels.end(), 0), std::ptrdiff_t(kPixelBytes - 1));
-}
-
-TEST(FrameDecoding, HiddenRowsNeverReachThePicture)
-{
-    Bytes frame = randomFrame(7);
-    const Bytes before = decode(frame);
-    for (int x = 0; x < 320; ++x) {
-        for (int m = 120; m < 128; ++m)
-            frame[128 * x + m] ^= 0xFF;
-    }
-    const Bytes after = decode(frame);
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 160 * 240, after.begin()));
-    EXPECT_FALSE(std::equal(before.begin() + 160 * 240, before.end(), after.begin() + 160 * 240));
 }
 
 // The header comes from the template with odd sizes and reserved bytes; every

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "EngineFixture.h"
 #include "FrameDecoder.h"
-#include "Palettes.h"
 
 #include <future>
 #include <mutex>
@@ -27,15 +26,6 @@ protected:
         return pixels;
     }
 
-    Bytes palette() const
-    {
-        Bytes entries;
-        engine.screen().read([&](const ScreenView& view) {
-            const std::uint8_t* p = view.bitmapInfo + 40;
-            entries.assign(p, p + 64);
-        });
-        return entries;
-    }
 
     static Bytes decoded(const zls740sim::Frame& frame)
     {
@@ -231,38 +221,6 @@ TEST_F(ReaderLoop, PausedBeforeConnectSendsNothingUntilResumedAndSleeps)
     ASSERT_TRUE(waitFor([&] { return screenDecoded(); })) << "resumes at once when Pause is cleared";
 }
 
-TEST_F(ReaderLoop, ColourModeShowsWithTheNextDecodedScreenOnly)
-{
-    instrument(5);
-    connect();
-    ASSERT_TRUE(waitFor([&] { return screenDecoded(); }));
-    Bytes colour;
-    for (const Rgb& rgb : Palettes::colour())
-        colour.insert(colour.end(), {rgb.blue, rgb.green, rgb.red, 0});
-    EXPECT_EQ(palette(), colour);
-
-    engine.setPaused(1);
-    const std::uint64_t pausedAt = screenNumber();
-    ASSERT_TRUE(waitFor([&] {
-        const std::uint64_t n = screenNumber();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return screenNumber() == n;
-    }));
-    engine.setColorMode(0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(palette(), colour) << "nothing decoded while paused, so the palette stays";
-    EXPECT_LE(screenNumber(), pausedAt + 1);
-
-    engine.setPaused(0);
-    const std::uint64_t resumedAt = screenNumber();
-    ASSERT_TRUE(waitFor([&] { return screenNumber() > resumedAt; }));
-    const Bytes mono = palette();
-    for (std::size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(mono[4 * i + 2], Palettes::monochrome()[i].red) << i;
-        EXPECT_EQ(mono[4 * i], Palettes::monochrome()[i].blue) << i;
-    }
-}
-
 TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutAProbe)
 {
     zls740sim::SimulatorOptions options;
@@ -287,19 +245,6 @@ TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutA
     ASSERT_EQ(engine.openLink(), 0);
     ASSERT_TRUE(waitFor([&] { return screenNumber() > 3 && sim.requestCount() > before; }));
     EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43}));
-}
-
-TEST_F(ReaderLoop, ReconnectToAVanishedPortFailsCleanly)
-{
-    zls740sim::SimulatorOptions options;
-    options.closeAfterFrames = 2;  // the probe takes the first answer
-    instrument(5, options);
-    host.onError = [this] { engine.acknowledgeConnectionError(); };
-    connect();
-    ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
-    EXPECT_EQ(engine.openLink(), -1) << "the port has gone with the instrument";
-    EXPECT_EQ(engine.isConnected(), 0);
-    EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43, 0x00, 0x00}));
 }
 
 // Each row leaves the reader waiting for something else: a silent

@@ -1,18 +1,14 @@
 // Korvane - screen acquisition engine tests.
 // SPDX-License-Identifier: MIT
-#include "RawMode.h"
 #include "SerialPort.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <numeric>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace korvane;
 using namespace korvane::test;
@@ -27,30 +23,6 @@ std::vector<std::uint8_t> everyByteValue()
 }
 
 }  // namespace
-
-TEST(RawMode, TurnsOffTranslationAndSoftwareFlowControlButKeepsTheLineSettings)
-{
-    termios settings{};
-    settings.c_iflag = IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | INPCK;
-    settings.c_oflag = OPOST | ONLCR;
-    settings.c_lflag = ECHO | ICANON | ISIG | IEXTEN | ECHOE;
-    settings.c_cflag = CS7 | PARENB | PARODD | CSTOPB | CRTSCTS;
-    ::cfsetispeed(&settings, B9600);
-    ::cfsetospeed(&settings, B9600);
-
-    applyRawMode(settings);
-
-    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | IXANY), 0u) << "XON/XOFF bytes are picture data";
-    EXPECT_EQ(settings.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
-    EXPECT_EQ(settings.c_oflag & OPOST, 0u) << "the request's 0A must go out as it is";
-    EXPECT_EQ(settings.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
-    EXPECT_EQ(settings.c_cflag & CSIZE, tcflag_t(CS8));
-    EXPECT_EQ(settings.c_cflag & (PARENB | PARODD | CSTOPB | CRTSCTS), tcflag_t(PARENB | PARODD | CSTOPB | CRTSCTS))
-        << "parity, stop bits and hardware flow control stay as the port has them";
-    EXPECT_EQ(settings.c_iflag & INPCK, tcflag_t(INPCK));
-    EXPECT_EQ(::cfgetispeed(&settings), speed_t(B9600));
-    EXPECT_EQ(settings.c_cc[VMIN], 0);
-}
 
 TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
 {
@@ -153,33 +125,6 @@ TEST(SerialPort, TotalLimitHoldsWhileBytesKeepComing)
     EXPECT_LT(seconds, 4.0);
 }
 
-// A rate is set both ways; one the system has no setting for is refused;
-// what was found at open comes back when the port is left as it was.
-TEST(SerialPort, SetsARateAndPutsBackTheSettingsItFound)
-{
-    TestLine pty;
-    auto settings = [&] {
-        termios now{};
-        const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        ::tcgetattr(fd, &now);
-        ::close(fd);
-        return now;
-    };
-    const termios found = settings();
-    SerialPort port;
-    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
-    EXPECT_EQ(port.setBaudRate(12345), PortResult::BadArgument);
-    ASSERT_EQ(port.setBaudRate(230400), PortResult::Ok);
-    const termios set = settings();
-    EXPECT_EQ(::cfgetospeed(&set), speed_t(B230400));
-    EXPECT_EQ(::cfgetispeed(&set), speed_t(B230400));
-    port.restoreSettings();
-    port.close();
-    const termios after = settings();
-    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
-    EXPECT_EQ(after.c_lflag, found.c_lflag) << "line editing and echo back";
-}
-
 TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
 {
     TestLine pty;
@@ -203,19 +148,4 @@ TEST(SerialPort, InterruptWakesAReadThatWouldWaitForever)
     pty.writeAll({0x42});
     EXPECT_EQ(port.read(&byte, 1, n, ReadLimits{2000, 50, 0}), PortResult::Ok);
     EXPECT_EQ(byte, 0x42);
-}
-
-TEST(SerialPort, FarEndGoneFailsWritesAndReads)
-{
-    TestLine pty;
-    SerialPort port;
-    ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
-    pty.closeMaster();
-    const std::uint8_t request[4] = {0x57, 0, 0, 0x0A};
-    std::size_t written = 9;
-    EXPECT_EQ(port.write(request, 4, written, 500), PortResult::OsFailure);
-    EXPECT_EQ(written, 0u);
-    std::uint8_t byte = 0;
-    std::size_t n = 0;
-    EXPECT_EQ(port.read(&byte, 1, n, ReadLimits{0, 50, 0}), PortResult::OsFailure) << "no wait for a dead line";
 }
