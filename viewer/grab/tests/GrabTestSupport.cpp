@@ -36,9 +36,6 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
                                         + "; exec \"$0\" \"$@\"", program};
     else
         command = {program};
-    if (!options.userId.empty())
-        command.insert(command.begin(), {"/usr/bin/setpriv", "--reuid=" + options.userId, "--regid=" + options.userId,
-                                         "--clear-groups", "--"});
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& a : command)

@@ -24,9 +24,6 @@ struct RunOptions {
     std::string standardOutput;
     // Largest file the program may write, in 512-byte blocks; 0: no limit.
     int fileSizeBlocks = 0;
-    // Runs the program as this user and group id (through setpriv), without
-    // supplementary groups, instead of the test's own.
-    std::string userId;
 };
 
 // Runs `program` with `arguments` in the folder `workDir` and waits for it
