@@ -19,8 +19,6 @@ class TestFrmZLS740 : public QObject {
 private slots:
     void startsOrReportsTheFailure_data();
     void startsOrReportsTheFailure();
-    void optionSetsCodeAndExtension_data();
-    void optionSetsCodeAndExtension();
     void ctrlCCopiesThePicture();
 };
 
@@ -69,38 +67,6 @@ void TestFrmZLS740::startsOrReportsTheFailure()
     QVERIFY(exitCode != 0 && format.isEmpty()); // the window never showed
     QCOMPARE(reports.size(), 1);
     QVERIFY2(reports[0].startsWith(report) && reports[0].contains(path), qPrintable(reports[0]));
-}
-
-void TestFrmZLS740::optionSetsCodeAndExtension_data()
-{
-    // Option i chooses format code i + 3; its caption is the extension.
-    QTest::addColumn<int>("index");
-    const char *captions[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
-    for (int i = 0; i < FrmZLS740::OptionCount; ++i)
-        QTest::newRow(captions[i]) << i;
-}
-
-void TestFrmZLS740::optionSetsCodeAndExtension()
-{
-    QFETCH(int, index);
-    const QString caption = QString::fromLatin1(QTest::currentDataTag());
-    const bool shown = QStringList{"bmp", "pcx", "tif", "png", "jpg"}.contains(caption);
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes()));
-    FrmZLS740 form;
-    form.load(dir.path());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const auto option = [&form](int i) { return form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(i)); };
-    QTest::mouseClick(option(index == 1 ? 7 : 1), Qt::LeftButton); // something for the choice to change
-    QCOMPARE(option(index)->text(), caption);
-    QCOMPARE(option(index)->isVisible(), shown);
-    if (shown)
-        QTest::mouseClick(option(index), Qt::LeftButton);
-    else
-        option(index)->setChecked(true);
-    QCOMPARE(form.fileTypeCode(), qint16(index + 3));
-    QCOMPARE(form.fileExtension(), caption);
 }
 
 void TestFrmZLS740::ctrlCCopiesThePicture()

@@ -25,30 +25,23 @@ const QStringList kOwnedError{QStringLiteral("DSO Connection Error in korvane::M
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void menusAndMarksThroughUnknownIdsFailedConnectLostLinkAndReconnect();
+    void marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnect();
     void connectWhileConnectedDoesNotProbe();
     void savePrintHandsTheSnapshotOn();
     void endsWithCodeZero_data();
     void endsWithCodeZero();
 };
 
-void MainWindowTest::menusAndMarksThroughUnknownIdsFailedConnectLostLinkAndReconnect()
+void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnect()
 {
     Rig rig;
     MainWindow& window = *rig.window;
-    QStringList items;
-    for (const QAction* menu : window.menuBar()->actions()) {
-        items << menu->text() + ":";
-        for (const QAction* item : menu->menu()->actions())
-            items << (item->isSeparator() ? QStringLiteral("-") : item->text() + "=" + item->data().toString());
-    }
-    QCOMPARE(items, (QStringList{"&File:", "Connect=32771", "Pause=32779", "-", "Color=32778", "Save/Print=32773", "-",
-                                 "E&xit=105", "&Help:", "About ...=104"}));
     // Ids that are not the viewer's commands are not handled, and do nothing.
     QVERIFY(modalBoxesOf([&] {
         for (int id : {0, 103, 106, 32770, 32772, 32774, 32780, 40000})
             QVERIFY2(!window.runCommand(id), qPrintable(QString::number(id)));
     }).isEmpty());
+    QCOMPARE(modalBoxesOf([&] { QVERIFY(window.runCommand(104)); }), QStringList{"About in korvane::MainWindow"});
     QCOMPARE(rig.log().size(), 0);
     QCOMPARE(rig.marks(), kStartMarks);
     // Chosen from the menu, Pause and Color flip their own mark; the flags follow.
