@@ -45,18 +45,6 @@ wait_until() {
 }
 # has_files DIR N: DIR holds N files or more.
 has_files() { [ "$(find "$1" -type f | wc -l)" -ge "$2" ]; }
-has_option() { "$1" --help 2>&1 | grep -q -- "$2"; }
-# require NAME program | require OPTION option PROGRAM: what a check needs;
-# where it is missing, a record saying so (the host fails the run on it).
-require() {
-    if [ "$2" = program ]; then
-        [ -x "$bin/$1" ] && return 0
-    elif has_option "$bin/$3" "$1"; then
-        return 0
-    fi
-    record "missing $1"
-    return 1
-}
 
 start_gadget_simulator() {
     zls740-sim --serve-device "$gadget_end" "$@" > "$work/gadget-sim.log" 2>&1 &
@@ -95,16 +83,6 @@ driver_checks() {
     record "$name.close $(timeout 20 realserial-close "$port" || echo failed $?)"
 }
 
-# throughput NAME PORT SECONDS [BAUD]: SECONDS for each of the two loops.
-throughput() {
-    name=$1 port=$2
-    step "$name: throughput"
-    require korvane-link-bench program || return
-    timeout 90 korvane-link-bench "$port" "$3" ${4:-} > "$work/$name-bench.txt" 2>&1
-    record "$name.bench.code $?"
-    record "$name.bench $(tr '\n' ' ' < "$work/$name-bench.txt")"
-}
-
 # A series that the link's loss must end with code 3: started in the
 # background with screens every INTERVAL seconds into the folder SHOTS, it
 # writes "CODE END_MS UPTIME" (the guest's clock, and the kernel's seconds
@@ -141,10 +119,7 @@ wait_until 10 test -c "$gadget_end" || record "acm.gadget-end missing"
 start_gadget_simulator --replay "$frames" --report "$work/acm.report"
 wait_until 30 test -c "$acm" || record "acm.node missing"
 
-uart_baud=""
-if require --baud option korvane-grab; then
-    uart_baud="--baud 115200"
-fi
+uart_baud="--baud 115200"
 driver_checks ftdi "$ftdi"
 driver_checks acm "$acm"
 # shellcheck disable=SC2086
@@ -164,12 +139,25 @@ record "uart.cts.grab $? $(($(now_ms) - start))"
 record "uart.cts.requests-after $(sed -n 's/^requests //p' "$work/host/uart.report")"
 stty -F "$uart" -crtscts
 
-throughput ftdi "$ftdi" 4
-throughput acm "$acm" 4
-# About one screen a second: longer, for a figure worth having.
-if [ -n "$uart_baud" ]; then
-    throughput uart "$uart" 8 115200
-fi
+# plug_back NAME NODE COMMAND...: once NAME's node has gone with the unplug,
+# COMMAND plugs it back; the node must come back and give a screen.
+# WORK/NAME-node-back tells the host the node is there.
+plug_back() {
+    name=$1 node=$2
+    shift 2
+    wait_until 10 test ! -e "$node" || record "$name.node still-there"
+    step "$name: plug back"
+    trigger=$(now_ms)
+    "$@"
+    if wait_until 30 test -c "$node"; then
+        record "$name.replug $(($(now_ms) - trigger))"
+        touch "$work/$name-node-back"
+        (cd "$work/shots" && timeout 30 korvane-grab --port "$node" -o "$name-replug.bmp")
+        record "$name.replug.grab $?"
+    else
+        record "$name.replug node-missing"
+    fi
+}
 
 # Emptying the gadget's UDC is the modem-class port's unplug.
 step "acm: unplug"
@@ -183,18 +171,8 @@ if start_series "$acm" 0 "$scratch"/acm-shots "$scratch"/acm-series; then
 else
     record "acm.unplug no-series"
 fi
-wait_until 10 test ! -e "$acm" || record "acm.node still-there"
-step "acm: plug back"
-trigger=$(now_ms)
-echo "$udc" > "$gadget/UDC"
-if wait_until 20 test -c "$acm"; then
-    record "acm.replug $(($(now_ms) - trigger))"
-    # The simulator opens the gadget end again on its own after the hang-up.
-    (cd "$work/shots" && timeout 30 korvane-grab --port "$acm" -o acm-replug.bmp)
-    record "acm.replug.grab $?"
-else
-    record "acm.replug node-missing"
-fi
+# The simulator opens the gadget end again on its own after the hang-up.
+plug_back acm "$acm" sh -c "echo $udc > $gadget/UDC"
 
 # The USB-serial bridge, unplugged while korvane-grab waits for an answer.
 # This QEMU crashes when the device goes while its far end's bytes are still
@@ -220,37 +198,27 @@ if wait_until 30 test -e "$work/ftdi-stall-ready" \
 else
     record "ftdi.unplug no-series"
 fi
-wait_until 10 test ! -e "$ftdi" || record "ftdi.node still-there"
-touch "$work/ftdi-unplug-done"
-step "ftdi: plug back"
-if wait_until 30 test -c "$ftdi"; then
-    touch "$work/ftdi-node-back"
-    (cd "$work/shots" && timeout 30 korvane-grab --port "$ftdi" -o ftdi-replug.bmp)
-    record "ftdi.replug.grab $?"
-else
-    record "ftdi.replug node-missing"
-fi
+# The host plugs it back (QMP device_add) once asked.
+plug_back ftdi "$ftdi" touch "$work/ftdi-unplug-done"
 
 # A device on COM9 (/dev/ttyACM0) that sends text nobody asked for; the
 # instrument on COM5 (/dev/ttyUSB0). The port search must pass over the
 # talker and take the instrument. Last, as the talker's lines still on their
 # way through the gadget would reach whoever opens the port next.
 step "talker: passed over"
-if require --chatter option zls740-sim; then
-    stop_gadget_simulator
-    start_gadget_simulator --chatter 300 --silent
-    # Talking already when the search comes: a talker that has not started
-    # yet is a quiet port.
-    stty -F "$acm" raw -echo
-    timeout 20 head -c 1000 "$acm" > /dev/null || record "talker.silent yes"
-    mkdir -p "$scratch"/talker
-    start=$(now_ms)
-    (cd "$scratch"/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
-    record "talker.grab $? $(($(now_ms) - start))"
-    # Unplugged first: closing the gadget end waits up to 15 s for the
-    # talker's lines that nobody reads, unless the link is gone.
-    echo "" > "$gadget/UDC"
-fi
+stop_gadget_simulator
+start_gadget_simulator --chatter 300 --silent
+# Talking already when the search comes: a talker that has not started
+# yet is a quiet port.
+stty -F "$acm" raw -echo
+timeout 20 head -c 1000 "$acm" > /dev/null || record "talker.silent yes"
+mkdir -p "$scratch"/talker
+start=$(now_ms)
+(cd "$scratch"/talker && timeout 60 korvane-grab -o "$work/shots/talker.bmp" 2> "$work/talker.err")
+record "talker.grab $? $(($(now_ms) - start))"
+# Unplugged first: closing the gadget end waits up to 15 s for the
+# talker's lines that nobody reads, unless the link is gone.
+echo "" > "$gadget/UDC"
 
 stop_gadget_simulator
 step "done"
