@@ -2,11 +2,12 @@
 # korvane and Pictorix started from their desktop entries by an ordinary
 # user, from elsewhere (the desktop's folder is not the user's): their
 # windows carry the class the entries name, and both run in the user's own
-# korvane folder, made on first start.
+# korvane folder, made on first start; Pictorix saves a 320x240 tif there
+# with nothing but the libraries the package's dependencies bring.
 # Usage: desktop-entries.sh BUILD_DIR BIN_DIR STATE_DIR [CPACK]
 CASE="package desktop entries"
 . "$(dirname "$0")/package-lib.sh"
-require setpriv xprop
+require setpriv xprop /usr/bin/identify
 needs_package
 user_folders
 
@@ -31,6 +32,16 @@ PX=$LAST
 until_ok 30 window "$PX" '^ZLS 740$' || fail "no Pictorix window from the desktop entry"
 belongs_to pictorix
 runs_as "$PX" Pictorix "$DATA"
-close_pictorix "$PX" "$WIN"
 echo "desktop entries: korvane and Pictorix in $DATA"
+# Saving a tif needs Qt's image format plugin: it must come with the package.
+PX_WIN=$WIN
+press "$PX_WIN" tif
+press "$PX_WIN" Save
+dialog() { WIN=$(pictorix_windows "$PX" "Save As" | head -n 1); [ -n "$WIN" ]; }
+until_ok 20 dialog || fail "Save did not open the save dialog"
+save_dialog_enter "$PX" "$WIN" "$DATA/saved"
+format() { [ "$(/usr/bin/identify -format '%m %wx%h' "$DATA/saved" 2>/dev/null)" = "TIFF 320x240" ]; }
+until_ok 20 format || fail "the saved file is $(/usr/bin/identify -format '%m %wx%h' "$DATA/saved" 2>&1), not a 320x240 tif"
+libraries_come_with_package "$PX" "Pictorix saving a tif"
+close_pictorix "$PX" "$PX_WIN"
 echo "PASS: $CASE"

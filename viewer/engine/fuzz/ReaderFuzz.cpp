@@ -1,36 +1,20 @@
 // Korvane - screen acquisition engine fuzzers.
 // SPDX-License-Identifier: MIT
 //
-// The reader thread against an instrument whose answers the input
-// describes, on a pseudo-terminal, the engine running as in korvane. Every
-// four input bytes make one answer: whole (40960 bytes), short or overlong;
-// sent in up to four pieces a few milliseconds apart (an instrument on USB
-// sends in bursts), a boundary often right at the end of the frame (trailing
-// bytes that come late) or just before it (a frame whose last bytes come
-// late); the colour mode switched when its request arrives.
+// The reader thread, running as in korvane, against an instrument on a
+// pseudo-terminal whose answers the input describes: every four bytes one
+// answer, whole (40960 bytes), short or overlong, in up to four pieces a few
+// milliseconds apart (a boundary often right at the end of the frame or just
+// before it), the colour mode switched when its request arrives.
 //
-// Whatever the answers: every screen the engine publishes is exactly the
-// first 40960 bytes of one answer to one request, newer than the screen
-// before it (never a window shifted by stale bytes or torn across two
-// answers), with one whole palette; a whole answer that follows an answer
-// that was not overlong is always shown; the reader asks again after every
-// answer and never reports a lost link.
-//
-// Not judged, but for their palettes: the screens shown once an answer's
-// trailing bytes came after a pause (a piece boundary at or past the end of
-// the frame). Sent after the reader has taken the frame, those bytes lead
-// the next answer; should that answer's own last bytes pause too, by as many
-// bytes, or that answer be short by as many, the line holds a whole frame's
-// worth with the right timing, and the reader, which trusts the length until
-// it has seen an answer run over, shows it. Only reading every answer to its
-// end tells them apart, at 50 ms a screen on every link. Trailing bytes sent
-// with the end of the frame are judged: the reader either sees them at once
-// or its purge takes them.
-//
-// The gaps inside an answer stay far below the 50 ms that end an answer. A
-// run in which this shared machine held the instrument's side up long enough
-// to come near that limit plays another instrument than the one described,
-// so its screens are not judged either. Both are counted at the end.
+// Every screen published is the first 40960 bytes of one answer, newer than
+// the one before, with one whole palette; a whole answer after one that was
+// not overlong is shown; the reader asks again after every answer and never
+// reports a lost link. Not judged (but for their palettes), and counted: the
+// screens after trailing bytes that came after a pause (only reading every
+// answer to its end, 50 ms a screen, could tell those from a late frame), and
+// every screen of a run in which the machine held the instrument up near the
+// 50 ms that end an answer (another instrument than the one described).
 #include "Engine.h"
 #include "FrameDecoder.h"
 #include "FuzzCheck.h"
