@@ -372,8 +372,6 @@ for driver in ftdi acm uart; do
     done
     [ "$shots" -eq 6 ] || fail "$driver: $shots screens written instead of 6"
     eval "${driver}_screens=\"$right/$shots\""
-    code=$(value "$driver.second.code")
-    [ "$code" = 1 ] || fail "$driver: a second korvane-grab on the held port ended with $code, not 1 (exclusive use)"
     got=$(value "$driver.close" 2)
     close_ms=$(value "$driver.close" 4)
     if [ "$got" != 40960 ] || [ -z "$close_ms" ]; then
