@@ -159,7 +159,7 @@ void MainWindowTest::endsWithCodeZero()
         = rig.addSimulator(5, [&](auto& o) { o.closeAfterFrames = moment == "lost-link box open" ? 2 : 0; });
     std::vector<const zls740sim::Zls740Simulator*> silent;
     if (moment == "searching") {
-        // Ports that never answer: each one holds the search for a second.
+        // Ports that never answer: each one holds the search for a while.
         for (int com : {9, 8, 7, 6, 4, 3, 2})
             silent.push_back(&rig.addSimulator(com, [](auto& o) { o.silent = true; }));
         rig.window->action(CommandId::Connect)->trigger();
@@ -186,8 +186,12 @@ void MainWindowTest::endsWithCodeZero()
             }
         }
     });
-    // Inside the program's own event loop.
+    // Inside the program's own event loop. The requests the search had sent
+    // when Exit came: a slow machine may have moved it on to further ports.
+    std::vector<std::uint64_t> askedAtExit;
     QTimer::singleShot(0, rig.window.get(), [&] {
+        for (const auto* port : silent)
+            askedAtExit.push_back(port->requestCount());
         if (moment == "lost-link box open") {
             rig.window->close();
             return;
@@ -207,8 +211,8 @@ void MainWindowTest::endsWithCodeZero()
     const std::uint64_t requests = instrument.requestCount();
     QTest::qWait(100);
     QCOMPARE(instrument.requestCount(), requests);
-    for (std::size_t i = 1; i < silent.size(); ++i)
-        QCOMPARE(silent[i]->requestCount(), 0u);
+    for (std::size_t i = 0; i < silent.size(); ++i)
+        QCOMPARE(silent[i]->requestCount(), askedAtExit[i]);  // no port asked after Exit
 }
 
 QTEST_MAIN(MainWindowTest)
