@@ -4,6 +4,8 @@
 // korvane-serve over loopback against the simulated instrument.
 #include "ServeTestSupport.h"
 
+#include "ServeProgram.h"
+
 #include "HeaderTemplate.h"
 #include "Palettes.h"
 #include "PngWriter.h"
@@ -196,6 +198,23 @@ TEST_F(ServeTest, LostInstrumentLeavesTheLastScreenAndIsFoundAgain)
     std::string screen;
     EXPECT_TRUE(viewer.nextScreen(screen));
     EXPECT_NE(request(serve.port(), "GET", "/screen.bmp").body, last.body);
+}
+
+TEST_F(ServeTest, OnceEndsWithTheLinksEnd)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::string port = dir_.file("COM5");
+    const std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--port", port, "--once"};
+    // Nothing there: no instrument.
+    EXPECT_EQ(ServeProgram::run(arguments, {}, out, err), 1);
+    EXPECT_NE(out.str().find("cannot open the port"), std::string::npos) << out.str();
+
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = 5;
+    startInstrument(options);
+    EXPECT_EQ(ServeProgram::run(arguments, {}, out, err), 3);
+    EXPECT_NE(out.str().find("instrument lost on " + port), std::string::npos) << out.str();
 }
 
 }  // namespace
