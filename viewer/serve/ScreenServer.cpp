@@ -28,6 +28,8 @@ namespace {
 
 // How long after a loss, or a search that found nothing, the next look begins.
 constexpr std::chrono::seconds kRetryDelay{3};
+// How long accepting rests after a failure (no descriptor left, say).
+constexpr std::chrono::milliseconds kAcceptPause{100};
 // How often the screen rate is worked out and a changed state sent.
 constexpr std::chrono::seconds kTickPeriod{1};
 
@@ -47,6 +49,7 @@ ScreenServer::ScreenServer(asio::io_context& io, ServeCommandLine line, EngineCo
       acceptor_(io),
       link_(std::move(config), line_.monochrome,
             [this](LiveLink::Event event) { asio::post(io_, [this, event] { onLinkEvent(event); }); }),
+      acceptTimer_(io),
       retryTimer_(io),
       tickTimer_(io)
 {
@@ -132,6 +135,7 @@ void ScreenServer::stop(int exitCode)
     exitCode_ = exitCode;
     boost::system::error_code ignored;
     acceptor_.close(ignored);
+    acceptTimer_.cancel();
     retryTimer_.cancel();
     tickTimer_.cancel();
     link_.shutdown();
@@ -148,10 +152,18 @@ void ScreenServer::accept()
     acceptor_.async_accept([this](boost::system::error_code ec, tcp::socket socket) {
         if (stopping_)
             return;
-        if (!ec)
+        if (!ec) {
             std::make_shared<HttpSession>(std::move(socket), *this)->run();
-        // Out of descriptors or the like: the others are served on.
-        accept();
+            accept();
+            return;
+        }
+        // Out of descriptors or the like: the connection waits in the
+        // backlog; trying again at once would only spin.
+        acceptTimer_.expires_after(kAcceptPause);
+        acceptTimer_.async_wait([this](boost::system::error_code waitError) {
+            if (!waitError && !stopping_)
+                accept();
+        });
     });
 }
 

@@ -74,6 +74,7 @@ private:
     std::string token_;
     RequestRouter router_{""};
     LiveLink link_;
+    boost::asio::steady_timer acceptTimer_;
     boost::asio::steady_timer retryTimer_;
     boost::asio::steady_timer tickTimer_;
     bool stopping_ = false;

@@ -6,7 +6,12 @@
 
 #include "TestSupport.h"
 
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/resource.h>
 
 namespace korvane::test {
 namespace {
@@ -64,6 +69,47 @@ TEST_F(BadInputTest, AClientThatSendsNothingIsClosedWhileOthersAreServed)
     EXPECT_EQ(request(serve.port(), "GET", "/status.json").status, 200);
     silent.join();
     halfway.join();
+}
+
+TEST_F(BadInputTest, RunningOutOfDescriptorsNeitherSpinsNorStopsTheServer)
+{
+    ServeHarness serve(dir_.path(), "COM5");
+    ASSERT_TRUE(awaitStatus(serve.port(), "", "connected", true));
+    // Paused, the server has nothing else to do.
+    ASSERT_EQ(request(serve.port(), "POST", "/pause").status, 200);
+    boost::asio::io_context io;
+    using boost::asio::ip::tcp;
+    const tcp::endpoint server(boost::asio::ip::make_address("127.0.0.1"), serve.port());
+    tcp::socket first(io), second(io);
+    first.open(tcp::v4());
+    second.open(tcp::v4());
+
+    // Room for the server to take the first connection and no more.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int open = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++open;
+    }
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(open);  // the listing's own descriptor is closed again
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    first.connect(server);
+    second.connect(server);  // completed by the kernel; the server cannot take it
+
+    const auto before = serve.ioThreadTime();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto used = serve.ioThreadTime() - before;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_LT(used, std::chrono::milliseconds(300)) << "the server spun while it could not accept";
+
+    // With descriptors again, the waiting connection is served.
+    const std::string ask = "GET /status.json HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    boost::asio::write(second, boost::asio::buffer(ask));
+    std::string answer(12, '\0');
+    boost::asio::read(second, boost::asio::buffer(answer));
+    EXPECT_EQ(answer, "HTTP/1.1 200");
 }
 
 TEST_F(BadInputTest, OffLoopbackEverythingAsksForTheToken)

@@ -12,6 +12,7 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -71,6 +72,15 @@ ServeHarness::~ServeHarness()
 {
     asio::post(io_, [this] { server_.stop(0); });
     thread_.join();
+}
+
+std::chrono::nanoseconds ServeHarness::ioThreadTime() const
+{
+    clockid_t clock;
+    timespec used{};
+    if (::pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) == 0)
+        ::clock_gettime(clock, &used);
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
 Reply request(unsigned short port, const std::string& method, const std::string& target, const Fields& fields,

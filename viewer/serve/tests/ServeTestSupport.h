@@ -8,6 +8,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/websocket/stream.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <sstream>
@@ -31,6 +32,8 @@ public:
     unsigned short port() const { return port_; }
     // "?token=..." when the server asks for one, else empty.
     const std::string& tokenQuery() const { return tokenQuery_; }
+    // Processor time the server's I/O thread has used so far.
+    std::chrono::nanoseconds ioThreadTime() const;
 
 private:
     boost::asio::io_context io_;
