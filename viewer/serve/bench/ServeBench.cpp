@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <numeric>
 #include <string>
@@ -38,7 +39,7 @@ using korvane::bench::ViewerCrowd;
 constexpr double kInstrumentRate = 983040;
 constexpr std::size_t kRawPixelBytes = 320 * 240 / 2;
 
-// When each frame's last bytes went to the pseudo-terminal.
+// When each frame's last bytes went to the pseudo-terminal, by frame number.
 class FrameClock {
 public:
     explicit FrameClock(const zls740sim::Zls740Simulator& simulator)
@@ -50,21 +51,21 @@ public:
         stop_ = true;
         thread_.join();
     }
-    // The last frame end at or before `at`; false when there is none.
-    bool lastEndBefore(Clock::time_point at, Clock::time_point& end) const
+    // The time frame `number` ended; false when this clock missed it.
+    bool endOf(std::uint64_t number, Clock::time_point& end) const
     {
         std::lock_guard lock(mutex_);
-        const auto after = std::upper_bound(ends_.begin(), ends_.end(), at);
-        if (after == ends_.begin())
+        const auto found = ends_.find(number);
+        if (found == ends_.end())
             return false;
-        end = *std::prev(after);
+        end = found->second;
         return true;
     }
     std::size_t framesBetween(Clock::time_point from, Clock::time_point to) const
     {
         std::lock_guard lock(mutex_);
-        return std::size_t(std::lower_bound(ends_.begin(), ends_.end(), to)
-                           - std::lower_bound(ends_.begin(), ends_.end(), from));
+        return std::size_t(std::count_if(ends_.begin(), ends_.end(),
+                                         [&](const auto& e) { return e.second >= from && e.second < to; }));
     }
 
 private:
@@ -73,20 +74,24 @@ private:
         std::uint64_t next = simulator_.framesSent() + 1;
         while (!stop_) {
             // Woken by the simulator's own condition variable as it counts
-            // the frame, just before the write that ends it.
+            // the frame, just before the write that ends it. A frame it
+            // wakes too late for is left out rather than given a wrong time.
             if (!simulator_.waitForFrames(next, 100))
                 continue;
             const auto now = Clock::now();
-            next = simulator_.framesSent() + 1;
-            std::lock_guard lock(mutex_);
-            ends_.push_back(now);
+            const std::uint64_t sent = simulator_.framesSent();
+            if (sent == next) {
+                std::lock_guard lock(mutex_);
+                ends_.emplace(sent, now);
+            }
+            next = sent + 1;
         }
     }
 
     const zls740sim::Zls740Simulator& simulator_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
-    std::vector<Clock::time_point> ends_;
+    std::map<std::uint64_t, Clock::time_point> ends_;
     std::thread thread_;
 };
 
@@ -115,7 +120,7 @@ struct Window {
     double screensPerViewer = 0;
     std::vector<double> delaysMs;
     std::vector<std::size_t> sizes;
-    std::size_t unmatched = 0;
+    std::size_t unmatched = 0;  // screens whose frame end the clock did not see in time
 };
 
 int fail(const std::string& why)
@@ -167,7 +172,10 @@ int main(int argc, char** argv)
     // Screens flowing for a moment before the first window.
     simulator.waitForFrames(simulator.framesSent() + 24, 30000);
 
-    ViewerCrowd crowd("127.0.0.1", port);
+    // A screen read belongs to the newest frame the simulator has counted:
+    // a later frame is only counted once its last bytes are being written,
+    // over 40 ms after the one before.
+    ViewerCrowd crowd("127.0.0.1", port, [&simulator] { return simulator.framesSent(); });
     std::vector<Window> windows;
     for (std::size_t viewers : {0, 1, 10, 100}) {
         if (!crowd.add(viewers - crowd.size(), &error))
@@ -195,7 +203,7 @@ int main(int argc, char** argv)
         for (const auto& screen : screens) {
             w.sizes.push_back(screen.bytes);
             Clock::time_point frameEnd;
-            if (frames.lastEndBefore(screen.at, frameEnd))
+            if (frames.endOf(screen.stamp, frameEnd) && frameEnd <= screen.at)
                 w.delaysMs.push_back(std::chrono::duration<double, std::milli>(screen.at - frameEnd).count());
             else
                 ++w.unmatched;
@@ -223,7 +231,8 @@ int main(int argc, char** argv)
                     percentile(w.delaysMs, 0.95), w.delaysMs.empty() ? 0.0 : w.delaysMs.back(), mean,
                     w.sizes.empty() ? 0 : *smallest, w.sizes.empty() ? 0 : *largest);
         if (w.unmatched)
-            std::printf("         (%zu screens before the first frame end seen)\n", w.unmatched);
+            std::printf("         (%zu screens left out of the delays: the frame clock woke after them)\n",
+                        w.unmatched);
     }
     const Window& one = windows[1];
     if (!one.sizes.empty()) {

@@ -13,8 +13,8 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 using tcp = asio::ip::tcp;
 
-ViewerCrowd::ViewerCrowd(std::string host, unsigned short port)
-    : host_(std::move(host)), port_(port), work_(asio::make_work_guard(io_)), thread_([this] { io_.run(); })
+ViewerCrowd::ViewerCrowd(std::string host, unsigned short port, std::function<std::uint64_t()> stamp)
+    : host_(std::move(host)), port_(port), stamp_(std::move(stamp)), work_(asio::make_work_guard(io_)), thread_([this] { io_.run(); })
 {
 }
 
@@ -64,8 +64,9 @@ void ViewerCrowd::read(Viewer& viewer)
             return;
         const auto now = std::chrono::steady_clock::now();
         if (viewer.socket.got_binary()) {
+            const std::uint64_t stamp = stamp_();
             std::lock_guard lock(mutex_);
-            screens_.push_back({now, bytes});
+            screens_.push_back({now, bytes, stamp});
             viewer.hadScreen = true;
         }
         viewer.incoming.consume(viewer.incoming.size());

@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,9 +28,11 @@ public:
     struct Screen {
         std::chrono::steady_clock::time_point at;  // when the whole message was read
         std::size_t bytes;                         // the message's payload
+        std::uint64_t stamp;                       // what `stamp` gave as it was read
     };
 
-    ViewerCrowd(std::string host, unsigned short port);
+    // `stamp` is called on the crowd's thread as each screen is read.
+    ViewerCrowd(std::string host, unsigned short port, std::function<std::uint64_t()> stamp);
     ~ViewerCrowd();
     ViewerCrowd(const ViewerCrowd&) = delete;
     ViewerCrowd& operator=(const ViewerCrowd&) = delete;
@@ -52,6 +56,7 @@ private:
 
     std::string host_;
     unsigned short port_;
+    std::function<std::uint64_t()> stamp_;
     boost::asio::io_context io_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
     std::vector<std::unique_ptr<Viewer>> viewers_;
