@@ -7,6 +7,7 @@ Usage: serve_browser.py BIN_DIR CASE
           a whole k x k block of device pixels of exactly its colour
   pause   the page's Pause button stops the instrument's requests, and
           pressing it again starts them anew
+  restart the page finds a restarted server by itself
 
 Exit codes: 0 passed, 1 failed, 77 skipped (no chromium).
 Every process the case starts is ended with it; its scratch folder is kept
@@ -70,6 +71,7 @@ class ServedInstrument:
     """zls740-sim on a pseudo-terminal in `work`, and korvane-serve on it."""
 
     def __init__(self, bin_dir, work):
+        self.bin_dir = bin_dir
         self.work = work
         self.report = os.path.join(work, "report.txt")
         self.processes = []
@@ -83,26 +85,37 @@ class ServedInstrument:
             preexec_fn=_end_with_parent))
         wait_for("the simulator's COM5", lambda: os.path.exists(os.path.join(work, "COM5")))
         self._serve_errors = open(os.path.join(work, "serve-errors.log"), "w")
-        serve = subprocess.Popen(
-            [os.path.join(bin_dir, "korvane-serve"), "--listen", "127.0.0.1:0", "--port", "COM5"],
-            cwd=work, stdout=subprocess.PIPE, stderr=self._serve_errors, stdin=subprocess.DEVNULL,
+        self.start_server("127.0.0.1:0")
+
+    def start_server(self, listen):
+        """korvane-serve on `listen`; waits until it has found the instrument."""
+        with self._lines_lock:
+            seen = len(self.lines)
+        self.server = subprocess.Popen(
+            [os.path.join(self.bin_dir, "korvane-serve"), "--listen", listen, "--port", "COM5"],
+            cwd=self.work, stdout=subprocess.PIPE, stderr=self._serve_errors, stdin=subprocess.DEVNULL,
             text=True, preexec_fn=_end_with_parent)
-        self.processes.append(serve)
-        threading.Thread(target=self._collect, args=(serve.stdout,), daemon=True).start()
-        first = wait_for("korvane-serve's address", lambda: self._line_with("in a browser"))
+        self.processes.append(self.server)
+        threading.Thread(target=self._collect, args=(self.server.stdout,), daemon=True).start()
+        first = wait_for("korvane-serve's address", lambda: self._line_with("in a browser", seen))
         self.url = first.split(" open ", 1)[1].split(" in a browser", 1)[0]
         if not self.url.startswith("http://127.0.0.1:"):
             raise CaseFailed("unexpected address line: " + first)
-        wait_for("the instrument to be found", lambda: self._line_with("instrument found on"))
+        wait_for("the instrument to be found", lambda: self._line_with("instrument found on", seen))
+
+    def stop_server(self):
+        self.server.terminate()
+        if self.server.wait(timeout=20) != 0:
+            raise CaseFailed("korvane-serve ended with code %d on SIGTERM" % self.server.returncode)
 
     def _collect(self, stream):
         for line in stream:
             with self._lines_lock:
                 self.lines.append(line.rstrip("\n"))
 
-    def _line_with(self, text):
+    def _line_with(self, text, since=0):
         with self._lines_lock:
-            return next((line for line in self.lines if text in line), None)
+            return next((line for line in self.lines[since:] if text in line), None)
 
     def get(self, path):
         with urllib.request.urlopen(self.url + path, timeout=10) as answer:
@@ -300,7 +313,26 @@ def case_pause(instrument, browser, _work):
     print("paused at %d requests, %d after resuming" % (held, instrument.requests()))
 
 
-CASES = {"screen": case_screen, "pause": case_pause}
+def page_state(browser):
+    return browser.evaluate("document.getElementById('state').textContent")
+
+
+def case_restart(instrument, browser, _work):
+    browser.connect(deadline())
+    browser.open(instrument.url)
+    wait_for("the page to show the live screen", lambda: page_state(browser).startswith("Live from"))
+    listen = instrument.url.split("//", 1)[1].rstrip("/")
+    instrument.stop_server()
+    wait_for("the page to tell the server is gone", lambda: page_state(browser).startswith("Server not reachable"))
+    # The same address again, as after a restart of the server's machine:
+    # the page finds it by itself, without a reload.
+    instrument.start_server(listen)
+    wait_for("the page to show the live screen again", lambda: page_state(browser).startswith("Live from"))
+    drawn = browser.evaluate("document.getElementById('screen').toDataURL().length")
+    print("the page came back by itself after the restart (canvas %d bytes as a data URL)" % drawn)
+
+
+CASES = {"screen": case_screen, "pause": case_pause, "restart": case_restart}
 
 
 def main():
