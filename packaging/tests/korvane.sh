@@ -1,7 +1,7 @@
 #!/bin/sh
 # The installed programs run by an ordinary user from their launchers:
 # korvane-grab (where the package has it) takes one screen as the viewer's
-# snapshot would be; korvane, started in a folder of the user's, connects to
+# snapshot would be; korvane-serve serves it over loopback; korvane, started in a folder of the user's, connects to
 # the simulator, and File > Save/Print starts the installed Pictorix there.
 # Every library the running korvane and Pictorix have loaded comes with the
 # package's dependencies.
@@ -18,6 +18,20 @@ if grep -qx /usr/bin/korvane-grab "$STATE/contents"; then
     wait "$LAST" || fail "korvane-grab ended with code $?"
     [ "$(wc -c <"$RUN/grab.bmp")" -eq 38518 ] || fail "korvane-grab wrote no 38518-byte bitmap"
     echo "korvane-grab from the launcher: one screen taken"
+fi
+
+if grep -qx /usr/bin/korvane-serve "$STATE/contents"; then
+    as_user serve "$RUN" korvane-serve --listen 127.0.0.1:0
+    SERVE=$LAST
+    until_ok 20 grep -q '^instrument found' "$WORK/serve.log" || fail "korvane-serve found no instrument"
+    URL=$(sed -n 's/.*open \(http:[^ ]*\) in a browser/\1/p' "$WORK/serve.log")
+    until_ok 20 curl -sf -o "$RUN/served.bmp" "${URL}screen.bmp" || fail "korvane-serve served no screen at $URL"
+    [ "$(wc -c <"$RUN/served.bmp")" -eq 38518 ] || fail "korvane-serve's screen.bmp is not the 38518-byte snapshot"
+    kill "$SERVE"
+    code=0
+    wait "$SERVE" || code=$?
+    [ "$code" -eq 0 ] || fail "korvane-serve ended with code $code on SIGTERM"
+    echo "korvane-serve from the launcher: the screen served at $URL"
 fi
 
 as_user korvane "$RUN" korvane

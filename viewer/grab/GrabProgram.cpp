@@ -4,6 +4,7 @@
 
 #include "ExitCode.h"
 #include "GrabCommandLine.h"
+#include "LinkReport.h"
 #include "PngWriter.h"
 #include "ScreenGrabber.h"
 #include "AtomicFile.h"
@@ -73,24 +74,14 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     ScreenGrabber grabber(config, line.monochrome);
     if (line.port.empty()) {
         if (!grabber.findInstrument()) {
-            std::string message =
-                "no instrument answers on COM9 to COM2 (none attached, or another program holds its port)";
-            const std::vector<std::string> denied = grabber.deniedPorts();
-            for (std::size_t i = 0; i < denied.size(); ++i)
-                message += (i == 0 ? "; permission denied on " : ", ") + denied[i];
-            if (!denied.empty())
-                message += ": join the group that owns the device, usually dialout, and log in again";
-            const std::vector<std::string> talking = grabber.talkingPorts();
-            for (std::size_t i = 0; i < talking.size(); ++i)
-                message += (i == 0 ? "; passed over, sending without being asked: " : ", ") + talking[i];
-            return fail(ExitCode::NoInstrument, message);
+            return fail(ExitCode::NoInstrument, LinkReport::noInstrument(grabber.engine()));
         }
     } else {
         grabber.usePort(line.port);
     }
     if (!grabber.openLink())
         return fail(ExitCode::NoInstrument,
-                    "cannot open the port " + grabber.portDescription() + ": " + grabber.openFailure());
+                    "cannot open the port " + LinkReport::port(grabber.engine()) + ": " + LinkReport::openFailure(grabber.engine()));
 
     using Seconds = std::chrono::duration<double>;
     const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.timeoutSeconds));
@@ -103,10 +94,10 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
         case ScreenGrabber::Capture::Screen:
             break;
         case ScreenGrabber::Capture::NoScreen:
-            return fail(ExitCode::NoInstrument, "no whole screen from " + grabber.portDescription() + " within "
+            return fail(ExitCode::NoInstrument, "no whole screen from " + LinkReport::port(grabber.engine()) + " within "
                                                     + secondsText(line.timeoutSeconds));
         case ScreenGrabber::Capture::LinkLost:
-            return fail(ExitCode::LinkLost, "the link to " + grabber.portDescription() + " was lost");
+            return fail(ExitCode::LinkLost, "the link to " + LinkReport::port(grabber.engine()) + " was lost");
         }
 
         std::string image;

@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "ScreenGrabber.h"
 
-#include "PortNames.h"
-#include "SerialPort.h"
 #include "SnapshotWriter.h"
 
 #include <sstream>
@@ -12,11 +10,6 @@
 namespace korvane {
 
 namespace {
-
-// Serial devices belong to a group (dialout on Debian); a user outside it is
-// refused, which says nothing about the instrument itself.
-constexpr const char* kPermissionHint =
-    " (serial devices may be opened only by members of the group that owns them, usually dialout)";
 
 EngineConfig withoutLinkLog(EngineConfig config)
 {
@@ -56,66 +49,6 @@ void ScreenGrabber::usePort(const std::string& name)
 bool ScreenGrabber::openLink()
 {
     return engine_.openLink() == 0;
-}
-
-std::string ScreenGrabber::openFailure() const
-{
-    const std::string device = portDevice();
-    if (device.empty())
-        return "no device of that name";
-    switch (engine_.lastOpenResult()) {
-    case PortResult::Busy:
-        return "another program holds it";
-    case PortResult::NotSupported:
-        return "not a serial port";
-    case PortResult::Denied:
-        return engine_.lastOpenError() + kPermissionHint;
-    case PortResult::OsFailure:
-        return engine_.lastOpenError();
-    default:
-        return "it could not be opened";
-    }
-}
-
-namespace {
-
-std::vector<std::string> portsJudged(const std::vector<ProbeReport>& reports, bool (*judged)(const ProbeReport&))
-{
-    std::vector<std::string> names;
-    for (const ProbeReport& report : reports) {
-        if (judged(report))
-            names.push_back(report.portName + " (" + report.device + ")");
-    }
-    return names;
-}
-
-}  // namespace
-
-std::vector<std::string> ScreenGrabber::deniedPorts() const
-{
-    return portsJudged(engine_.lastSearch(), [](const ProbeReport& report) {
-        return report.verdict == ProbeVerdict::NotOpened && report.openResult == PortResult::Denied;
-    });
-}
-
-std::vector<std::string> ScreenGrabber::talkingPorts() const
-{
-    return portsJudged(engine_.lastSearch(),
-                       [](const ProbeReport& report) { return report.verdict == ProbeVerdict::Talker; });
-}
-
-std::string ScreenGrabber::portDevice() const
-{
-    return PortNames::resolve(engine_.workDir(), engine_.portName());
-}
-
-std::string ScreenGrabber::portDescription() const
-{
-    const std::string& name = engine_.portName();
-    const std::string device = portDevice();
-    if (device.empty() || device == name)
-        return name;
-    return name + " (" + device + ")";
 }
 
 std::uint64_t ScreenGrabber::latestAnswer() const

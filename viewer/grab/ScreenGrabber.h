@@ -34,24 +34,12 @@ public:
     void usePort(const std::string& name);
     // Opens the port with the reader thread idle; false when it cannot be opened.
     bool openLink();
-    // After a failed openLink(): why, in a few words ("another program holds
-    // it", or the system's reason such as "Permission denied").
-    std::string openFailure() const;
-    // After a search: the devices behind COM9..COM2 that exist but that this
-    // user may not open, as "COM9 (/dev/ttyACM0)".
-    std::vector<std::string> deniedPorts() const;
-    // After a search: the ports passed over because they send unasked.
-    std::vector<std::string> talkingPorts() const;
-
     // Asks for one screen and waits for it at most `timeout`. On Screen,
     // `snapshot` holds it as the viewer's snapshot file would (38518 bytes).
     Capture capture(std::chrono::milliseconds timeout, std::string& snapshot);
 
-    // The port for messages: "COM5 (/dev/ttyUSB0)", or the name alone when
-    // it is the device or names none.
-    std::string portDescription() const;
-    // The device the port's name leads to; empty when it names none.
-    std::string portDevice() const;
+    // The engine, for its search and open results (LinkReport).
+    const Engine& engine() const { return engine_; }
 
 private:
     void requestRepaint() override;

@@ -1,0 +1,29 @@
+// Korvane - screen acquisition engine.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+class Engine;
+
+// The engine's search and open results in words, for the programs that
+// report them on a terminal (korvane-grab, korvane-serve).
+class LinkReport {
+public:
+    // The port: "COM5 (/dev/ttyUSB0)", or the name alone when it is the
+    // device or names none.
+    static std::string port(const Engine& engine);
+    // The device the port's name leads to; empty when it names none.
+    static std::string device(const Engine& engine);
+    // After a failed openLink(): why, in a few words ("another program holds
+    // it", or the system's reason such as "Permission denied").
+    static std::string openFailure(const Engine& engine);
+    // After a search that found nothing: that no port answered, and the
+    // ports refused to this user or passed over because they talk unasked.
+    static std::string noInstrument(const Engine& engine);
+};
+
+}  // namespace korvane

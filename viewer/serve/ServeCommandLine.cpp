@@ -1,0 +1,105 @@
+// Korvane - the live screen on the network.
+// SPDX-License-Identifier: MIT
+#include "ServeCommandLine.h"
+
+#include "OptionReader.h"
+#include "SerialPort.h"
+
+#include <charconv>
+
+namespace korvane {
+
+namespace {
+
+// HOST:PORT, the host in brackets when it is an IPv6 address ("[::1]:8740").
+bool splitListen(const std::string& text, std::string& host, unsigned short& port)
+{
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    std::string name = text.substr(0, colon);
+    if (name.front() == '[') {
+        if (name.size() < 3 || name.back() != ']')
+            return false;
+        name = name.substr(1, name.size() - 2);
+    } else if (name.find(':') != std::string::npos) {
+        return false;  // an IPv6 address needs its brackets
+    }
+    const char* first = text.data() + colon + 1;
+    const char* last = text.data() + text.size();
+    unsigned short number = 0;
+    const auto [end, ec] = std::from_chars(first, last, number);
+    if (ec != std::errc() || end != last)
+        return false;
+    host = std::move(name);
+    port = number;
+    return true;
+}
+
+}  // namespace
+
+bool ServeCommandLine::parse(const std::vector<std::string>& arguments, ServeCommandLine& result, std::string* error)
+{
+    ServeCommandLine line;
+    OptionReader reader(arguments, error);
+    while (reader.next()) {
+        const std::string& name = reader.name();
+        bool ok = true;
+        if (name == "--help" || name == "-h")
+            ok = reader.flag(line.help);
+        else if (name == "--version")
+            ok = reader.flag(line.version);
+        else if (name == "--port")
+            ok = reader.text(line.port);
+        else if (name == "--mono")
+            ok = reader.flag(line.monochrome);
+        else if (name == "--once")
+            ok = reader.flag(line.once);
+        else if (name == "--baud") {
+            ok = reader.integer(line.baudRate, 1);
+            if (ok && !SerialPort::isBaudRate(line.baudRate))
+                return reader.fail("option --baud needs a rate the system can set, such as 9600, 115200, 921600 "
+                                   "or 1000000");
+        } else if (name == "--listen") {
+            const auto v = reader.value();
+            if (!v || !splitListen(*v, line.listenHost, line.listenPort))
+                return reader.fail("option --listen needs HOST:PORT, such as 0.0.0.0:8740 or [::1]:8740");
+        } else if (name.size() > 1 && name[0] == '-')
+            return reader.fail("unknown option " + reader.argument());
+        else
+            return reader.fail("unexpected argument " + reader.argument());
+        if (!ok)
+            return false;
+    }
+    result = std::move(line);
+    return true;
+}
+
+std::string ServeCommandLine::usage()
+{
+    return "Usage: korvane-serve [options]\n"
+           "Shows the ZLS740's live screen in web browsers: holds the instrument's port\n"
+           "and serves a page, the screen as PNG and BMP, its state and the Pause and\n"
+           "Colour commands over HTTP and WebSocket.\n"
+           "\n"
+           "  --listen HOST:PORT  the address to serve on (default 127.0.0.1:8740; port 0\n"
+           "                      takes any free one). Any address other than loopback\n"
+           "                      gets an access token: open the address printed\n"
+           "  --port NAME         the instrument's port: COM2..COM9 (an entry of that name\n"
+           "                      in the current folder first, as korvane looks them up)\n"
+           "                      or a device such as /dev/ttyUSB0; default: search COM9\n"
+           "                      down to COM2 like korvane's Connect\n"
+           "  --baud N            set the port to N bits per second first (default: keep\n"
+           "                      the port's own rate)\n"
+           "  --mono              start with the monochrome palette\n"
+           "  --once              end when the link is lost (code 3) or no instrument is\n"
+           "                      found (code 1) instead of looking again every 3 s\n"
+           "  --help              show this text\n"
+           "  --version           show the version\n"
+           "\n"
+           "Runs until interrupted (Ctrl+C, SIGTERM). Exit codes: 0 interrupted,\n"
+           "1 no instrument (--once) or the address cannot be served on, 2 the command\n"
+           "line cannot be used, 3 the link was lost (--once).\n";
+}
+
+}  // namespace korvane

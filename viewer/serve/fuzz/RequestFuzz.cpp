@@ -1,0 +1,270 @@
+// Korvane - the live screen on the network.
+// SPDX-License-Identifier: MIT
+//
+// A request korvane-serve reads may hold any bytes. They go through Beast's
+// parser with the session's limits, fed whole and in small pieces as reads
+// from a socket bring them; a request it completes goes where the server
+// sends it: the router of a loopback server (no token) and of a server
+// with an access token, the token taken from the query, the Host field
+// checked for loopback. Whatever the bytes, the routes keep their promises:
+// nothing but a refusal without the token, nothing but the exact known paths
+// served, commands only by POST, every refusal a 4xx with a reason.
+#include "RequestRouter.h"
+
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/field.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+using korvane::RequestFacts;
+using korvane::RequestRouter;
+using korvane::Resource;
+using korvane::Route;
+using Request = http::request<http::string_body>;
+
+// As HttpSession reads a request: its head and its body.
+constexpr std::uint32_t kLongestHead = 8 * 1024;
+constexpr std::uint64_t kLongestBody = 1024;
+// A token as AccessToken makes them: 32 lower-case hexadecimal digits.
+constexpr std::string_view kToken = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
+
+void check(bool holds, const char* promise)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "broken: %s\n", promise);
+    std::abort();
+}
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The whole request, or nothing when the bytes end before it does or the
+// parser refuses them (the session answers 400, 413 or 431 then, or waits).
+// `piece` > 0: the bytes arrive that many at a time.
+std::optional<Request> parse(std::string_view bytes, std::size_t piece)
+{
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(kLongestHead);
+    parser.body_limit(kLongestBody);
+    std::size_t used = 0;
+    std::size_t arrived = piece == 0 ? bytes.size() : std::min(piece, bytes.size());
+    while (!parser.is_done()) {
+        beast::error_code ec;
+        used += parser.put(boost::asio::buffer(bytes.data() + used, arrived - used), ec);
+        if (ec == http::error::need_more) {
+            if (arrived == bytes.size())
+                return std::nullopt;
+            arrived = std::min(arrived + std::max<std::size_t>(piece, 1), bytes.size());
+            continue;
+        }
+        if (ec)
+            return std::nullopt;
+        if (used == arrived && !parser.is_done()) {
+            if (arrived == bytes.size())
+                return std::nullopt;
+            arrived = std::min(arrived + std::max<std::size_t>(piece, 1), bytes.size());
+        }
+    }
+    return parser.release();
+}
+
+std::string_view text(beast::string_view s)
+{
+    return {s.data(), s.size()};
+}
+
+// What ScreenServer::route takes from a request.
+RequestFacts factsOf(const Request& request)
+{
+    RequestFacts facts;
+    facts.method = text(request.method_string());
+    facts.target = text(request.target());
+    facts.host = text(request[http::field::host]);
+    facts.origin = text(request[http::field::origin]);
+    facts.upgrade = beast::websocket::is_upgrade(request);
+    return facts;
+}
+
+std::string_view pathOf(Resource resource)
+{
+    switch (resource) {
+    case Resource::Page:
+        return "/";
+    case Resource::Live:
+        return "/live";
+    case Resource::Png:
+        return "/screen.png";
+    case Resource::Bmp:
+        return "/screen.bmp";
+    case Resource::Status:
+        return "/status.json";
+    case Resource::Pause:
+        return "/pause";
+    case Resource::Colour:
+        return "/colour";
+    case Resource::Refused:
+        break;
+    }
+    return {};
+}
+
+// What holds for any route of any request.
+void checkRoute(const RequestFacts& facts, const Route& route)
+{
+    if (route.resource == Resource::Refused) {
+        check(route.status >= 400 && route.status <= 499, "a refusal is a 4xx answer");
+        check(!route.reason.empty(), "a refusal says why");
+        check(!route.head, "a refusal is answered in full");
+        check((route.status == 405) == !route.allow.empty(), "405, and only 405, names the methods allowed");
+        return;
+    }
+    check(route.status == 200 && route.allow.empty(), "a route served is not a refusal");
+    const std::string_view path = facts.target.substr(0, facts.target.find('?'));
+    check(path == pathOf(route.resource), "only the exact known paths are served");
+    switch (route.resource) {
+    case Resource::Pause:
+    case Resource::Colour:
+        check(facts.method == "POST" && !route.head, "commands are taken by POST alone");
+        break;
+    case Resource::Live:
+        check(facts.method == "GET" && facts.upgrade && !route.head, "the WebSocket is opened by a GET upgrade");
+        break;
+    default:
+        check(facts.method == "GET" || facts.method == "HEAD", "what is shown is taken by GET or HEAD");
+        check(route.head == (facts.method == "HEAD"), "HEAD, and only HEAD, leaves the body out");
+        break;
+    }
+    // Another site's page may not send commands or open the WebSocket.
+    if ((route.resource == Resource::Pause || route.resource == Resource::Colour || route.resource == Resource::Live)
+        && !facts.origin.empty() && !facts.host.empty()) {
+        check(facts.origin.starts_with("http://") && equalNoCase(facts.origin.substr(7), facts.host),
+              "commands come only from the server's own page");
+    }
+}
+
+void checkQueryValue(std::string_view target, std::string_view name)
+{
+    const std::string_view value = RequestRouter::queryValue(target, name);
+    const std::size_t mark = target.find('?');
+    if (mark == std::string_view::npos) {
+        check(value.empty(), "no query, no value");
+        return;
+    }
+    if (value.empty())
+        return;
+    check(value.data() >= target.data() + mark && value.data() + value.size() <= target.data() + target.size(),
+          "a value is a piece of the query");
+    check(value.find('&') == std::string_view::npos, "a value ends at the next &");
+    const std::size_t at = std::size_t(value.data() - target.data());
+    check(at >= name.size() + 2, "a value follows its name");
+    check(target.substr(at - name.size() - 1, name.size() + 1) == std::string(name) + "=", "a value follows name=");
+    const char before = target[at - name.size() - 2];
+    check(before == '?' || before == '&', "a name starts a pair of the query");
+}
+
+// 127.x.y.z written as four decimal numbers of one to three digits.
+bool isLoopbackAddress(std::string_view name)
+{
+    if (!name.starts_with("127."))
+        return false;
+    int numbers = 0;
+    while (true) {
+        const std::size_t dot = name.find('.');
+        const std::string_view number = name.substr(0, dot);
+        if (number.empty() || number.size() > 3
+            || !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        ++numbers;
+        if (dot == std::string_view::npos)
+            return numbers == 4;
+        name.remove_prefix(dot + 1);
+    }
+}
+
+void checkLoopbackHost(std::string_view host)
+{
+    const bool loopback = RequestRouter::isLoopbackHost(host);
+    if (loopback) {
+        const std::string_view name = host.substr(0, host.starts_with('[') ? host.find(']') + 1 : host.find(':'));
+        check(equalNoCase(name, "localhost") || name == "[::1]" || isLoopbackAddress(name),
+              "only localhost, 127.0.0.0/8 and [::1] are loopback");
+    }
+    // A port after the name changes nothing.
+    if (host.find(':') == std::string_view::npos)
+        check(RequestRouter::isLoopbackHost(std::string(host) + ":8740") == loopback, "a port does not matter");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::optional<Request> whole = parse(bytes, 0);
+    // Reads from a socket bring the bytes in pieces; the request is the same.
+    const std::optional<Request> pieces = parse(bytes, 1 + size % 7);
+    check(whole.has_value() == pieces.has_value(), "a request does not depend on how its bytes arrive");
+    if (!whole)
+        return 0;
+    check(whole->method_string() == pieces->method_string() && whole->target() == pieces->target()
+              && whole->body() == pieces->body(),
+          "a request does not depend on how its bytes arrive");
+    check(whole->body().size() <= kLongestBody, "the body limit holds");
+
+    const RequestFacts facts = factsOf(*whole);
+    checkQueryValue(facts.target, "token");
+    checkLoopbackHost(facts.host);
+
+    const RequestRouter loopbackServer{""};
+    const RequestRouter tokenServer{std::string(kToken)};
+    const Route open = loopbackServer.route(facts);
+    const Route guarded = tokenServer.route(facts);
+    checkRoute(facts, open);
+    checkRoute(facts, guarded);
+
+    if (open.resource != Resource::Refused)
+        check(facts.host.empty() || RequestRouter::isLoopbackHost(facts.host),
+              "a loopback server serves only under a loopback name");
+    const bool tokenShown = RequestRouter::queryValue(facts.target, "token") == kToken;
+    if (!tokenShown) {
+        check(guarded.resource == Resource::Refused && (guarded.status == 401 || guarded.status == 400),
+              "without its token a server refuses with 401, or 400 for what is no path at all");
+        check((guarded.status == 400) == (open.status == 400), "400 is for the path, whatever the token");
+    }
+
+    // The same request showing the token: the token server then decides as a
+    // loopback server does for a loopback name.
+    std::string target(facts.target);
+    target += target.find('?') == std::string::npos ? "?token=" : "&token=";
+    target += kToken;
+    RequestFacts withToken = facts;
+    withToken.target = target;
+    const Route admitted = tokenServer.route(withToken);
+    checkRoute(withToken, admitted);
+    if (RequestRouter::queryValue(target, "token") == kToken
+        && (facts.host.empty() || RequestRouter::isLoopbackHost(facts.host))) {
+        const Route local = loopbackServer.route(withToken);
+        check(admitted.resource == local.resource && admitted.status == local.status && admitted.head == local.head,
+              "with its token a server decides as a loopback one");
+    }
+    return 0;
+}

@@ -1,0 +1,142 @@
+// Korvane - the live screen on the network, tests.
+// SPDX-License-Identifier: MIT
+//
+// What korvane-serve does with requests it must not follow, over loopback.
+#include "ServeTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace korvane::test {
+namespace {
+
+class BadInputTest : public ::testing::Test {
+protected:
+    void SetUp() override { instruments_.start(dir_.path(), 5); }
+
+    ScratchDir dir_;
+    Instruments instruments_;
+};
+
+TEST_F(BadInputTest, EachGetsItsRefusalAndChangesNothing)
+{
+    ServeHarness serve(dir_.path(), "COM5");
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(serve.port()) + "\r\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        int status;
+    } cases[] = {
+        {"a malformed request line", "PAUSE!! /pause\r\n\r\n", 400},
+        {"an oversized head", "GET /status.json HTTP/1.1\r\n" + host + "X-Long: " + std::string(16 * 1024, 'x') + "\r\n\r\n",
+         431},
+        {"an oversized body", "POST /pause HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" + std::string(4096, 'p'),
+         413},
+        {"an unknown path", "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
+        {"a path trick", "GET /../status.json HTTP/1.1\r\n" + host + "\r\n", 400},
+        {"a command by GET", "GET /colour HTTP/1.1\r\n" + host + "\r\n", 405},
+        {"a WebSocket upgrade without a key",
+         "GET /live HTTP/1.1\r\n" + host + "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n\r\n",
+         400},
+        {"TLS on the plain port", std::string("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03", 11) + std::string(160, 'T'),
+         400},
+    };
+    for (const auto& bad : cases) {
+        SCOPED_TRACE(bad.what);
+        EXPECT_EQ(rawExchange(serve.port(), bad.bytes).status, bad.status);
+    }
+    const std::string state = request(serve.port(), "GET", "/status.json").body;
+    EXPECT_FALSE(statusFlag(state, "paused"));
+    EXPECT_TRUE(statusFlag(state, "colour"));
+}
+
+TEST_F(BadInputTest, AClientThatSendsNothingIsClosedWhileOthersAreServed)
+{
+    ServeHarness serve(dir_.path(), "COM5");
+    std::thread silent([&] {
+        // The test's reads give up after 15 s; the server closes first.
+        const Reply reply = rawExchange(serve.port(), "");
+        EXPECT_EQ(reply.status, 0);
+        EXPECT_EQ(reply.fields, "") << "the silent connection was left open";
+    });
+    std::thread halfway([&] { EXPECT_EQ(rawExchange(serve.port(), "GET /status.json HTTP/1.1\r\nHo").fields, ""); });
+    EXPECT_EQ(request(serve.port(), "GET", "/status.json").status, 200);
+    silent.join();
+    halfway.join();
+}
+
+TEST_F(BadInputTest, RunningOutOfDescriptorsNeitherSpinsNorStopsTheServer)
+{
+    ServeHarness serve(dir_.path(), "COM5");
+    ASSERT_TRUE(awaitStatus(serve.port(), "", "connected", true));
+    // Paused, the server has nothing else to do.
+    ASSERT_EQ(request(serve.port(), "POST", "/pause").status, 200);
+    boost::asio::io_context io;
+    using boost::asio::ip::tcp;
+    const tcp::endpoint server(boost::asio::ip::make_address("127.0.0.1"), serve.port());
+    tcp::socket first(io), second(io);
+    first.open(tcp::v4());
+    second.open(tcp::v4());
+
+    // Room for the server to take the first connection and no more.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int open = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++open;
+    }
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(open);  // the listing's own descriptor is closed again
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    first.connect(server);
+    second.connect(server);  // completed by the kernel; the server cannot take it
+
+    const auto before = serve.ioThreadTime();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto used = serve.ioThreadTime() - before;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_LT(used, std::chrono::milliseconds(300)) << "the server spun while it could not accept";
+
+    // With descriptors again, the waiting connection is served.
+    const std::string ask = "GET /status.json HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    boost::asio::write(second, boost::asio::buffer(ask));
+    std::string answer(12, '\0');
+    boost::asio::read(second, boost::asio::buffer(answer));
+    EXPECT_EQ(answer, "HTTP/1.1 200");
+}
+
+TEST_F(BadInputTest, OffLoopbackEverythingAsksForTheToken)
+{
+    ServeHarness serve(dir_.path(), "COM5", "0.0.0.0");
+    ASSERT_EQ(serve.tokenQuery().size(), std::string("?token=").size() + 32);
+    ASSERT_TRUE(waitFor([&] {
+        return statusNumber(request(serve.port(), "GET", "/status.json" + serve.tokenQuery()).body, "screens") > 0;
+    }));
+    const std::string wrong = "?token=" + std::string(32, '0');
+    for (const char* path : {"/", "/screen.png", "/screen.bmp", "/status.json"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(request(serve.port(), "GET", path).status, 401);
+        EXPECT_EQ(request(serve.port(), "GET", path + wrong).status, 401);
+        EXPECT_EQ(request(serve.port(), "GET", path + serve.tokenQuery()).status, 200);
+    }
+    EXPECT_EQ(request(serve.port(), "POST", "/pause").status, 401);
+    EXPECT_EQ(request(serve.port(), "POST", "/colour" + wrong).status, 401);
+    EXPECT_THROW(Viewer(serve.port()), boost::system::system_error);
+
+    const std::string state = request(serve.port(), "GET", "/status.json" + serve.tokenQuery()).body;
+    EXPECT_FALSE(statusFlag(state, "paused"));
+    EXPECT_TRUE(statusFlag(state, "colour"));
+    Viewer viewer(serve.port(), serve.tokenQuery());
+    std::string screen;
+    EXPECT_TRUE(viewer.nextScreen(screen));
+}
+
+}  // namespace
+}  // namespace korvane::test

@@ -1,0 +1,109 @@
+// Korvane - the live screen on the network, tests.
+// SPDX-License-Identifier: MIT
+#include "RequestRouter.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
+
+Route ask(const RequestRouter& router, std::string_view method, std::string_view target,
+          std::string_view host = "127.0.0.1:8740", std::string_view origin = {}, bool upgrade = false)
+{
+    RequestFacts facts;
+    facts.method = method;
+    facts.target = target;
+    facts.host = host;
+    facts.origin = origin;
+    facts.upgrade = upgrade;
+    return router.route(facts);
+}
+
+TEST(RequestRouter, OffLoopbackEveryPlaceNeedsTheExactToken)
+{
+    const RequestRouter router(kToken);
+    const std::string good = std::string("?token=") + kToken;
+    for (const char* path : {"/", "/screen.png", "/screen.bmp", "/status.json", "/nowhere"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(ask(router, "GET", path, "lab-pc:8740").status, 401);
+        EXPECT_EQ(ask(router, "GET", std::string(path) + "?token=0123456789abcdef0123456789abcdee", "lab-pc:8740").status, 401);
+    }
+    EXPECT_EQ(ask(router, "GET", "/live", "lab-pc:8740", "http://lab-pc:8740", true).status, 401);
+    EXPECT_EQ(ask(router, "POST", "/pause", "lab-pc:8740").status, 401);
+    // A prefix, a longer value, another parameter's value, or an empty one.
+    EXPECT_EQ(ask(router, "GET", "/?token=0123456789abcdef", "lab-pc:8740").status, 401);
+    EXPECT_EQ(ask(router, "GET", "/" + good + "0", "lab-pc:8740").status, 401);
+    EXPECT_EQ(ask(router, "GET", std::string("/?key=") + kToken, "lab-pc:8740").status, 401);
+    EXPECT_EQ(ask(router, "GET", "/?token=", "lab-pc:8740").status, 401);
+    EXPECT_EQ(ask(router, "GET", "/" + good, "lab-pc:8740").resource, Resource::Page);
+    EXPECT_EQ(ask(router, "GET", "/status.json?x=1&token=" + std::string(kToken), "192.0.2.7").resource,
+              Resource::Status);
+    EXPECT_EQ(ask(router, "POST", "/colour" + good, "lab-pc:8740", "http://lab-pc:8740").resource, Resource::Colour);
+}
+
+TEST(RequestRouter, OnLoopbackOnlyLoopbackNamesAreAnswered)
+{
+    // A name of another site that points at 127.0.0.1 would let its pages
+    // read the screen and send commands.
+    const RequestRouter router("");
+    for (const char* host : {"127.0.0.1:8740", "localhost:8740", "LOCALHOST", "[::1]:8740", "127.1.2.3", ""})
+        EXPECT_EQ(ask(router, "GET", "/status.json", host).resource, Resource::Status) << host;
+    for (const char* host : {"evil.example:8740", "127.0.0.1.evil.example", "localhost.evil.example", "[::2]:8740",
+                             "127.0.0.1x", "[::1]x", "1270.0.0.1", "127.0.0.1234"})
+        EXPECT_EQ(ask(router, "GET", "/status.json", host).status, 403) << host;
+}
+
+TEST(RequestRouter, CommandsAndTheWebSocketOnlyFromTheServersOwnPage)
+{
+    const RequestRouter router("");
+    EXPECT_EQ(ask(router, "POST", "/pause", "127.0.0.1:8740", "http://127.0.0.1:8740").resource, Resource::Pause);
+    EXPECT_EQ(ask(router, "POST", "/pause", "127.0.0.1:8740").resource, Resource::Pause);  // curl sends no Origin
+    EXPECT_EQ(ask(router, "POST", "/pause", "127.0.0.1:8740", "http://evil.example").status, 403);
+    EXPECT_EQ(ask(router, "POST", "/colour", "127.0.0.1:8740", "http://127.0.0.1:8741").status, 403);
+    EXPECT_EQ(ask(router, "GET", "/live", "127.0.0.1:8740", "http://evil.example", true).status, 403);
+    EXPECT_EQ(ask(router, "GET", "/live", "127.0.0.1:8740", "http://127.0.0.1:8740", true).resource, Resource::Live);
+    // Reading is no command: a picture may be shown on another page.
+    EXPECT_EQ(ask(router, "GET", "/screen.png", "127.0.0.1:8740", "http://evil.example").resource, Resource::Png);
+}
+
+TEST(RequestRouter, PathsAreMatchedExactlyAndTricksRefused)
+{
+    const RequestRouter router("");
+    for (const char* target : {"/../etc/passwd", "/./status.json", "/screen.png/..", "/%2e%2e/x", "/status%2Ejson",
+                               "//status.json", "/\\..\\x", "http://127.0.0.1/status.json", "*", ""})
+        EXPECT_EQ(ask(router, "GET", target).status, 400) << target;
+    for (const char* target : {"/index.html", "/screen.gif", "/status.json/", "/LIVE", "/screen.png.bak", "/..x"})
+        EXPECT_EQ(ask(router, "GET", target).status, 404) << target;
+}
+
+TEST(RequestRouter, EachPlaceTakesItsMethods)
+{
+    const RequestRouter router("");
+    const Route getPause = ask(router, "GET", "/pause");
+    EXPECT_EQ(getPause.status, 405);
+    EXPECT_EQ(getPause.allow, "POST");
+    const Route postPicture = ask(router, "POST", "/screen.bmp");
+    EXPECT_EQ(postPicture.status, 405);
+    EXPECT_EQ(postPicture.allow, "GET, HEAD");
+    EXPECT_EQ(ask(router, "DELETE", "/status.json").status, 405);
+    EXPECT_EQ(ask(router, "get", "/status.json").status, 405);  // methods are case-sensitive
+    const Route head = ask(router, "HEAD", "/screen.png");
+    EXPECT_EQ(head.resource, Resource::Png);
+    EXPECT_TRUE(head.head);
+    EXPECT_EQ(ask(router, "GET", "/live").status, 426);
+    EXPECT_EQ(ask(router, "HEAD", "/live").status, 405);
+}
+
+TEST(RequestRouter, QueryValuesAreFoundByTheirWholeName)
+{
+    EXPECT_EQ(RequestRouter::queryValue("/?token=abc", "token"), "abc");
+    EXPECT_EQ(RequestRouter::queryValue("/?mytoken=x&token=abc&z", "token"), "abc");
+    EXPECT_EQ(RequestRouter::queryValue("/?tokens=abc", "token"), "");
+    EXPECT_EQ(RequestRouter::queryValue("/token=abc", "token"), "");
+    EXPECT_EQ(RequestRouter::queryValue("/?token", "token"), "");
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,194 @@
+// Korvane - the live screen on the network, tests.
+// SPDX-License-Identifier: MIT
+#include "ServeTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http.hpp>
+
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+
+namespace korvane::test {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+ServeCommandLine serveLine(const std::string& port, const std::string& listenHost)
+{
+    ServeCommandLine line;
+    line.port = port;
+    line.listenHost = listenHost;
+    line.listenPort = 0;
+    return line;
+}
+
+// Every read of a test's socket gives up after this long, so that a server
+// that never answers fails the test instead of hanging it.
+void limitReads(tcp::socket& socket)
+{
+    timeval limit{15, 0};
+    ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+tcp::socket connected(asio::io_context& io, unsigned short port)
+{
+    tcp::socket socket(io);
+    socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+    limitReads(socket);
+    return socket;
+}
+
+}  // namespace
+
+ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port,
+                           const std::string& listenHost)
+    : server_(io_, serveLine(port, listenHost), testConfig(workDir), events_)
+{
+    std::string error;
+    if (!server_.listen(&error))
+        throw std::runtime_error(error);
+    const std::string url = server_.url();
+    port_ = static_cast<unsigned short>(std::stoi(url.substr(url.rfind(':') + 1)));
+    const std::size_t mark = url.find('?');
+    if (mark != std::string::npos)
+        tokenQuery_ = url.substr(mark);
+    server_.start();
+    thread_ = std::thread([this] { io_.run(); });
+}
+
+ServeHarness::~ServeHarness()
+{
+    asio::post(io_, [this] { server_.stop(0); });
+    thread_.join();
+}
+
+std::chrono::nanoseconds ServeHarness::ioThreadTime() const
+{
+    clockid_t clock;
+    timespec used{};
+    if (::pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) == 0)
+        ::clock_gettime(clock, &used);
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+}
+
+Reply request(unsigned short port, const std::string& method, const std::string& target, const Fields& fields,
+              const std::string& body)
+{
+    asio::io_context io;
+    tcp::socket socket = connected(io, port);
+    http::request<http::string_body> req{http::string_to_verb(method), target, 11};
+    req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+    for (const auto& [name, value] : fields)
+        req.set(name, value);
+    req.body() = body;
+    req.prepare_payload();
+    http::write(socket, req);
+    beast::flat_buffer buffer;
+    http::response_parser<http::string_body> parser;
+    parser.body_limit(16 * 1024 * 1024);
+    parser.skip(method == "HEAD");
+    beast::error_code ec;
+    http::read(socket, buffer, parser, ec);
+    Reply reply;
+    if (ec)
+        return reply;
+    const auto& res = parser.get();
+    reply.status = res.result_int();
+    reply.body = res.body();
+    for (const auto& field : res)
+        reply.fields += std::string(field.name_string()) + ": " + std::string(field.value()) + "\n";
+    return reply;
+}
+
+Reply rawExchange(unsigned short port, const std::string& bytes)
+{
+    asio::io_context io;
+    tcp::socket socket = connected(io, port);
+    beast::error_code ec;
+    if (!bytes.empty())
+        asio::write(socket, asio::buffer(bytes), ec);
+    std::string answer;
+    std::array<char, 4096> chunk;
+    for (;;) {
+        const std::size_t got = socket.read_some(asio::buffer(chunk), ec);
+        if (ec)
+            break;
+        answer.append(chunk.data(), got);
+    }
+    Reply reply;
+    reply.body = answer;
+    if (answer.starts_with("HTTP/1.1 ") && answer.size() >= 12)
+        reply.status = std::stoi(answer.substr(9, 3));
+    // A read that ran into the limit left the connection open: say so.
+    if (ec == asio::error::would_block || ec == asio::error::try_again)
+        reply.fields = "still open";
+    return reply;
+}
+
+bool statusFlag(const std::string& json, const std::string& name)
+{
+    return json.find("\"" + name + "\":true") != std::string::npos;
+}
+
+std::uint64_t statusNumber(const std::string& json, const std::string& name)
+{
+    const std::string key = "\"" + name + "\":";
+    const std::size_t at = json.find(key);
+    return at == std::string::npos ? 0 : std::stoull(json.substr(at + key.size()));
+}
+
+bool awaitStatus(unsigned short port, const std::string& query, const std::string& field, bool value)
+{
+    return waitFor([&] { return statusFlag(request(port, "GET", "/status.json" + query).body, field) == value; },
+                   std::chrono::seconds(20));
+}
+
+Viewer::Viewer(unsigned short port, const std::string& query) : socket_(connected(io_, port))
+{
+    socket_.handshake("127.0.0.1:" + std::to_string(port), "/live" + query);
+}
+
+bool Viewer::next(std::string& message, bool& binary)
+{
+    beast::flat_buffer buffer;
+    beast::error_code ec;
+    socket_.read(buffer, ec);
+    if (ec)
+        return false;
+    message = beast::buffers_to_string(buffer.data());
+    binary = socket_.got_binary();
+    return true;
+}
+
+bool Viewer::nextScreen(std::string& message)
+{
+    bool binary = false;
+    while (next(message, binary))
+        if (binary)
+            return true;
+    return false;
+}
+
+bool Viewer::awaitState(const std::string& field, bool value)
+{
+    std::string message;
+    bool binary = false;
+    while (next(message, binary))
+        if (!binary && statusFlag(message, field) == value)
+            return true;
+    return false;
+}
+
+}  // namespace korvane::test

@@ -1,0 +1,84 @@
+// Korvane - the live screen on the network, tests.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ScreenServer.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/websocket/stream.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace korvane::test {
+
+// korvane-serve in this process, on its own I/O thread, serving on any free
+// port of `listenHost` the instrument on `port` (COMn in `workDir`).
+class ServeHarness {
+public:
+    ServeHarness(const std::filesystem::path& workDir, const std::string& port,
+                 const std::string& listenHost = "127.0.0.1");
+    ~ServeHarness();
+    ServeHarness(const ServeHarness&) = delete;
+    ServeHarness& operator=(const ServeHarness&) = delete;
+
+    unsigned short port() const { return port_; }
+    // "?token=..." when the server asks for one, else empty.
+    const std::string& tokenQuery() const { return tokenQuery_; }
+    // Processor time the server's I/O thread has used so far.
+    std::chrono::nanoseconds ioThreadTime() const;
+
+private:
+    boost::asio::io_context io_;
+    std::ostringstream events_;  // read by no one while the thread runs
+    ScreenServer server_;
+    unsigned short port_ = 0;
+    std::string tokenQuery_;
+    std::thread thread_;
+};
+
+struct Reply {
+    int status = 0;  // 0: no answer at all
+    std::string body;
+    std::string fields;  // the head's field lines as sent
+};
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// One HTTP/1.1 request to 127.0.0.1:`port` (Host 127.0.0.1:port unless given).
+Reply request(unsigned short port, const std::string& method, const std::string& target, const Fields& fields = {},
+              const std::string& body = {});
+// Sends `bytes` as they are and reads whatever comes until the server closes
+// (at most 15 s); the status of the answer, 0 for none.
+Reply rawExchange(unsigned short port, const std::string& bytes);
+
+// A field of status.json.
+bool statusFlag(const std::string& json, const std::string& name);
+std::uint64_t statusNumber(const std::string& json, const std::string& name);
+// GETs status.json until `field` is `value`; false after a generous deadline.
+bool awaitStatus(unsigned short port, const std::string& query, const std::string& field, bool value);
+
+// A page watching over the WebSocket.
+class Viewer {
+public:
+    explicit Viewer(unsigned short port, const std::string& query = {});
+    // The next message within a generous deadline; false when none came.
+    bool next(std::string& message, bool& binary);
+    // The next screen message (state messages in between are skipped).
+    bool nextScreen(std::string& message);
+    // The next state message whose `field` is `value`.
+    bool awaitState(const std::string& field, bool value);
+
+private:
+    boost::asio::io_context io_;
+    boost::beast::websocket::stream<boost::asio::ip::tcp::socket> socket_;
+};
+
+}  // namespace korvane::test
