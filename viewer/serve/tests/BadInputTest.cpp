@@ -73,10 +73,16 @@ TEST_F(BadInputTest, AClientThatSendsNothingIsClosedWhileOthersAreServed)
 
 TEST_F(BadInputTest, RunningOutOfDescriptorsNeitherSpinsNorStopsTheServer)
 {
-    ServeHarness serve(dir_.path(), "COM5");
+#ifdef KORVANE_UNDEFINED_SANITIZER
+    GTEST_SKIP() << "UBSan's type checks open a pipe each: with no descriptor left they report false faults";
+#endif
+    // A silent instrument: the server has nothing else to do, and the
+    // engine's threads touch nothing that needs a descriptor.
+    zls740sim::SimulatorOptions silent;
+    silent.silent = true;
+    instruments_.start(dir_.path(), 6, silent);
+    ServeHarness serve(dir_.path(), "COM6");
     ASSERT_TRUE(awaitStatus(serve.port(), "", "connected", true));
-    // Paused, the server has nothing else to do.
-    ASSERT_EQ(request(serve.port(), "POST", "/pause").status, 200);
     boost::asio::io_context io;
     using boost::asio::ip::tcp;
     const tcp::endpoint server(boost::asio::ip::make_address("127.0.0.1"), serve.port());
