@@ -75,6 +75,16 @@ MUTATIONS = [
      "    if (closing_) {\n        engine_.acknowledgeConnectionError();\n        return;\n    }\n", ""),
     ("Temp.bmp not turned", "viewer/engine/SnapshotWriter.cpp",
      "screen.pixelData + kRowBytes * (kScreenHeight - 1 - r);", "screen.pixelData + kRowBytes * r;"),
+    ("korvane-serve: the access token not asked for", "viewer/serve/RequestRouter.cpp",
+     "if (!AccessToken::matches(token_, queryValue(request.target, \"token\")))", "if (false)"),
+    ("korvane-serve: commands from any page", "viewer/serve/RequestRouter.cpp",
+     "if (changes && !request.origin.empty() && !request.host.empty()) {", "if (false) {"),
+    ("korvane-serve: a silent client kept", "viewer/serve/HttpSession.cpp",
+     "    parser_->body_limit(kLongestBody);\n    stream_.expires_after(kRequestTime);",
+     "    parser_->body_limit(kLongestBody);"),
+    ("korvane-serve: accepting again at once after a failure", "viewer/serve/ScreenServer.cpp",
+     "        acceptTimer_.expires_after(kAcceptPause);",
+     "        accept();\n        return;\n        acceptTimer_.expires_after(kAcceptPause);"),
 ]
 
 
@@ -96,7 +106,7 @@ def copy_tree(source, target):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--labels", default="engine|grab|simulator|cli|window|pictorix",
+    parser.add_argument("--labels", default="engine|grab|serve|simulator|cli|window|pictorix",
                         help="ctest labels to run for each edit (default: the unit and widget tests)")
     parser.add_argument("--only", help="run only the edits whose name contains this text")
     parser.add_argument("--keep", help="scratch folder to use and keep (default: a temporary one, removed)")
