@@ -182,22 +182,47 @@ TEST_F(ReaderLoop, AFrameFollowedByBytesThatKeepComingIsNeverShown)
 // the first bytes of its answer and shift the picture.
 TEST_F(ReaderLoop, BytesThatCameWhilePausedAreNotTakenForTheNextAnswer)
 {
-    TestLine line;
-    engine.setPortName(line.slavePath());
-    ASSERT_EQ(engine.openLink(), 0);
     const auto [a, c] = std::array{uniformFrame(0x11), uniformFrame(0x33)};
-    ASSERT_TRUE(line.awaitRequest());
-    engine.setPaused(1);  // the reader stops once it has shown this answer
-    line.writeAll(Bytes(a.begin(), a.end()));
-    ASSERT_TRUE(waitFor([&] { return storedPixels() == decoded(a); }));
+    enum class Outcome { Shown, Shifted, Dropped, LineFailed };
+    auto play = [&] {
+        TestLine line;
+        FakeHost watcher;
+        Engine subject(watcher, testConfig(dir.path()));
+        subject.initEngine();
+        subject.setPortName(line.slavePath());
+        if (subject.openLink() != 0 || !line.awaitRequest())
+            return Outcome::LineFailed;
+        subject.setPaused(1);  // the reader stops once it has shown this answer
+        line.writeAll(Bytes(a.begin(), a.end()));
+        if (!waitFor([&] { return watcher.repaints.load() == 1; }))
+            return Outcome::LineFailed;
 
-    line.writeAll(Bytes(100, 0xEE));
-    ASSERT_TRUE(waitFor([&] { return line.unreadByViewer() == 100; }));
-    engine.setPaused(0);
-    ASSERT_TRUE(line.awaitRequest());
-    line.writeAll(Bytes(c.begin(), c.end()));
-    EXPECT_TRUE(waitFor([&] { return storedPixels() == decoded(c); })) << "the answer after the pause was shifted";
-    engine.shutdown();
+        line.writeAll(Bytes(100, 0xEE));
+        if (!waitFor([&] { return line.unreadByViewer() == 100; }))
+            return Outcome::LineFailed;
+        subject.setPaused(0);
+        if (!line.awaitRequest())
+            return Outcome::LineFailed;
+        line.writeAll(Bytes(c.begin(), c.end()));
+        if (!waitFor([&] { return watcher.repaints.load() == 2; }, std::chrono::seconds(3)))
+            return Outcome::Dropped;
+        Bytes pixels;
+        subject.screen().read([&](const ScreenView& view) {
+            pixels.assign(view.pixelData, view.pixelData + kRowBytes * kStoredRows);
+        });
+        subject.shutdown();
+        return pixels == decoded(c) ? Outcome::Shown : Outcome::Shifted;
+    };
+    // The answer is given once. A machine that holds this test up longer
+    // than the gap between bytes cuts it short and the engine rightly drops
+    // it: such a run proves nothing and is played again. An engine that
+    // took the stale bytes drops (or shifts) the answer every time.
+    Outcome outcome = Outcome::Dropped;
+    for (int attempt = 0; attempt < 3 && outcome == Outcome::Dropped; ++attempt)
+        outcome = play();
+    ASSERT_NE(outcome, Outcome::LineFailed);
+    EXPECT_NE(outcome, Outcome::Shifted) << "the answer after the pause was shifted";
+    EXPECT_NE(outcome, Outcome::Dropped) << "the answer after the pause was never shown";
 }
 
 TEST_F(ReaderLoop, ShortAnswersAreDroppedAndAskedForAgain)
