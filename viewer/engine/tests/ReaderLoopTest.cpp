@@ -18,10 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 class ReaderLoop : public EngineFixture {
 protected:
     // The picture rows of the current screen, as stored.
-    Bytes storedPixels() const
+    Bytes storedPixels() const { return storedPixels(engine); }
+
+    static Bytes storedPixels(const Engine& of)
     {
         Bytes pixels;
-        engine.screen().read([&](const ScreenView& view) {
+        of.screen().read([&](const ScreenView& view) {
             pixels.assign(view.pixelData, view.pixelData + kRowBytes * kStoredRows);
         });
         return pixels;
@@ -207,12 +209,7 @@ TEST_F(ReaderLoop, BytesThatCameWhilePausedAreNotTakenForTheNextAnswer)
         line.writeAll(Bytes(c.begin(), c.end()));
         if (!waitFor([&] { return watcher.repaints.load() == 2; }, std::chrono::seconds(3)))
             return Outcome::Dropped;
-        Bytes pixels;
-        subject.screen().read([&](const ScreenView& view) {
-            pixels.assign(view.pixelData, view.pixelData + kRowBytes * kStoredRows);
-        });
-        subject.shutdown();
-        return pixels == decoded(c) ? Outcome::Shown : Outcome::Shifted;
+        return storedPixels(subject) == decoded(c) ? Outcome::Shown : Outcome::Shifted;
     };
     // The answer is given once. A machine that holds this test up longer
     // than the gap between bytes cuts it short and the engine rightly drops
