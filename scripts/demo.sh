@@ -40,7 +40,8 @@ if [ -z "${DISPLAY:-}" ]; then
     pids="$pids $!"
     sleep 1
     echo "No X display was set: korvane runs on the virtual display $DISPLAY."
-    echo "Drive it with: DISPLAY=$DISPLAY xdotool key alt+f   (then Down, Return)"
+    # File opens with Connect chosen: Return connects (Down, Return would be Pause).
+    echo "Connect with: DISPLAY=$DISPLAY xdotool search --onlyvisible --name '^Korvane\$' windowfocus --sync key --delay 300 alt+f Return"
     echo "Look at it with: xwd -root -display $DISPLAY | /usr/bin/convert xwd:- korvane.png"
 fi
 echo "Working folder: $work"
