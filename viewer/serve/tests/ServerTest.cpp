@@ -142,8 +142,13 @@ TEST_F(ServeTest, FortyViewersAllGetScreensFromOneRequestEach)
         thread.join();
     EXPECT_EQ(satisfied, kViewers);
     EXPECT_EQ(statusNumber(request(serve.port(), "GET", "/status.json").body, "viewers"), unsigned(kViewers));
-    // Viewers never cause requests: each request waits for its answer.
-    EXPECT_LE(instrument.requestCount(), instrument.framesSent() + 1);
+    // Viewers never cause requests: each request waits for its answer. An
+    // answer the busy machine held up past the gap between bytes is dropped
+    // and asked for again, so a few requests more than screens are allowed;
+    // a request per viewer (40) or per viewer and screen is far beyond them.
+    const std::uint64_t requests = instrument.requestCount();
+    const std::uint64_t frames = instrument.framesSent();
+    EXPECT_LE(requests, frames + frames / 10 + 1);
 }
 
 TEST_F(ServeTest, ViewersThatNeverReadHoldNoScreens)
