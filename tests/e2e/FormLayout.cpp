@@ -2,12 +2,10 @@
 // SPDX-License-Identifier: MIT
 //
 // Usage: e2e-form-layout
-// Builds Pictorix's form offscreen, as the program lays it out, and prints
-// one line per button and per shown format option: "NAME X Y", NAME being the
-// button's caption (Print, Save, Close) or the option's (bmp, png, ...), and
-// X Y the middle of the control in pixels of the form's own window. The
-// end-to-end runs click there, so a control that moves on the form moves
-// their clicks with it.
+// Prints "NAME X Y" for each shown button and format option of Pictorix's
+// form (Print, Save, Close, bmp, png, ...): the middle of the control in
+// pixels of the form's window, as the program lays it out. The end-to-end
+// runs click there, so their clicks move with the controls.
 #include "FrmZLS740.h"
 
 #include <QAbstractButton>
@@ -17,8 +15,7 @@
 
 int main(int argc, char* argv[])
 {
-    // No display is needed, nor wanted: the runs ask for the layout before
-    // and beside their own X server.
+    // The runs ask for the layout beside their own X server, needing none.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     FrmZLS740 form;

@@ -2,12 +2,11 @@
 // SPDX-License-Identifier: MIT
 //
 // Usage: e2e-screen-check PICTURE FRAME TOP [mono]
-// PICTURE is a screenshot of the viewer window (or the snapshot file), FRAME
-// the 40960 bytes the simulator last sent, TOP the rows above the live view
-// (the menu bar; 0 for the snapshot). Every pixel of the live view must be
-// the colour of the instrument's screen pixel at the place it scales to; a
-// stretched view may take it from a neighbour, for the scaler's rounding, a
-// view of the screen's own size may not. Exit code 0 when it is, 1 when not,
+// PICTURE: a screenshot of the viewer window (or the snapshot file); FRAME:
+// the 40960 bytes the simulator last sent; TOP: the rows above the live view.
+// Every pixel of the live view must have the colour of the screen pixel it
+// scales to; a stretched view may take a neighbour's (the scaler's rounding),
+// a view of the screen's own size may not. Exit code 0 when so, 1 when not,
 // 2 on bad input.
 #include "Palettes.h"
 #include "Zls740Simulator.h"
@@ -25,8 +24,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QImage shot(QString::fromLocal8Bit(argv[1]));
-    if (shot.isNull()) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+    const int top = std::atoi(argv[3]);
+    if (shot.isNull() || shot.height() <= top) {
+        std::fprintf(stderr, "no live view below row %d in %s\n", top, argv[1]);
         return 2;
     }
     zls740sim::Frame frame{};
@@ -35,7 +35,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "cannot read a whole frame from %s\n", argv[2]);
         return 2;
     }
-    const int top = std::atoi(argv[3]);
     const bool mono = argc > 4 && std::string(argv[4]) == "mono";
     const korvane::Palette& palette = mono ? korvane::Palettes::monochrome() : korvane::Palettes::colour();
     auto colourAt = [&](int x, int y) {
@@ -45,10 +44,6 @@ int main(int argc, char* argv[])
 
     const int w = shot.width();
     const int h = shot.height() - top;
-    if (w <= 0 || h <= 0) {
-        std::fprintf(stderr, "no live view in a %dx%d picture below row %d\n", shot.width(), shot.height(), top);
-        return 2;
-    }
     const int reach = w == 320 && h == 240 ? 0 : 1;
     long wrong = 0;
     for (int y = 0; y < h; ++y) {
