@@ -7,35 +7,35 @@
 # Usage: desktop-entries.sh BUILD_DIR BIN_DIR STATE_DIR [CPACK]
 CASE="package desktop entries"
 . "$(dirname "$0")/package-lib.sh"
-require setpriv xprop /usr/bin/identify
+require xprop /usr/bin/identify
 needs_package
 user_folders
+start_display
 
-# desktop_exec ENTRY: the entry's Exec line run as the user, in /. The line
-# is split as the desktop would: words, with quotes.
+# desktop_exec ENTRY: the entry's Exec line run as the user, in /, split as
+# the desktop would (words, with quotes); its window (WIN) carries the class
+# the entry names, by which docks and task bars match them.
 desktop_exec() {
-    log=$1-menu
-    eval "set -- $(sed -n 's/^Exec=//p' "/usr/share/applications/$1.desktop")"
+    file=$APPLICATIONS/$1.desktop log=$1-menu title=$2
+    eval "set -- $(sed -n 's/^Exec=//p' "$file")"
     as_user "$log" / "$@"
+    until_ok 30 window "$LAST" "$title" || fail "no window $title from $file"
+    class=$(xprop -id "$WIN" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
+    [ "$class" = "$(sed -n 's/^StartupWMClass=//p' "$file")" ] || fail "the window's class '$class' is not the one $file names"
 }
 DATA=$USER_HOME/.local/share/korvane
-desktop_exec korvane
+desktop_exec korvane '^Korvane$'
 installed_korvane "$LAST" "$DATA"
-belongs_to korvane
 until_ok 10 test -e "$DATA/log.txt" || fail "korvane from the desktop entry made no log.txt in $DATA"
 exit_korvane
 # A snapshot for Pictorix, as korvane-grab takes it of the instrument's screen.
 instrument
 "$BIN/korvane-grab" --port "$RUN/COM5" -o "$DATA/Temp.bmp" >"$WORK/grab.log" 2>&1 || fail "no snapshot"
 chown "$USER_NAME:$USER_GROUP" "$DATA/Temp.bmp"
-desktop_exec pictorix
-PX=$LAST
-until_ok 30 window "$PX" '^ZLS 740$' || fail "no Pictorix window from the desktop entry"
-belongs_to pictorix
+desktop_exec pictorix '^ZLS 740$'
+PX=$LAST PX_WIN=$WIN
 runs_as "$PX" Pictorix "$DATA"
-echo "desktop entries: korvane and Pictorix in $DATA"
 # Saving a tif needs Qt's image format plugin: it must come with the package.
-PX_WIN=$WIN
 press "$PX_WIN" tif
 press "$PX_WIN" Save
 dialog() { WIN=$(pictorix_windows "$PX" "Save As" | head -n 1); [ -n "$WIN" ]; }

@@ -1,58 +1,50 @@
 #!/bin/sh
 # The installed programs run by an ordinary user from their launchers:
-# korvane-grab (where the package has it) takes one screen as the viewer's
-# snapshot would be; korvane-serve serves it over loopback; korvane, started in a folder of the user's, connects to
-# the simulator, and File > Save/Print starts the installed Pictorix there.
-# Every library the running korvane and Pictorix have loaded comes with the
-# package's dependencies.
+# korvane-grab takes one screen as the viewer's snapshot would be;
+# korvane-serve serves it over loopback; korvane, started in a folder of the
+# user's, connects to the simulator, and File > Save/Print starts the
+# installed Pictorix there. Every library the running korvane and Pictorix
+# have loaded comes with the package's dependencies.
 # Usage: korvane.sh BUILD_DIR BIN_DIR STATE_DIR [CPACK]
 CASE="package korvane"
 . "$(dirname "$0")/package-lib.sh"
-require setpriv
 needs_package
 user_folders
+start_display
 instrument
 
-if grep -qx /usr/bin/korvane-grab "$STATE/contents"; then
-    as_user grab "$RUN" korvane-grab -o grab.bmp
-    wait "$LAST" || fail "korvane-grab ended with code $?"
-    [ "$(wc -c <"$RUN/grab.bmp")" -eq 38518 ] || fail "korvane-grab wrote no 38518-byte bitmap"
-    echo "korvane-grab from the launcher: one screen taken"
-fi
+as_user grab "$RUN" korvane-grab -o grab.bmp
+wait "$LAST" || fail "korvane-grab ended with code $?"
+[ "$(wc -c <"$RUN/grab.bmp")" -eq 38518 ] || fail "korvane-grab wrote no 38518-byte bitmap"
 
-if grep -qx /usr/bin/korvane-serve "$STATE/contents"; then
-    as_user serve "$RUN" korvane-serve --listen 127.0.0.1:0
-    SERVE=$LAST
-    until_ok 20 grep -q '^instrument found' "$WORK/serve.log" || fail "korvane-serve found no instrument"
-    URL=$(sed -n 's/.*open \(http:[^ ]*\) in a browser/\1/p' "$WORK/serve.log")
-    until_ok 20 curl -sf -o "$RUN/served.bmp" "${URL}screen.bmp" || fail "korvane-serve served no screen at $URL"
-    [ "$(wc -c <"$RUN/served.bmp")" -eq 38518 ] || fail "korvane-serve's screen.bmp is not the 38518-byte snapshot"
-    kill "$SERVE"
-    code=0
-    wait "$SERVE" || code=$?
-    [ "$code" -eq 0 ] || fail "korvane-serve ended with code $code on SIGTERM"
-    echo "korvane-serve from the launcher: the screen served at $URL"
-fi
+as_user serve "$RUN" korvane-serve --listen 127.0.0.1:0
+SERVE=$LAST
+until_ok 20 grep -q '^instrument found' "$WORK/serve.log" || fail "korvane-serve found no instrument"
+URL=$(sed -n 's/.*open \(http:[^ ]*\) in a browser/\1/p' "$WORK/serve.log")
+until_ok 20 curl -sf -o "$RUN/served.bmp" "${URL}screen.bmp" || fail "korvane-serve served no screen at $URL"
+[ "$(wc -c <"$RUN/served.bmp")" -eq 38518 ] || fail "korvane-serve's screen.bmp is not the 38518-byte snapshot"
+kill "$SERVE"
+code=0
+wait "$SERVE" || code=$?
+[ "$code" -eq 0 ] || fail "korvane-serve ended with code $code on SIGTERM"
+echo "korvane-grab and korvane-serve from their launchers: a screen taken and served"
 
 as_user korvane "$RUN" korvane
 installed_korvane "$LAST" "$RUN"
 until_ok 10 test -e "$RUN/log.txt" || fail "korvane made no log.txt in its folder"
-frames_above() { [ "$(report_value "$WORK/sim/report.txt" frames)" -gt "$1" ] 2>/dev/null; }
-# korvane-serve above has had screens from the instrument already.
-sent=$(report_value "$WORK/sim/report.txt" frames)
+# Counted from the screens korvane-serve has had already.
+frames() { sed -n 's/^frames //p' "$WORK/sim/report.txt"; }
+frames_above() { [ "$(frames)" -gt "$1" ] 2>/dev/null; }
+sent=$(frames)
 choose $CONNECT
 until_ok 20 frames_above $((${sent:-0} + 3)) || fail "no screens after File > Connect"
 choose $SAVE_PRINT
-pictorix_window() { WIN=$(xdotool search --all --onlyvisible --name '^ZLS 740$' 2>/dev/null | head -n 1); [ -n "$WIN" ]; }
-KV_WIN=$WIN
-until_ok 30 pictorix_window || fail "Save/Print did not bring up Pictorix"
-PX_WIN=$WIN
-WIN=$KV_WIN
+find_pictorix() { PX_WIN=$(xdotool search --all --onlyvisible --name '^ZLS 740$' 2>/dev/null | head -n 1); [ -n "$PX_WIN" ]; }
+until_ok 30 find_pictorix || fail "Save/Print did not bring up Pictorix"
 PX=$(xdotool getwindowpid "$PX_WIN")
 runs_as "$PX" Pictorix "$RUN"
 [ "$(wc -c <"$RUN/Temp.bmp")" -eq 38518 ] || fail "Temp.bmp is not the 38518-byte snapshot"
-echo "korvane from the launcher: connected, Save/Print started $PROGRAMS/Pictorix"
-libraries_come_with_package "$KV" korvane
+libraries_come_with_package "$KV_PID" korvane
 libraries_come_with_package "$PX" "Pictorix started by korvane"
 # That Pictorix is not a child of this case: it ends on its own.
 close_pictorix "$PX" "$PX_WIN"

@@ -1,28 +1,27 @@
-# Shared by the cases of the Debian package run: the package is built with
-# cpack from the build tree and installed with apt-get by the install case,
-# used and checked by the cases after it, and purged by the purge case (a
-# ctest fixture: ctest -R korvane_package_<case> runs install and purge
-# around the case). The running cases use the programs as an ordinary user
-# (nobody) on a display of their own.
-# The machine is left as it was found: where a korvane package (or a file of
-# it) is already there, nothing is done, and only a package this build tree
-# installed is purged.
+# Shared by the cases of the Debian package run (a ctest fixture: install
+# builds and installs the package, the cases use it, purge takes it away).
+# The running cases use the programs as an ordinary user (nobody) on a
+# display of their own. The machine is left as it was found: where a korvane
+# package (or a file of it) is already there, nothing is done.
 # Source it from a case with BUILD_DIR BIN_DIR STATE_DIR [CPACK] as arguments
-# (BIN_DIR: the simulator, header2.bin and the end-to-end helpers of the
-# build; STATE_DIR: what the install case leaves for the others).
+# (BIN_DIR: the build's simulator and end-to-end helpers; STATE_DIR: what the
+# install case leaves for the others).
 set -u
-BUILD=$(cd "${1:?usage: $0 BUILD_DIR BIN_DIR STATE_DIR [CPACK]}" && pwd)
-BIN=$(cd "${2:?usage: $0 BUILD_DIR BIN_DIR STATE_DIR [CPACK]}" && pwd)
-STATE=${3:?usage: $0 BUILD_DIR BIN_DIR STATE_DIR [CPACK]}
+usage="usage: $0 BUILD_DIR BIN_DIR STATE_DIR [CPACK]"
+BUILD=$(cd "${1:?$usage}" && pwd)
+BIN=$(cd "${2:?$usage}" && pwd)
+STATE=${3:?$usage}
 CPACK=${4:-cpack}
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: installing a package needs root"; exit 77; fi
 . "$(dirname "$0")/../../tests/e2e/e2e-lib.sh"
-require apt-get apt-cache dpkg dpkg-deb dpkg-query flock
+require apt-get apt-cache dpkg dpkg-deb dpkg-query flock setpriv
 
 PROGRAMS=/usr/lib/korvane
+APPLICATIONS=/usr/share/applications
 USER_NAME=nobody
 USER_GROUP=$(id -gn "$USER_NAME")
 package_status() { dpkg-query -W -f='${db:Status-Status}' korvane 2>/dev/null; }
+not_installed() { case "$(package_status)" in "" | not-installed) return 0 ;; esac; return 1; }
 # The package is there, installed by this build tree's install case.
 ours() { [ -e "$STATE/installed" ] && [ "$(package_status)" = installed ]; }
 needs_package() { ours || { echo "SKIP: no korvane package installed by korvane_package_install"; exit 77; }; }
@@ -35,23 +34,16 @@ machine_lock() {
     flock -w 600 9 || { echo "SKIP: another package test holds the machine"; exit 77; }
 }
 
-# report_value FILE KEY: a value from a simulator report ("frames 12").
-report_value() { sed -n "s/^$2 //p" "$1" 2>/dev/null; }
-
 # --- Running as the user -------------------------------------------------------
 # user_folders: a home, the folder korvane is started in (RUN), the
-# simulator's folder, and the run-time folder a login would have; and a
-# display of our own.
+# simulator's folder and the run-time folder a login would have.
 user_folders() {
-    require Xvfb xdotool xdpyinfo xwininfo
     chmod 755 "$WORK"
-    USER_HOME=$WORK/home
-    RUN=$WORK/run
+    USER_HOME=$WORK/home RUN=$WORK/run
     mkdir -p "$USER_HOME" "$RUN" "$WORK/sim" "$WORK/runtime"
     chmod 700 "$WORK/runtime"
     cp "$BIN/zls740-sim" "$WORK/sim/"
     chown -R "$USER_NAME:$USER_GROUP" "$USER_HOME" "$RUN" "$WORK/sim" "$WORK/runtime"
-    start_display
 }
 # as_user NAME DIR COMMAND...: COMMAND as the ordinary user in DIR, with the
 # plain environment of a login, in the background; output in NAME.log, its
@@ -59,7 +51,7 @@ user_folders() {
 as_user() {
     name=$1 dir=$2; shift 2
     (cd "$dir" && exec setpriv --reuid="$USER_NAME" --regid="$USER_GROUP" --clear-groups \
-        env -i HOME="$USER_HOME" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" \
+        env -i HOME="$USER_HOME" PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="${DISPLAY:-}" \
         XDG_RUNTIME_DIR="$WORK/runtime" LANG=C.UTF-8 "$@") >"$WORK/$name.log" 2>&1 &
     LAST=$!
     PIDS="$LAST $PIDS"
@@ -74,31 +66,22 @@ runs_as() {
     [ "$(readlink "/proc/$1/exe")" = "$PROGRAMS/$2" ] || fail "$2 runs as $(readlink "/proc/$1/exe")"
     [ "$(readlink "/proc/$1/cwd")" = "$3" ] || fail "$2 runs in $(readlink "/proc/$1/cwd"), not $3"
 }
-# belongs_to ENTRY: the window WIN is the desktop entry's (docks and task
-# bars match them by the class of the window).
-belongs_to() {
-    class=$(xprop -id "$WIN" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
-    [ "$class" = "$(sed -n 's/^StartupWMClass=//p' "/usr/share/applications/$1.desktop")" ] \
-        || fail "the window's class '$class' is not the one $1.desktop names"
-}
 # The instrument, linked as COM5 in korvane's folder.
 instrument() {
     as_user sim "$WORK/sim" "$WORK/sim/zls740-sim" --dir "$RUN" --com 5 --report "$WORK/sim/report.txt"
     until_ok 10 test -e "$RUN/COM5" || fail "the simulator made no COM5"
 }
-# installed_korvane PID: korvane's window found (WIN, KV_PID), in the
-# user's folder DIR.
+# installed_korvane PID DIR: korvane's window found (WIN, KV_PID), running in DIR.
 installed_korvane() {
-    KV=$1
-    until_ok 30 window "$KV" '^Korvane$' || fail "no korvane window"
-    KV_PID=$KV
-    runs_as "$KV" korvane "$2"
+    KV_PID=$1
+    until_ok 30 window "$KV_PID" '^Korvane$' || fail "no korvane window"
+    runs_as "$KV_PID" korvane "$2"
 }
 exit_korvane() {
     file_menu
     xdotool key $EXIT
-    until_ok 20 gone "$KV" || fail "korvane still runs after File > Exit"
-    wait "$KV" || fail "korvane ended with code $?"
+    until_ok 20 gone "$KV_PID" || fail "korvane still runs after File > Exit"
+    wait "$KV_PID" || fail "korvane ended with code $?"
 }
 close_pictorix() {
     press "$2" Close
@@ -106,30 +89,23 @@ close_pictorix() {
 }
 
 # libraries_come_with_package PID WHAT: every library the running program
-# has loaded is one of the files of the packages korvane brings with it
-# (listed by the install case; paths without /usr in front, as Debian lists
-# some of them under the old /lib). Qt's X11 plugin opens libXcursor (with
-# libXrender) for themed cursors when it is there and does without it
-# otherwise: no dependency of the package.
+# has loaded is a file of the packages korvane brings with it (listed by the
+# install case; paths without /usr in front, as Debian lists some under the
+# old /lib). Qt's X11 plugin opens libXcursor (with libXrender) for themed
+# cursors when it is there and does without: no dependency of the package.
 OPTIONAL='/lib/[^/]*/libXcursor\.so|/lib/[^/]*/libXrender\.so'
 libraries_come_with_package() {
     awk '$6 ~ /\.so(\.|$)/ { print $6 }' "/proc/$1/maps" | sed 's|^/usr/|/|' | sort -u >"$WORK/maps"
     [ -s "$WORK/maps" ] || fail "no libraries seen in $2"
-    grep -Fxvf "$STATE/closure-files" "$WORK/maps" | grep -Ev "^($OPTIONAL)" >"$WORK/foreign"
-    if [ -s "$WORK/foreign" ]; then
-        while read -r lib; do
-            echo "$2 loaded $lib ($({ dpkg -S "$lib" || dpkg -S "/usr$lib"; } 2>/dev/null | sed 's/:.*//'))"
-        done <"$WORK/foreign"
-        fail "$2 loaded libraries that the package's dependencies do not bring"
-    fi
+    foreign=$(grep -Fxvf "$STATE/closure-files" "$WORK/maps" | grep -Ev "^($OPTIONAL)")
+    [ -z "$foreign" ] || fail "$2 loaded libraries that the package's dependencies do not bring:" $foreign
     echo "$2: $(wc -l <"$WORK/maps") libraries, each from the package's dependencies"
 }
 
-# Pictorix's windows: its form "ZLS 740", its boxes "ZLS740" and its save
-# dialog "Save As". Its pop-ups, such as the completion list under the file
-# name, are titled "ZLS740" as well; they are told apart by being
-# override-redirect, which no box or dialog is.
-# pictorix_windows PID TITLE: the visible windows of that process and title.
+# pictorix_windows PID TITLE: the visible windows of that process and title,
+# pop-ups left out. Its form is "ZLS 740", its boxes "ZLS740", its save
+# dialog "Save As"; pop-ups such as the completion list under the file name
+# are titled "ZLS740" as well, but are override-redirect, as no box is.
 pictorix_windows() {
     for w in $(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null); do
         xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: no' && echo "$w"
