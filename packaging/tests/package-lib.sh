@@ -1,11 +1,8 @@
-# Shared by the cases of the Debian package run (a ctest fixture: install
-# builds and installs the package, the cases use it, purge takes it away).
-# The running cases use the programs as an ordinary user (nobody) on a
-# display of their own. The machine is left as it was found: where a korvane
-# package (or a file of it) is already there, nothing is done.
-# Source it from a case with BUILD_DIR BIN_DIR STATE_DIR [CPACK] as arguments
-# (BIN_DIR: the build's simulator and end-to-end helpers; STATE_DIR: what the
-# install case leaves for the others).
+# Shared by the cases of the Debian package run, which use the programs as
+# an ordinary user (nobody). The machine is left as it was found: where a
+# korvane package (or a file of it) is already there, nothing is done.
+# Sourced with BUILD_DIR BIN_DIR STATE_DIR [CPACK] as arguments (STATE_DIR:
+# what the install case leaves for the others).
 set -u
 usage="usage: $0 BUILD_DIR BIN_DIR STATE_DIR [CPACK]"
 BUILD=$(cd "${1:?$usage}" && pwd)
@@ -34,7 +31,6 @@ machine_lock() {
     flock -w 600 9 || { echo "SKIP: another package test holds the machine"; exit 77; }
 }
 
-# --- Running as the user -------------------------------------------------------
 # user_folders: a home, the folder korvane is started in (RUN), the
 # simulator's folder and the run-time folder a login would have.
 user_folders() {

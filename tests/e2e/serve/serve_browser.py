@@ -97,17 +97,15 @@ class ServedInstrument:
     def __init__(self, bin_dir, work):
         self.bin_dir, self.work = bin_dir, work
         self.report = os.path.join(work, "report.txt")
-        self.processes = []
         self.start("zls740-sim", ["--dir", work, "--com", "5", "--rate", str(SIMULATOR_RATE), "--report", self.report])
         wait_for("the simulator's COM5", lambda: os.path.exists(os.path.join(work, "COM5")))
         self.start_server("127.0.0.1:0")
 
     def start(self, program, arguments):
+        """The program in `work`, its output in PROGRAM.log; ended by end_descendants."""
         with open(os.path.join(self.work, program + ".log"), "ab") as log:
-            process = subprocess.Popen([os.path.join(self.bin_dir, program)] + arguments, cwd=self.work, stdout=log,
-                                       stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, preexec_fn=end_with_parent)
-        self.processes.append(process)
-        return process
+            return subprocess.Popen([os.path.join(self.bin_dir, program)] + arguments, cwd=self.work, stdout=log,
+                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, preexec_fn=end_with_parent)
 
     def start_server(self, listen):
         """korvane-serve on `listen`; waits until it has found the instrument."""
@@ -145,17 +143,6 @@ class ServedInstrument:
         with open(self.report) as f:
             return next(int(line.split()[1]) for line in f if line.startswith("requests "))
 
-    def close(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-        for process in self.processes:
-            try:
-                process.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-
 
 def start_browser(work):
     """Chromium with a profile in `work` and a window of 1000 x 1000 device pixels (one CSS pixel
@@ -175,7 +162,8 @@ def start_browser(work):
 
 
 def end_descendants():
-    """Kills and reaps every process still a child of this one, until none is left."""
+    """Kills and reaps every process still a child of this one (the instrument's, and what the
+    browser left), until none is left."""
     while True:
         children = []
         for stat in glob.glob("/proc/[0-9]*/stat"):
@@ -319,7 +307,7 @@ def main():
     # Ended from outside (ctest's time-out): the clean-up below still runs.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     work = tempfile.mkdtemp(prefix="korvane-serve-e2e.")
-    instrument = browser = None
+    browser = None
     failed = True
     try:
         instrument = ServedInstrument(bin_dir, work)
@@ -331,8 +319,6 @@ def main():
     finally:
         if browser is not None:
             browser.quit()
-        if instrument is not None:
-            instrument.close()
         end_descendants()
         for path in glob.glob(os.path.join(work, "*.log")) if failed else []:
             with open(path) as f:
