@@ -24,9 +24,7 @@ URL=$(sed -n 's/.*open \(http:[^ ]*\) in a browser/\1/p' "$WORK/serve.log")
 until_ok 20 curl -sf -o "$RUN/served.bmp" "${URL}screen.bmp" || fail "korvane-serve served no screen at $URL"
 [ "$(wc -c <"$RUN/served.bmp")" -eq 38518 ] || fail "korvane-serve's screen.bmp is not the 38518-byte snapshot"
 kill "$SERVE"
-code=0
-wait "$SERVE" || code=$?
-[ "$code" -eq 0 ] || fail "korvane-serve ended with code $code on SIGTERM"
+wait "$SERVE" || fail "korvane-serve ended with code $? on SIGTERM"
 echo "korvane-grab and korvane-serve from their launchers: a screen taken and served"
 
 as_user korvane "$RUN" korvane
