@@ -306,6 +306,8 @@ def main():
         return 77
     # Ended from outside (ctest's time-out): the clean-up below still runs.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    # Everything here is on loopback: no proxy of the environment in between.
+    os.environ["no_proxy"] = os.environ["NO_PROXY"] = "127.0.0.1,localhost"
     work = tempfile.mkdtemp(prefix="korvane-serve-e2e.")
     browser = None
     failed = True
