@@ -187,31 +187,15 @@ def wait_for_state(browser, prefix):
     wait_for("the page to say %r" % prefix, lambda: browser.find_element(By.ID, "state").text.startswith(prefix))
 
 
-def locate_screen(shot, background):
-    """(left, top, width, height) of the first band of rows holding anything but the page's background."""
-    blank = background * shot.width
-    top = next((y for y, row in enumerate(shot.rows) if row != blank), None)
-    if top is None:
-        raise CaseFailed("the screenshot shows nothing but the page's background")
-    bottom = top
-    while bottom < shot.height and shot.rows[bottom] != blank:
-        bottom += 1
-
-    def first(xs, row):
-        return next(x for x in xs if row[3 * x:3 * x + 3] != background)
-    band = shot.rows[top:bottom]
-    left = min(first(range(shot.width), row) for row in band)
-    right = max(first(range(shot.width - 1, -1, -1), row) for row in band) + 1
-    return left, top, right - left, bottom - top
-
-
-def compare_screen(shot, reference):
-    """None when the screenshot holds the reference at a whole scale of two or more; otherwise what is wrong."""
-    left, top, width, height = locate_screen(shot, shot.rows[0][:3])
-    scale = height // reference.height
-    if scale < 2 or (width, height) != (scale * reference.width, scale * reference.height):
-        return "the screen is drawn %dx%d at (%d, %d): not %dx%d at a whole scale of 2 or more" % (
-            width, height, left, top, reference.width, reference.height)
+def compare_screen(shot, box, reference):
+    """None when the screenshot holds the reference in `box` (the canvas as the page lays it out:
+    left, top, width, height) at a whole scale of two or more; otherwise what is wrong."""
+    left, top, width, height = (int(v) for v in box)
+    scale = width // reference.width
+    if scale < 2 or [left, top, width, height] != box or height != scale * reference.height \
+            or width != scale * reference.width:
+        return "the screen is drawn at %s: not %dx%d at a whole scale of 2 or more on whole pixels" % (
+            box, reference.width, reference.height)
     for y, source in enumerate(reference.rows):
         # The screen row as it must appear: every pixel `scale` times.
         expected = b"".join(source[i:i + 3] * scale for i in range(0, len(source), 3))
@@ -242,8 +226,10 @@ def case_screen(instrument, browser, work):
     # Photographed until it matches (the page may not have been presented yet) or the time is up.
     end = time.monotonic() + DEADLINE_S
     while True:
+        box = browser.execute_script("const r = document.getElementById('screen').getBoundingClientRect();"
+                                     "return [r.left, r.top, r.width, r.height];")
         png = browser.get_screenshot_as_png()
-        problem = compare_screen(rgb_image(png), reference)
+        problem = compare_screen(rgb_image(png), box, reference)
         if problem is None or time.monotonic() > end:
             break
         time.sleep(0.2)
