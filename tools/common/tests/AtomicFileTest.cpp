@@ -14,6 +14,7 @@
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -58,7 +59,17 @@ void noteTemporaryFlags(int)
     }
 }
 
+// The umask is the process's: changed even for a moment, it would race with
+// other threads making files. Every umask() call in this program is counted.
+int umaskCalls = 0;
+
 }  // namespace
+
+extern "C" mode_t umask(mode_t mask) noexcept
+{
+    ++umaskCalls;
+    return mode_t(::syscall(SYS_umask, mask));
+}
 
 TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
 {
@@ -66,9 +77,11 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     const std::string target = dir.file("Temp.bmp");
     std::ofstream(target) << "old picture";
     const std::string picture(38518, 'n');
-    // 0666 less the umask, as any file the user makes.
+    // 0666 less the umask, as any file the user makes, and the umask left alone.
     const mode_t previous = ::umask(027);
+    umaskCalls = 0;
     ASSERT_TRUE(replaceFile(target, picture.data(), picture.size()));
+    EXPECT_EQ(umaskCalls, 0);
     ::umask(previous);
     EXPECT_TRUE(contents(target) == picture);
     struct stat info{};
