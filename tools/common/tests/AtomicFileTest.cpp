@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -46,10 +47,11 @@ std::string contents(const std::string& path)
 
 // The descriptor flags of the temporary file ("*.tmp-*"), -1 if none was open,
 // taken by the SIGXFSZ handler while the write that went past the limit has it open.
-int temporaryFlags = -1;
+volatile std::sig_atomic_t temporaryFlags = -1;
 
 void noteTemporaryFlags(int)
 {
+    const int writeErrno = errno;  // the write's reason, read after this returns
     for (int fd = 3; fd < 1024; ++fd) {
         char link[40], target[4096];
         std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
@@ -57,6 +59,7 @@ void noteTemporaryFlags(int)
         if (n > 0 && std::string_view(target, std::size_t(n)).find(".tmp-") != std::string_view::npos)
             temporaryFlags = ::fcntl(fd, F_GETFD);
     }
+    errno = writeErrno;
 }
 
 // The umask is the process's: changed even for a moment, it would race with
