@@ -1,12 +1,10 @@
 // Korvane - Pictorix image tool fuzzers.
 // SPDX-License-Identifier: MIT
 //
-// Temp.bmp comes from another program and may hold anything. Whatever the
-// bytes: the loader either refuses them with run-time error 481, or its
-// checks passed them and Qt's decoder made a picture of exactly the size the
-// file declares, within the loader's limits; no read outside the bytes, no
-// huge allocation (the test runs with -malloc_limit_mb). A picture that is
-// accepted also goes through the encoders of the conversion control.
+// Temp.bmp may hold anything: the loader refuses it with run-time error 481,
+// or its checks passed it and the picture has the declared size within the
+// loader's limits and goes through the encoders; no read outside the bytes,
+// no huge allocation (-malloc_limit_mb).
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 #include "TwistedPixel.h"
@@ -37,8 +35,7 @@ qint64 le(const QByteArray &b, int at, int size)
     return size == 4 ? qint64(qint32(value)) : qint64(value);
 }
 
-// Pictures larger than this are only decoded, not encoded: the encoders'
-// speed is not what this looks for.
+// Larger pictures are only decoded: the encoders' speed is not what this looks for.
 constexpr qint64 EncodedPixels = 512 * 512;
 
 } // namespace
@@ -71,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
               && qint64(picture.width()) * picture.height() <= SnapshotLoader::MaxPixels,
           "the picture is within the loader's limits");
     check(picture.colorCount() <= 256, "a colour table has at most 256 entries");
-    // The encoders take the indices and the table as they are: an index
-    // past the table's end would come out as another colour in each format.
+    // The encoders take indices as they are: one past the table would be another colour.
     if (picture.colorCount() > 0)
         check(SnapshotLoader::highestColourIndex(picture) < picture.colorCount(),
               "every pixel has a colour in the picture's table");

@@ -2,11 +2,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QByteArray>
+#include "RuntimeError.h"
+#include "SnapshotLoader.h"
+
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRect>
-#include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -14,37 +17,128 @@
 namespace TestSupport {
 
 // Writes value little-endian into size bytes of b from offset at.
-void putLE(QByteArray &b, int at, quint32 value, int size = 4);
+inline void putLE(QByteArray &b, int at, quint32 value, int size = 4)
+{
+    for (int i = 0; i < size; ++i)
+        b[at + i] = char((value >> (8 * i)) & 0xFF);
+}
 
-// A snapshot file as the viewer writes it (38518 bytes): 118-byte header with
-// a 16-entry palette, then 240 bottom-up rows of 320 pixels at 4 bits. Two
-// seeds give pictures that differ in most pixels.
-QByteArray snapshotBytes(int seed = 0);
+inline QList<QRgb> snapshotPalette()
+{
+    return {qRgb(0, 0, 0),       qRgb(0, 0, 128),     qRgb(0, 128, 0),     qRgb(0, 128, 128),
+            qRgb(128, 0, 0),     qRgb(128, 0, 128),   qRgb(128, 128, 0),   qRgb(192, 192, 192),
+            qRgb(128, 128, 128), qRgb(0, 0, 255),     qRgb(0, 255, 0),     qRgb(0, 255, 255),
+            qRgb(255, 0, 0),     qRgb(255, 0, 255),   qRgb(255, 255, 0),   qRgb(255, 255, 255)};
+}
+
+// The palette index of pixel (x, y), counted from the top row; two seeds differ in most pixels. Long runs
+// (for the run-length coders), single pixels and every index, in a frame of index 12 that shows the edges.
+inline int snapshotIndex(int seed, int x, int y)
+{
+    if (x == 0 || y == 0 || x == 319 || y == 239)
+        return 12;
+    if ((x * 7 + y * 3 + seed) % 53 == 0)
+        return (x + y + seed) % 16;
+    return ((x / 9) + (y / 5) + seed) % 16 == 15 ? 1 : ((x / 9) + (y / 5) + seed) % 16;
+}
+
+// Temp.bmp as the viewer writes it (38518 bytes): 118-byte header with 16 colours, then 240 bottom-up
+// rows of 320 pixels at 4 bits.
+inline QByteArray snapshotBytes(int seed = 0)
+{
+    QByteArray b(118, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    putLE(b, 2, 38518);
+    putLE(b, 10, 118);
+    putLE(b, 14, 40); // info header size
+    putLE(b, 18, 320);
+    putLE(b, 22, 240);
+    putLE(b, 26, 1, 2); // planes
+    putLE(b, 28, 4, 2); // bits a pixel
+    putLE(b, 34, 38400);
+    const QList<QRgb> palette = snapshotPalette();
+    for (int i = 0; i < 16; ++i) {
+        b[54 + 4 * i] = char(qBlue(palette[i]));
+        b[55 + 4 * i] = char(qGreen(palette[i]));
+        b[56 + 4 * i] = char(qRed(palette[i]));
+    }
+    for (int y = 239; y >= 0; --y) // bottom-up: the first row in the file is the lowest
+        for (int x = 0; x < 320; x += 2)
+            b.append(char(snapshotIndex(seed, x, y) << 4 | snapshotIndex(seed, x + 1, y)));
+    return b;
+}
+
 // The snapshot decoded, as the tool holds it.
-QImage snapshot(int seed = 0);
-// The 16 palette colours, and the palette index of pixel (x, y) counted from the top row.
-QList<QRgb> snapshotPalette();
-int snapshotIndex(int seed, int x, int y);
+inline QImage snapshot(int seed = 0)
+{
+    return SnapshotLoader::decode(snapshotBytes(seed), QStringLiteral("snapshot"));
+}
 
-bool writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Files and folders in folder, hidden ones too, by name.
-QStringList folderEntries(const QString &folder);
+inline QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
 
 // The number of the RuntimeError that action raises, 0 if none; its text in *description.
-int raisedNumber(const std::function<void()> &action, QString *description = nullptr);
+inline int raisedNumber(const std::function<void()> &action, QString *description = nullptr)
+{
+    try {
+        action();
+    } catch (const RuntimeError &error) {
+        if (description)
+            *description = error.description();
+        return error.number();
+    }
+    return 0;
+}
 
 // Runs program with args, its errors going to the test's log; its standard output, empty when it failed.
-QByteArray run(const QString &program, const QStringList &args);
+inline QByteArray run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, args);
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return ok ? process.readAllStandardOutput() : QByteArray();
+}
 
 // An image file's first frame decoded by ImageMagick as format ("PCX", ...), apart from Qt: RGB888 or null.
-QImage decodeWithImageMagick(const QString &path, const QString &format);
+inline QImage decodeWithImageMagick(const QString &path, const QString &format)
+{
+    const QStringList args{format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")};
+    return QImage::fromData(run(QStringLiteral("/usr/bin/convert"), args), "PPM").convertToFormat(QImage::Format_RGB888);
+}
 
-// What pdfinfo says about a PDF file, and its first page drawn at dpi by pdftoppm.
-QString pdfInfo(const QString &pdf);
-QImage rasterisePdf(const QString &pdf, int dpi);
+// A PDF file's first page drawn at dpi by pdftoppm.
+inline QImage rasterisePdf(const QString &pdf, int dpi)
+{
+    const QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf};
+    return QImage::fromData(run(QStringLiteral("pdftoppm"), args), "PNG");
+}
 
 // The smallest rectangle holding every pixel darker than near-white.
-QRect inkBox(const QImage &page);
+inline QRect inkBox(const QImage &page)
+{
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 235)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
 
 } // namespace TestSupport

@@ -39,8 +39,7 @@ void TestFrmZLS740::startsOrReportsTheFailure()
     const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
     if (!bytes.isEmpty())
         QVERIFY(writeFile(path, bytes));
-    // Notes what the window shows, if it shows, and clicks Close, which asks nothing.
-    QImage picture;
+    QImage picture; // what the window shows, if it shows; then Close, which asks nothing
     QString format;
     QObject context; // the call goes with it, so it cannot come in a later test
     QTimer::singleShot(0, &context, [&] {

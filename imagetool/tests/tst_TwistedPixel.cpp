@@ -13,8 +13,7 @@ using namespace TestSupport;
 
 namespace {
 
-// SaveImage through the late-binding entry point, as the form calls it; the
-// number of the error raised, 0 if none.
+// SaveImage through the late-binding entry point, as the form calls it; the number of the error raised.
 int save(TwistedPixel &control, const QString &fileName, qint16 code, QString *description = nullptr)
 {
     QVariantList args{fileName, QVariant::fromValue(code)};
@@ -48,9 +47,8 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
     row("pcx", 8, "PCX", QByteArray::fromHex("0a05"));
     row("tif", 9, "TIFF", "II");
     row("png", 10, "PNG", "\x89PNG");
-    // JPEG is lossy and halves the colour resolution, which the picture's
-    // single pixels of pure colour feel most; a wrong row order, a mirrored
-    // picture or swapped colours give errors far above.
+    // JPEG is lossy and halves the colour resolution; a wrong row order, a
+    // mirrored picture or swapped colours give errors far above 32.
     row("jpg", 11, "JPEG", "\xff\xd8", 32.0);
     // Formats not offered on the form, written at the picture's own size.
     row("gif", 5, "GIF", "GIF8");
@@ -119,8 +117,7 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
             QProcess::execute(QStringLiteral("umount"), {folder});
     });
     if (fullDisk) {
-        // A small memory file system stands in for a full disk.
-        folder = dir.filePath(QStringLiteral("small"));
+        folder = dir.filePath(QStringLiteral("small")); // a small memory file system as a full disk
         QVERIFY(QDir().mkdir(folder));
         mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=48k", "tmpfs", folder}) == 0;
         if (!mounted)

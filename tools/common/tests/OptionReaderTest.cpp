@@ -45,13 +45,9 @@ std::string transcript(const Arguments& arguments)
             std::uint8_t number = 0;
             ok = reader.integer(number, 1, 10);
             read << int(number);
-        } else if (name == "--wait") {
+        } else if (name == "--wait" || name == "--timeout") {
             double seconds = -1;
-            ok = reader.seconds(seconds, true, 60);
-            read << seconds;
-        } else if (name == "--timeout") {
-            double seconds = -1;
-            ok = reader.seconds(seconds, false, 60);
+            ok = reader.seconds(seconds, name == "--wait", 60);  // only a wait may be 0
             read << seconds;
         } else if (name == "--decimal") {
             const auto number = reader.decimal();

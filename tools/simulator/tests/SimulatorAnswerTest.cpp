@@ -3,14 +3,101 @@
 //
 // What the simulator answers over a real pseudo-terminal, and how much: the
 // engine's tests trust these answers to be the faults they are named after.
-#include "SimulatorTest.h"
+#include "Zls740Simulator.h"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace zls740sim;
-using namespace zls740sim::test;
 
-using SimulatorAnswerTest = SimulatorTest;
+namespace {
+
+constexpr int kDeadlineMs = 10000;
+// Long enough for a stray answer to show up; a slow machine can only make
+// the "nothing came" checks pass too easily, never fail them.
+constexpr int kQuietMs = 200;
+
+std::vector<std::uint8_t> bytesOf(const Frame& frame, std::size_t count = kFrameBytes)
+{
+    return {frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+// A simulator linked in a fresh folder, with the test at the viewer's end of
+// the link (the slave device, in raw mode).
+class SimulatorAnswerTest : public ::testing::Test {
+protected:
+    SimulatorAnswerTest()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zls740sim-test-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    ~SimulatorAnswerTest() override
+    {
+        if (fd >= 0)
+            ::close(fd);
+        simulator.reset();
+        std::filesystem::remove_all(dir);
+    }
+
+    SimulatorOptions options() const
+    {
+        SimulatorOptions o;
+        o.linkDir = dir;
+        return o;
+    }
+
+    // Starts a simulator (replacing any earlier one) and opens its link;
+    // call through ASSERT_NO_FATAL_FAILURE.
+    void serve(const SimulatorOptions& o)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        simulator = std::make_unique<Zls740Simulator>(o);
+        std::string error;
+        ASSERT_TRUE(simulator->start(&error)) << error;
+        fd = ::open(simulator->linkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        termios settings{};
+        ::tcgetattr(fd, &settings);
+        ::cfmakeraw(&settings);
+        ::tcsetattr(fd, TCSANOW, &settings);
+    }
+
+    ssize_t send(const std::vector<std::uint8_t>& bytes) { return ::write(fd, bytes.data(), bytes.size()); }
+
+    // Up to `count` bytes, or what came within `timeoutMs`.
+    std::vector<std::uint8_t> receive(std::size_t count, int timeoutMs)
+    {
+        std::vector<std::uint8_t> bytes;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (bytes.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+                break;
+            std::uint8_t buffer[8192];
+            const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - bytes.size()));
+            if (n <= 0)
+                break;
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
+        return bytes;
+    }
+
+    std::string dir;
+    std::unique_ptr<Zls740Simulator> simulator;
+    int fd = -1;
+};
+
+}  // namespace
 
 TEST_F(SimulatorAnswerTest, AnswersARequestSplitInTwoWithOneWholeFrame)
 {
@@ -18,7 +105,7 @@ TEST_F(SimulatorAnswerTest, AnswersARequestSplitInTwoWithOneWholeFrame)
     ASSERT_EQ(send({0x57, 0x00}), 2);
     EXPECT_TRUE(receive(1, kQuietMs).empty()) << "half a request is not answered";
     ASSERT_EQ(send({0x00, 0x0A}), 2);
-    const auto answer = receive(kFrameBytes, kDeadlineMs);
+    const auto answer = receive(kFrameBytes, kDeadlineMs);  // before lastFrame(), which it sets
     EXPECT_EQ(answer, bytesOf(simulator->lastFrame()));
     EXPECT_TRUE(receive(1, kQuietMs).empty()) << "one frame and no more";
 }
@@ -32,11 +119,8 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
     }
     const std::string replayFile = dir + "/frames.bin";
     std::ofstream(replayFile, std::ios::binary).write(reinterpret_cast<const char*>(replayed), sizeof replayed);
-    const auto withTrailing = [](const Frame& frame) {
-        std::vector<std::uint8_t> bytes = bytesOf(frame);
-        bytes.insert(bytes.end(), 3, 0xA5);
-        return bytes;
-    };
+    std::vector<std::uint8_t> trailing = bytesOf(replayed[1]);
+    trailing.insert(trailing.end(), 3, 0xA5);
     struct Case {
         const char* name;
         std::size_t answerBytes;
@@ -50,7 +134,7 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
     const Case cases[] = {
         {"short", 40959, false, 0, 0, false, {bytesOf(drawFrame(0), 40959), bytesOf(drawFrame(1), 40959)}, 2},
         {"short every 2nd", 40959, false, 0, 2, false, {bytesOf(drawFrame(0)), bytesOf(drawFrame(1), 40959)}, 2},
-        {"trailing every 2nd", 40963, false, 0, 2, true, {bytesOf(replayed[0]), withTrailing(replayed[1])}, 2},
+        {"trailing every 2nd", 40963, false, 0, 2, true, {bytesOf(replayed[0]), trailing}, 2},
         {"silent", kFrameBytes, true, 0, 0, false, {}, 0},
         {"stall", kFrameBytes, false, 1000, 0, false, {bytesOf(drawFrame(0), 1000), {}}, 0},
     };
@@ -64,7 +148,7 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
         o.replayFile = c.replay ? replayFile : std::string();
         ASSERT_NO_FATAL_FAILURE(serve(o));
         for (std::uint64_t n = 0; n < 2; ++n) {
-            ASSERT_EQ(sendRequest(), 4);
+            ASSERT_EQ(send({0x57, 0x00, 0x00, 0x0A}), 4);
             if (!c.answers[n].empty()) {
                 EXPECT_EQ(receive(c.answers[n].size(), kDeadlineMs), c.answers[n]);
             }

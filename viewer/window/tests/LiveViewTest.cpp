@@ -95,15 +95,11 @@ void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
     QVERIFY(rig.waitForScreen());
     const QImage shown = view.grab().toImage();
     QCOMPARE(shown.size(), client);
-    // The four corners hold the screen's four corners: turned upright, not mirrored.
+    // Every pixel is a screen pixel at (or, for rounding, next to) the place
+    // its position scales to: upright, not mirrored, nothing blended, shifted
+    // or left unpainted (the screen's corners have colours of their own).
     const int w = client.width();
     const int h = client.height();
-    QCOMPARE(QColor(shown.pixel(0, 0)).rgb(), screenColour(0, 0));
-    QCOMPARE(QColor(shown.pixel(w - 1, 0)).rgb(), screenColour(319, 0));
-    QCOMPARE(QColor(shown.pixel(0, h - 1)).rgb(), screenColour(0, 239));
-    QCOMPARE(QColor(shown.pixel(w - 1, h - 1)).rgb(), screenColour(319, 239));
-    // Every pixel is a screen pixel at (or, for rounding, next to) the place
-    // its position scales to: nothing blended, shifted, or left unpainted.
     for (int y = 0; y < h; ++y) {
         const int cy = (2 * y + 1) * 240 / (2 * h);
         for (int x = 0; x < w; ++x) {

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -42,16 +41,13 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
             QVERIFY2(!window.runCommand(id), qPrintable(QString::number(id)));
     }).isEmpty());
     QCOMPARE(modalBoxesOf([&] { QVERIFY(window.runCommand(104)); }), QStringList{"About in korvane::MainWindow"});
-    // Also by its keys, Alt and "?" or "/", whichever widget has the focus;
-    // no other key.
-    const auto aboutBoxes = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
-        return int(modalBoxesOf([&] { QTest::keyClick(window.liveView(), key, modifiers); }).size());
-    };
-    QCOMPARE(aboutBoxes(Qt::Key_Question, Qt::AltModifier), 1);
-    QCOMPARE(aboutBoxes(Qt::Key_Slash, Qt::AltModifier), 1);
-    QCOMPARE(aboutBoxes(Qt::Key_Slash, Qt::AltModifier | Qt::ControlModifier), 0);
-    QCOMPARE(aboutBoxes(Qt::Key_A, Qt::AltModifier), 0);
-    QCOMPARE(aboutBoxes(Qt::Key_Slash, Qt::NoModifier), 0);
+    // Also by its keys, Alt and "?" or "/", whichever widget has the focus; no other key.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> keys[] = {
+        {Qt::Key_Question, Qt::AltModifier, 1}, {Qt::Key_Slash, Qt::AltModifier, 1},
+        {Qt::Key_Slash, Qt::AltModifier | Qt::ControlModifier, 0}, {Qt::Key_A, Qt::AltModifier, 0},
+        {Qt::Key_Slash, Qt::NoModifier, 0}};
+    for (const auto& [key, modifiers, boxes] : keys)
+        QCOMPARE(int(modalBoxesOf([&] { QTest::keyClick(window.liveView(), key, modifiers); }).size()), boxes);
     QCOMPARE(rig.log().size(), 0);
     QCOMPARE(rig.marks(), kStartMarks);
     // Chosen from the menu, Pause and Color flip their own mark; the flags follow.
@@ -79,15 +75,13 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
     QCOMPARE(rig.marks(), kLinkedMarks);
 
     // The instrument vanishes: the reader thread's box is owned by no window
-    // and not modal. Until the user closes it the link counts as up.
+    // and not modal. Until the user closes it the link counts as up (so
+    // Connect does nothing: connectWhileConnectedDoesNotProbe).
     QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() != nullptr, kDeadlineMs);
     QMessageBox* box = window.lostLinkBox();
     QCOMPARE(box->windowTitle() + "/" + box->text(), QStringLiteral("DSO Connection Error/DSO Connection Error"));
     QVERIFY(box->parentWidget() == nullptr && box->windowModality() == Qt::NonModal);
     QCOMPARE(window.engine().isConnected(), 1);
-    const QByteArray logBefore = rig.log();
-    rig.run(CommandId::Connect);
-    QCOMPARE(rig.log(), logBefore);
 
     // Acknowledged: the link ends and the view is repainted to show it, the
     // marks stay.
@@ -130,12 +124,8 @@ void MainWindowTest::savePrintHandsTheSnapshotOn()
     rig.run(CommandId::Connect);
     QVERIFY(rig.waitForScreen());
 
-    // No image tool: the snapshot is written all the same, for the user to
-    // pick up, and the window says so.
+    // No image tool: the window says so (the snapshot it wrote is the engine's case).
     QCOMPARE(modalBoxesOf([&] { rig.run(CommandId::SavePrint); }), QStringList{"Korvane in korvane::MainWindow"});
-    const QByteArray snapshot = fileBytes(rig.file("Temp.bmp"));
-    QCOMPARE(snapshot.size(), 38518);
-    QVERIFY(snapshot.startsWith("BM"));
 
     const QString marker = rig.file("tool-started");
     QFile tool(rig.file("Pictorix"));
@@ -143,10 +133,8 @@ void MainWindowTest::savePrintHandsTheSnapshotOn()
     tool.write(QStringLiteral("#!/bin/sh\nexec touch '%1'\n").arg(marker).toUtf8());
     tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     tool.close();
-    QVERIFY(QFile::remove(rig.file("Temp.bmp")));
     QVERIFY(modalBoxesOf([&] { rig.run(CommandId::SavePrint); }).isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), kDeadlineMs);
-    QCOMPARE(fileBytes(rig.file("Temp.bmp")).size(), 38518);
 }
 
 void MainWindowTest::endsWithCodeZero_data()
@@ -184,8 +172,7 @@ void MainWindowTest::endsWithCodeZero()
         QVERIFY(instrument.waitForFrames(3, kDeadlineMs));
     QPointer<QMessageBox> box = rig.window->lostLinkBox();
 
-    // A box left behind would keep the program running: closed after a
-    // while, and counted.
+    // A box left behind would keep the program running: counted and closed.
     int boxesAfterExit = 0;
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
@@ -196,8 +183,7 @@ void MainWindowTest::endsWithCodeZero()
             }
         }
     });
-    // Inside the program's own event loop. The requests the search had sent
-    // when Exit came: a slow machine may have moved it on to further ports.
+    // In the program's own event loop; the requests each port had when Exit came.
     std::vector<std::uint64_t> askedAtExit;
     QTimer::singleShot(0, rig.window.get(), [&] {
         for (const auto* port : silent)
@@ -217,8 +203,7 @@ void MainWindowTest::endsWithCodeZero()
     QVERIFY(box.isNull());
     QCOMPARE(rig.window->engine().isConnected(), 0);
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    // The reader thread has ended: once the simulator has counted the
-    // requests sent before (it may lag on a busy machine), no more come.
+    // The reader thread has ended: once the simulator has caught up, no more requests come.
     const auto still = [&] {
         const std::uint64_t requests = instrument.requestCount();
         QTest::qWait(300);

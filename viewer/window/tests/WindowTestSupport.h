@@ -5,13 +5,19 @@
 #include "MainWindow.h"
 #include "Zls740Simulator.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QEvent>
-#include <QObject>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace korvane::test {
@@ -20,13 +26,35 @@ namespace korvane::test {
 // their condition holds.
 inline constexpr int kDeadlineMs = 20000;
 
-QByteArray fileBytes(const QString& path);
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // Runs `action` and answers every modal box it opens with `answer` (by
 // default: closed), the only way to get past a synchronous exec(). Returns
 // "<title> in <owner class>" for each box.
-QStringList modalBoxesOf(const std::function<void()>& action,
-                         const std::function<void(QWidget*)>& answer = [](QWidget* box) { box->close(); });
+inline QStringList modalBoxesOf(const std::function<void()>& action,
+                                const std::function<void(QWidget*)>& answer = [](QWidget* box) { box->close(); })
+{
+    QStringList boxes;
+    QWidget* answering = nullptr;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || box == answering || !box->isVisible())
+            return;
+        answering = box;
+        const QWidget* owner = box->parentWidget();
+        boxes << box->windowTitle() + " in " + (owner ? owner->metaObject()->className() : "nothing");
+        answer(box);
+        answering = nullptr;
+    });
+    poll.start(10);
+    action();
+    return boxes;
+}
 
 // Counts the events of one type that reach `target` while it lives.
 struct EventCounter : QObject {
@@ -39,16 +67,61 @@ struct EventCounter : QObject {
 // A viewer window, shown, working in a fresh folder whose COM2..COM9 are
 // dead links, so that no probe touches a device of this machine.
 struct Rig {
-    Rig();
+    Rig()
+    {
+        for (int n = 2; n <= 9; ++n) {
+            std::error_code error;
+            std::filesystem::create_symlink("/nonexistent/korvane-test-port",
+                                            std::filesystem::path(dir.path().toStdString()) / ("COM" + std::to_string(n)),
+                                            error);
+        }
+        window = std::make_unique<MainWindow>(dir.path().toStdString());
+        window->show();
+    }
+
     // A simulator as COM`com` in place of the dead link, its options changed by `set`.
-    zls740sim::Zls740Simulator& addSimulator(int com, const std::function<void(zls740sim::SimulatorOptions&)>& set = {});
+    zls740sim::Zls740Simulator& addSimulator(int com, const std::function<void(zls740sim::SimulatorOptions&)>& set = {})
+    {
+        QFile::remove(file(QStringLiteral("COM%1").arg(com)));
+        zls740sim::SimulatorOptions options;
+        if (set)
+            set(options);
+        options.linkDir = dir.path().toStdString();
+        options.comNumber = com;
+        auto& added = simulators.emplace_back(std::make_unique<zls740sim::Zls740Simulator>(options));
+        std::string error;
+        if (!added->start(&error))
+            throw std::runtime_error("simulator: " + error);
+        return *added;
+    }
+
     QString file(const QString& name) const { return dir.filePath(name); }
     QByteArray log() const { return fileBytes(file(QStringLiteral("log.txt"))); }
+
     // Runs a command; Connect returns once its search (if any) is over.
-    void run(CommandId id);
-    bool waitForScreen();
+    void run(CommandId id)
+    {
+        window->runCommand(int(id));
+        if (id == CommandId::Connect)
+            [[maybe_unused]] const bool searched
+                = QTest::qWaitFor([this] { return window->action(CommandId::Connect)->isEnabled(); }, kDeadlineMs);
+    }
+
+    bool waitForScreen()
+    {
+        return QTest::qWaitFor([this] { return window->engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs);
+    }
+
     // The File menu's marks, checked ones with "*", disabled ones with "-".
-    QString marks() const;
+    QString marks() const
+    {
+        QStringList marks;
+        for (CommandId id : {CommandId::Connect, CommandId::Pause, CommandId::Color, CommandId::SavePrint}) {
+            const QAction* item = window->action(id);
+            marks << item->text() + (item->isChecked() ? "*" : "") + (item->isEnabled() ? "" : "-");
+        }
+        return marks.join(' ');
+    }
 
     QTemporaryDir dir;
     std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> simulators;
