@@ -1,17 +1,12 @@
 #!/bin/sh
-# Korvane - real serial drivers: the checks inside the guest, run in a chroot
-# on the host's files (the programs just built) with the run's folder WORK
-# shared read-write.
-#
-# Usage: guest-checks.sh WORK
-# Every program runs under `timeout`, so a hang fails its check instead of the
-# run. Exit status: the number of failed checks. The host unplugs and plugs
-# back the USB-serial bridge when asked (host_do).
+# Korvane - real serial drivers: the checks inside the guest, in a chroot on
+# the host's files (the programs just built), the run's folder WORK read-write.
+# Usage: guest-checks.sh WORK; exit status: the number of failed checks. Every
+# program runs under `timeout`, so a hang fails its check, not the run.
 set -u
 work=$1
 . "$work/guest.env"
-# Scratch files in the run's folder: the host's /tmp (the tree under test may
-# be there) stays as it is.
+# Scratch files in WORK: the host's /tmp may hold the tree under test.
 export PATH="$bin:/usr/sbin:/usr/bin:/sbin:/bin" TMPDIR="$work/tmp"
 mkdir -p "$TMPDIR" "$work/shots"
 gadget=/sys/kernel/config/usb_gadget/zls740
@@ -42,7 +37,7 @@ within() {
     awk -v limit="$1" -v value="${2:-x}" 'BEGIN { exit !(value ~ /^[0-9.]+$/ && value + 0 <= limit) }' \
         || fail "$3: ${2:-none}, limit $1"
 }
-# is CODE EXPECTED WHAT
+# is VALUE EXPECTED WHAT
 is() { [ "$1" = "$2" ] || fail "$3: $1, not $2"; }
 files() { [ "$(find "$1" -type f | wc -l)" -ge "$2" ]; }
 requests() { sed -n 's/^requests //p' "$work/host/$1.report" 2> /dev/null; }
@@ -110,8 +105,7 @@ screens_and_close() {
     mkdir -p "$work/shots/$name"
     (cd "$work/shots/$name" && timeout 60 korvane-grab --port "$port" "$@" --count 6 --interval 0 -o shot.bmp)
     is "$?" 0 "$name: korvane-grab's series"
-    # Series names: shot-DATE-TIME.bmp, then shot-DATE-TIME-2.bmp and on
-    # within the same second.
+    # Names: shot-DATE-TIME.bmp, then shot-DATE-TIME-2.bmp... in the same second.
     taken=$(ls "$work/shots/$name" | sed 's/^shot-[0-9]*-[0-9]*\.bmp$/& 1/; s/^shot-[0-9]*-[0-9]*-\([0-9]*\)\.bmp$/& \1/' \
         | sort -k1.6,1.20 -k2,2n | cut -d' ' -f1)
     is "$(echo "$taken" | wc -w)" 6 "$name: screens written"
@@ -178,8 +172,8 @@ stty -F "$uart" -crtscts
 step "talker: passed over"
 kill "$gadget_sim" && wait "$gadget_sim"
 start_gadget_instrument --chatter 300 --silent
-stty -F "$acm" raw -echo
 # Talking already when the search comes (a talker not started yet is quiet).
+stty -F "$acm" raw -echo
 timeout 20 head -c 1000 "$acm" > /dev/null || fail "talker: nothing heard within 20 s"
 mkdir -p "$TMPDIR/talker"
 (cd "$TMPDIR/talker" && timeout 60 korvane-grab -o "$work/shots/talker.bmp")

@@ -3,17 +3,16 @@
 # SPDX-License-Identifier: MIT
 """Usage: run-realserial.py BIN_DIR RUN_DIR
 
-Boots Debian's own kernel (fetched once into RUN_DIR/kernel) in QEMU with a busybox initramfs; the guest runs
-guest-checks.sh on the host's files (9p) through three real drivers: ftdi_sio (QEMU's USB-serial bridge, its far
-end a zls740-sim here), cdc_acm (a configfs ACM gadget on dummy_hcd in the guest) and 8250 (QEMU's 16550, its far
-end a zls740-sim here). This side prepares the run, unplugs and plugs back the bridge when the guest asks, and
-prints the guest's log. Exit code 0: every check passed; 77: QEMU cannot run here; anything else: a failure.
+Boots Debian's own kernel (fetched once into RUN_DIR/kernel) in QEMU with a busybox initramfs, the instruments
+behind the USB-serial bridge and the UART here; the guest runs guest-checks.sh on the host's files (9p). This side
+unplugs and plugs back the bridge when the guest asks. Exit code 0: all passed; 77: QEMU cannot run here.
 """
 
 import glob
 import json
 import lzma
 import os
+import pathlib
 import re
 import shutil
 import signal
@@ -27,9 +26,6 @@ FRAMES = 5
 FRAME_BYTES = 40960
 MODULES = "virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio cdc_acm configfs dummy_hcd libcomposite usb_f_acm".split()
 BRIDGE = {"driver": "usb-serial", "id": "ftdi0", "bus": "xhci.0", "chardev": "ftdi", "always-plugged": True}
-# After its far end closed, QEMU looks for a new one on the bridge's pseudo-terminal once a second; bytes the
-# guest sends before that are lost.
-RECONNECT_S = 1.5
 SOURCE = os.path.dirname(os.path.abspath(__file__))
 children = []
 
@@ -55,6 +51,10 @@ def start(args, log):
 def stop(child):
     child.terminate()
     child.wait()
+
+
+def text(path):
+    return pathlib.Path(path).read_text() if os.path.exists(path) else "none\n"
 
 
 def wait_for(seconds, condition):
@@ -94,19 +94,18 @@ def kernel(cache):
     for line in run("modprobe", "-d", unpacked, "-S", version, "--show-depends", "-a", *MODULES).splitlines():
         if line.startswith("insmod "):
             module = line.split()[1]
-            os.makedirs(os.path.dirname(f"{folder}/modules{module[len(unpacked):]}"), exist_ok=True)
-            shutil.copy(module, f"{folder}/modules{module[len(unpacked):]}")
+            target = f"{folder}/modules{module[len(unpacked):]}"
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copy(module, target)
     for index in glob.glob(f"{unpacked}{lib}/modules.builtin*") + [f"{unpacked}{lib}/modules.order"]:
         shutil.copy(index, f"{folder}/modules{lib}")
     # The xz stream inside vmlinuz, unpacked: the plain kernel boots about 5 s sooner.
-    with open(glob.glob(f"{unpacked}/boot/vmlinuz-*")[0], "rb") as f:
-        image = f.read()
+    image = pathlib.Path(glob.glob(f"{unpacked}/boot/vmlinuz-*")[0]).read_bytes()
     offset = image.find(b"\xfd7zXZ\0")
     vmlinux = lzma.LZMADecompressor().decompress(image[offset:]) if offset >= 0 else b""
     if not vmlinux.startswith(b"\x7fELF"):
         die("cannot unpack the kernel from vmlinuz")
-    with open(f"{folder}/vmlinux.new", "wb") as f:
-        f.write(vmlinux)
+    pathlib.Path(f"{folder}/vmlinux.new").write_bytes(vmlinux)
     os.rename(f"{folder}/vmlinux.new", f"{folder}/vmlinux")
     shutil.rmtree(unpacked)
     for deb in glob.glob(f"{folder}/*.deb"):
@@ -127,35 +126,20 @@ def initramfs(work, folder):
     run("sh", "-c", "find . | busybox cpio -o -H newc > ../initrd.cpio", cwd=root)
 
 
-class Monitor:
-    """QEMU's machine-readable monitor; events that come before an answer are kept until waited for."""
-
-    def __init__(self, path):
-        self.connection = socket.socket(socket.AF_UNIX)
-        self.connection.settimeout(20)
-        self.connection.connect(path)
-        self.lines = self.connection.makefile("r")
-        self.events = []
-        self.lines.readline()  # the greeting
-        self.execute("qmp_capabilities")
-
-    def next(self):
-        message = json.loads(self.lines.readline() or "{}")
-        if "event" in message:
-            self.events.append(message["event"])
-        return message
-
-    def execute(self, command, **arguments):
-        self.connection.sendall(json.dumps({"execute": command, "arguments": arguments}).encode() + b"\n")
-        while "return" not in (message := self.next()):
-            if "error" in message or not message:
-                raise RuntimeError(f"{command}: {message.get('error', 'no answer')}")
-
-    def wait_event(self, name):
-        while name not in self.events:
-            if not self.next():
-                raise RuntimeError(f"no {name}")
-        self.events.remove(name)
+def monitor(path, command, event=None, **arguments):
+    """Runs COMMAND on QEMU's machine-readable monitor; returns once it is answered and EVENT, if named, came."""
+    with socket.socket(socket.AF_UNIX) as connection:
+        connection.settimeout(20)
+        connection.connect(path)
+        for name, given in (("qmp_capabilities", {}), (command, arguments)):
+            connection.sendall(json.dumps({"execute": name, "arguments": given}).encode() + b"\n")
+        lines, answers = connection.makefile("r"), 0
+        while answers < 2 or event:
+            message = json.loads(lines.readline() or '{"error": "the monitor closed"}')
+            if "error" in message:
+                raise RuntimeError(f"{command}: {message['error']}")
+            answers += "return" in message
+            event = None if message.get("event") == event else event
 
 
 def main():
@@ -186,26 +170,20 @@ def main():
     with open(frames, "wb") as out:
         for i in range(FRAMES):
             run(sim, "--write-frame", f"{work}/frame.bin", "--index", str(i * 37 + 3))
-            with open(f"{work}/frame.bin", "rb") as frame:
-                out.write(frame.read())
+            out.write(pathlib.Path(f"{work}/frame.bin").read_bytes())
     reference = start([sim, "--dir", f"{work}/ref", "--com", "3", "--replay", frames], f"{work}/ref-sim.log")
     wait_for(10, lambda: os.path.islink(f"{work}/ref/COM3")) or die("the reference simulator did not start")
     for i in range(FRAMES):
         run("timeout", "20", f"{bin_dir}/korvane-grab", "--port", "COM3", "-o", f"screen-{i}.bmp", cwd=f"{work}/ref")
     stop(reference)
-    screens = set()
-    for name in glob.glob(f"{work}/ref/*.bmp"):
-        with open(name, "rb") as f:
-            screens.add(f.read())
+    screens = {pathlib.Path(name).read_bytes() for name in glob.glob(f"{work}/ref/*.bmp")}
     len(screens) == FRAMES or die("the reference screens are not all different")
 
     uart = start([sim, "--dir", f"{work}/host", "--com", "6", "--replay", frames, "--report", f"{work}/host/uart.report"],
                  f"{work}/uart-sim.log")
     wait_for(10, lambda: os.path.islink(f"{work}/host/COM6")) or die("the UART's simulator did not start")
-    with open(f"{work}/guest.env", "w") as env:
-        env.write(f"bin={bin_dir}\nframes={frames}\n")
+    pathlib.Path(f"{work}/guest.env").write_text(f"bin={bin_dir}\nframes={frames}\n")
     bios = ["-bios", "/usr/share/qemu/qboot.rom"] if os.path.exists("/usr/share/qemu/qboot.rom") else []
-    qemu_start = time.monotonic()
     machine = start([qemu, "-accel", "tcg", "-M", "pc", "-smp", "2", "-m", "512", "-nodefaults", "-display", "none",
                      "-vga", "none", "-no-reboot", *bios, "-kernel", f"{folder}/vmlinux", "-initrd", f"{work}/initrd.cpio",
                      "-append", f"console=ttyS0 quiet panic=-1 rs_work={work} rs_checks={SOURCE}/guest-checks.sh",
@@ -219,42 +197,33 @@ def main():
     # The bridge's far end is the slave of a pseudo-terminal QEMU makes; its first instrument answers two
     # requests and then nothing (see guest-checks.sh), its second is an ordinary one.
     def bridge_pty():
-        with open(f"{work}/qemu.log") as log:
-            found = re.search(r"redirected to (/dev/pts/\d+) \(label ftdi\)", log.read())
+        found = re.search(r"redirected to (/dev/pts/\d+) \(label ftdi\)", text(f"{work}/qemu.log"))
         return found.group(1) if found else None
 
     wait_for(20, bridge_pty) or die("QEMU did not say where the USB-serial bridge's far end is")
     bridge = start([sim, "--serve-device", bridge_pty(), "--replay", frames, "--stall-after", str(2 * FRAME_BYTES),
                     "--report", f"{work}/host/ftdi.report"], f"{work}/ftdi-sim.log")
-    failures, monitor, swapped, ready = [], None, 0.0, None
-    while not os.path.exists(f"{work}/guest-status"):
-        if machine.poll() is not None:
-            failures.append(f"QEMU ended (status {machine.returncode}) before the guest's checks did")
-            break
-        if time.monotonic() > qemu_start + GUEST_LIMIT_S:
-            failures.append(f"the guest did not finish within {GUEST_LIMIT_S} s")
-            break
-        if ready is None and os.path.exists(f"{work}/guest-ready"):
-            ready = time.monotonic() - qemu_start
+    failures = []
+
+    def serve_guest():
+        """Does what the guest asks of the bridge; true once the guest's checks or QEMU have ended."""
+        nonlocal bridge
         if os.path.exists(f"{work}/ask"):
-            with open(f"{work}/ask") as f:
-                what = f.read().strip()
+            what = text(f"{work}/ask").strip()
             os.remove(f"{work}/ask")
             try:
-                monitor = monitor or Monitor(f"{work}/qmp.sock")
                 if what == "unplug":
-                    monitor.execute("device_del", id="ftdi0")
-                    monitor.wait_event("DEVICE_DELETED")
+                    monitor(f"{work}/qmp.sock", "device_del", "DEVICE_DELETED", id="ftdi0")
                     stop(bridge)
                     bridge = start([sim, "--serve-device", bridge_pty(), "--replay", frames], f"{work}/ftdi-sim-2.log")
-                    swapped = time.monotonic()
                 elif what == "plug":
-                    time.sleep(max(0.0, swapped + RECONNECT_S - time.monotonic()))
-                    monitor.execute("device_add", **BRIDGE)
-                open(f"{work}/done-{what}", "w").close()
+                    monitor(f"{work}/qmp.sock", "device_add", **BRIDGE)
+                pathlib.Path(f"{work}/done-{what}").touch()
             except (OSError, ValueError, RuntimeError) as error:
                 failures.append(f"cannot {what} the USB-serial bridge: {error}")
-        time.sleep(0.02)
+        return os.path.exists(f"{work}/guest-status") or machine.poll() is not None
+
+    wait_for(GUEST_LIMIT_S, serve_guest) or failures.append(f"the guest did not finish within {GUEST_LIMIT_S} s")
     # An instrument that went away on its own would fail its port's checks for a reason not the driver's.
     for name, child in (("the UART's", uart), ("the USB-serial bridge's", bridge)):
         if child.poll() is not None:
@@ -263,14 +232,11 @@ def main():
         machine.wait(timeout=20)  # the guest reboots when done, which ends QEMU (-no-reboot)
     except subprocess.TimeoutExpired:
         failures.append("QEMU did not end after the guest's checks")
-    if os.path.exists(f"{work}/guest.log"):
-        with open(f"{work}/guest.log") as log:
-            print(log.read(), end="")
-    status = open(f"{work}/guest-status").read().strip() if os.path.exists(f"{work}/guest-status") else "none"
-    if status != "0":
-        failures.append(f"the guest's checks ended with status {status} (see {work}/guest.log, console.log)")
-    print(f"kernel {os.path.basename(folder)}; guest ready after {ready or 0:.2f} s; "
-          f"whole run {time.monotonic() - run_start:.2f} s")
+    print(text(f"{work}/guest.log"), end="")
+    if (status := text(f"{work}/guest-status").strip()) != "0":
+        failures.append(f"the guest's checks ended with status {status}, QEMU with {machine.returncode} "
+                        f"(see {work}/guest.log, console.log)")
+    print(f"kernel {os.path.basename(folder)}, whole run {time.monotonic() - run_start:.1f} s")
     for failure in failures:
         print(f"FAIL: {failure}")
     print("realserial: " + ("all checks passed" if not failures else f"{len(failures)} failure(s)"))
