@@ -30,8 +30,8 @@ wait_until() {
     done
 }
 # within LIMIT VALUE WHAT: prints the figure; fails when VALUE is missing or
-# above LIMIT. The limits are far above the figures measured, so that only a
-# real fault (a hang-up ignored, a close waiting on flow control) crosses them.
+# above LIMIT. The limits are far above what a loaded machine takes and far
+# below the 30 s of a real fault (a hang-up ignored, a close held by flow control).
 within() {
     echo "figure: $3 ${2:-none}"
     awk -v limit="$1" -v value="${2:-x}" 'BEGIN { exit !(value ~ /^[0-9.]+$/ && value + 0 <= limit) }' \
@@ -78,7 +78,7 @@ link_loss() {
     wait_until 90 test -s "$TMPDIR/$1.end"
     read -r code end < "$TMPDIR/$1.end" || code=none end=""
     is "$code" 3 "$1: korvane-grab's code when the link went"
-    within 3000 "$((${end:-0} - start))" "$1 unplug-to-exit-ms"
+    within 10000 "$((${end:-0} - start))" "$1 unplug-to-exit-ms"
 }
 # plug_back NAME NODE COMMAND...: once NODE has gone, COMMAND plugs it back; it
 # must come back and give a right screen.
@@ -90,7 +90,7 @@ plug_back() {
     start=$(now_ms)
     "$@"
     wait_until 30 test -c "$node"
-    within 5000 "$(($(now_ms) - start))" "$name replug-to-node-ms"
+    within 20000 "$(($(now_ms) - start))" "$name replug-to-node-ms"
     (cd "$work/shots" && timeout 30 korvane-grab --port "$node" -o "$name-replug.bmp")
     is "$?" 0 "$name: korvane-grab after plugging back"
     screen "$work/shots/$name-replug.bmp" > /dev/null || fail "$name: the screen after plugging back is wrong"
@@ -117,7 +117,7 @@ screens_and_close() {
     done
     set -- $(timeout 20 realserial-close "$port")
     is "${1:-none}" 40960 "$name: bytes before close()"
-    within 1000 "${2:-}" "$name close-ms"
+    within 10000 "${2:-}" "$name close-ms"
 }
 
 echo "figure: guest-ready-s $(cut -d' ' -f1 /proc/uptime)"
@@ -157,12 +157,12 @@ screens_and_close uart "$uart" --baud 115200
 step "uart: CRTSCTS with CTS low"
 stty -F "$uart" crtscts
 before=$(requests uart)
-set -- $(timeout 5 realserial-close "$uart")
-within 1000 "${2:-}" "uart close-with-cts-low-ms"
+set -- $(timeout 20 realserial-close "$uart")
+within 10000 "${2:-}" "uart close-with-cts-low-ms"
 start=$(now_ms)
-timeout 10 korvane-grab --port "$uart" --baud 115200 --timeout 1 -o "$TMPDIR/cts.bmp"
+timeout 20 korvane-grab --port "$uart" --baud 115200 --timeout 1 -o "$TMPDIR/cts.bmp"
 is "$?" 1 "uart: korvane-grab --timeout 1 with CTS low"
-within 4000 "$(($(now_ms) - start))" "uart grab-with-cts-low-ms"
+within 10000 "$(($(now_ms) - start))" "uart grab-with-cts-low-ms"
 is "$(requests uart)" "${before:-none}" "uart: requests through while CTS is low"
 stty -F "$uart" -crtscts
 
