@@ -37,7 +37,7 @@ std::string transcript(const Arguments& arguments)
 
 }  // namespace
 
-TEST(GrabCommandLine, TellsTheFormatFromTheFileNameUnlessToldAndReadsASeries)
+TEST(GrabCommandLine, TellsTheFormatFromTheFileNameUnlessToldAndRefusesWithAReason)
 {
     const std::pair<Arguments, std::string> rows[] = {
         {{"--output=Shot.PNG"}, "Shot.PNG png timeout 10"},
@@ -47,28 +47,20 @@ TEST(GrabCommandLine, TellsTheFormatFromTheFileNameUnlessToldAndReadsASeries)
         {{"--count=1", "-o", "-"}, "- bmp series of 1 every 1 s timeout 10"},
         {{"--count", "2", "--interval=2.5", "--timeout", "0.25", "-o", "s"}, "s bmp series of 2 every 2.5 s timeout 0.25"},
         {{"--help"}, " bmp timeout 10 help"},  // no image file needed
+        {{}, "refused: no image file given"},
+        {{"-o", "a.bmp", "b.bmp"}, "refused: unexpected argument b.bmp"},
+        {{"-o", "shot.jpg"}, "refused: cannot tell the image format from shot.jpg"},
+        {{"-o", "a.bmp", "--format", "jpg"}, "refused: option --format needs bmp or png"},
+        {{"-o", "a.bmp", "--count", "0"}, "refused: option --count needs a whole number from 1"},
+        {{"-o", "a.bmp", "--interval", "2"}, "refused: option --interval needs --count"},
+        {{"-o", "a.bmp", "--timeout", "0"}, "refused: option --timeout needs a number of seconds, more than 0"},
+        {{"-o", "a.bmp", "--baud", "12345"}, "refused: option --baud needs a rate the system can set"},
+        {{"-o", "-", "--count", "2"}, "refused: a series of screens needs a file name"},
     };
     for (const auto& [arguments, expected] : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
-        EXPECT_EQ(transcript(arguments), expected);
-    }
-}
-
-TEST(GrabCommandLine, RefusesWhatItCannotUseWithAReason)
-{
-    const std::pair<Arguments, std::string> rows[] = {
-        {{}, "no image file given"},
-        {{"-o", "a.bmp", "b.bmp"}, "unexpected argument b.bmp"},
-        {{"-o", "shot.jpg"}, "cannot tell the image format from shot.jpg"},
-        {{"-o", "a.bmp", "--format", "jpg"}, "option --format needs bmp or png"},
-        {{"-o", "a.bmp", "--count", "0"}, "option --count needs a whole number from 1"},
-        {{"-o", "a.bmp", "--interval", "2"}, "option --interval needs --count"},
-        {{"-o", "a.bmp", "--timeout", "0"}, "option --timeout needs a number of seconds, more than 0"},
-        {{"-o", "a.bmp", "--baud", "12345"}, "option --baud needs a rate the system can set"},
-        {{"-o", "-", "--count", "2"}, "a series of screens needs a file name"},
-    };
-    for (const auto& [arguments, reason] : rows) {
-        SCOPED_TRACE(::testing::PrintToString(arguments));
-        EXPECT_EQ(transcript(arguments).rfind("refused: " + reason, 0), 0u) << transcript(arguments);
+        // A reason may go on to say more.
+        const std::string got = transcript(arguments);
+        EXPECT_EQ(expected.starts_with("refused: ") ? got.substr(0, expected.size()) : got, expected);
     }
 }

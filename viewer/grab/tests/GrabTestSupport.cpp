@@ -51,16 +51,6 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
-ProgramRun runGrab(const std::vector<std::string>& arguments, const std::string& workDir, const RunOptions& options)
-{
-    return runProgram(KORVANE_GRAB_PROGRAM, arguments, workDir, options);
-}
-
-std::string grabProgramDir()
-{
-    return std::filesystem::path(KORVANE_GRAB_PROGRAM).parent_path().string();
-}
-
 std::string fileContents(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -20,23 +20,14 @@ struct ProgramRun {
 };
 
 struct RunOptions {
-    // Where the program's standard output goes; empty: captured into `out`.
-    std::string standardOutput;
-    // Largest file the program may write, in 512-byte blocks; 0: no limit.
-    int fileSizeBlocks = 0;
+    std::string standardOutput;  // empty: captured into `out`
+    int fileSizeBlocks = 0;      // largest file the program may write, in 512-byte blocks; 0: no limit
 };
 
-// Runs `program` with `arguments` in the folder `workDir` and waits for it
-// (killed after a generous deadline, so a hang shows as a failure).
+// Runs `program` with `arguments` in the folder `workDir` and waits for it.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& workDir, const RunOptions& options = {});
 
-// korvane-grab itself.
-ProgramRun runGrab(const std::vector<std::string>& arguments, const std::string& workDir,
-                   const RunOptions& options = {});
-std::string grabProgramDir();
-
-// The whole file, for comparing with what a program wrote to its output.
 std::string fileContents(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
