@@ -77,7 +77,6 @@ TEST_F(BadInputTest, RunningOutOfDescriptorsNeitherSpinsNorStopsTheServer)
     silent.silent = true;
     instruments_.start(dir_.path(), 6, silent);
     ServeHarness serve(dir_.path(), "COM6");
-    ASSERT_TRUE(awaitStatus(serve.port(), "", "connected", true));
     boost::asio::io_context io;
     using boost::asio::ip::tcp;
     const tcp::endpoint server(boost::asio::ip::make_address("127.0.0.1"), serve.port());

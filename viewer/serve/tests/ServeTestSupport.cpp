@@ -58,6 +58,12 @@ ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::stri
         tokenQuery_ = url.substr(mark);
     server_.start();
     thread_ = std::thread([this] { io_.run(); });
+    if (!waitFor([&] { return statusFlag(request(port_, "GET", "/status.json" + tokenQuery_).body, "connected"); },
+                 std::chrono::seconds(20))) {
+        asio::post(io_, [this] { server_.stop(0); });
+        thread_.join();
+        throw std::runtime_error("the server never opened the instrument's port");
+    }
 }
 
 ServeHarness::~ServeHarness()
@@ -122,12 +128,6 @@ std::uint64_t statusNumber(const std::string& json, const std::string& name)
     const std::string key = "\"" + name + "\":";
     const std::size_t at = json.find(key);
     return at == std::string::npos ? 0 : std::stoull(json.substr(at + key.size()));
-}
-
-bool awaitStatus(unsigned short port, const std::string& query, const std::string& field, bool value)
-{
-    return waitFor([&] { return statusFlag(request(port, "GET", "/status.json" + query).body, field) == value; },
-                   std::chrono::seconds(20));
 }
 
 Viewer::Viewer(unsigned short port, const std::string& query) : socket_(connected(io_, port))

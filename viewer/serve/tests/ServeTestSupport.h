@@ -20,7 +20,8 @@
 namespace korvane::test {
 
 // korvane-serve in this process, on its own I/O thread, serving on any free
-// port of `listenHost` the instrument on `port` (COMn in `workDir`).
+// port of `listenHost` the instrument on `port` (COMn in `workDir`); ready
+// once the server has opened the port (throws when it does not).
 class ServeHarness {
 public:
     ServeHarness(const std::filesystem::path& workDir, const std::string& port,
@@ -59,8 +60,6 @@ Reply rawExchange(unsigned short port, const std::string& bytes);
 // A field of status.json.
 bool statusFlag(const std::string& json, const std::string& name);
 std::uint64_t statusNumber(const std::string& json, const std::string& name);
-// GETs status.json until `field` is `value`; false after a generous deadline.
-bool awaitStatus(unsigned short port, const std::string& query, const std::string& field, bool value);
 
 // A page watching over the WebSocket.
 class Viewer {
