@@ -89,9 +89,11 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
         bool png;
         std::int32_t colourMode;
     } rows[] = {
-        {{"-o", "shot.bmp"}, "shot.bmp", false, 1},
-        {{"-o", "-", "--format", "png", "--mono"}, "", true, 0},
+        {{"-o", "shot"}, "shot", false, 1},
+        {{"--output=Shot.PNG", "--mono"}, "Shot.PNG", true, 0},
+        {{"-o", "-", "--format", "png"}, "", true, 1},
         {{"--format", "bmp", "-o", "bmp-named.png"}, "bmp-named.png", false, 1},
+        {{"--count=1", "-o", "-"}, "", false, 1},  // a series of one may go to standard output
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -173,7 +175,6 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
 {
     const Arguments toFile = {"-o", "shot.bmp"};
     const Arguments onCom5 = {"--port", "COM5", "-o", "shot.bmp"};
-    const std::string help = "(see korvane-grab --help)";
     zls740sim::SimulatorOptions silent;
     silent.silent = true;
     zls740sim::SimulatorOptions talker = silent;
@@ -209,9 +210,20 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
          {"", 20}},
         {"a full standard output", 5, {}, false, {"-o", "-"}, 4, "cannot write to standard output: No space left", 0,
          {"/dev/full", 0}},
-        {"an unknown option", 5, {}, false, {"--frobnicate", "-o", "a.bmp"}, 2, help},
-        {"no image file", 5, {}, false, {}, 2, help},
-        {"a series to standard output", 5, {}, false, {"-o", "-", "--count", "2"}, 2, help},
+        // A wrong command line, with the reason and where to read more.
+        {"an unknown option", 5, {}, false, {"--frobnicate", "-o", "a.bmp"}, 2, "unknown option --frobnicate"},
+        {"no image file", 5, {}, false, {}, 2, "no image file given"},
+        {"a series to standard output", 5, {}, false, {"-o", "-", "--count", "2"}, 2,
+         "a series of screens needs a file name"},
+        {"two files", 0, {}, false, {"-o", "a.bmp", "b.bmp"}, 2, "unexpected argument b.bmp"},
+        {"an unknown type", 0, {}, false, {"-o", "a.jpg"}, 2, "cannot tell the image format from a.jpg"},
+        {"an unknown format", 0, {}, false, {"-o", "a.bmp", "--format", "jpg"}, 2, "option --format needs bmp or png"},
+        {"no screens", 0, {}, false, {"-o", "a.bmp", "--count", "0"}, 2, "--count needs a whole number from 1"},
+        {"an interval alone", 0, {}, false, {"-o", "a.bmp", "--interval", "2"}, 2, "--interval needs --count"},
+        {"no time", 0, {}, false, {"-o", "a.bmp", "--timeout", "0"}, 2,
+         "option --timeout needs a number of seconds, more than 0"},
+        {"a rate no line has", 0, {}, false, {"-o", "a.bmp", "--baud", "12345"}, 2,
+         "option --baud needs a rate the system can set"},
     };
     const std::string older = "an older picture";
     SerialPort otherProgram;
@@ -231,8 +243,9 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
         EXPECT_EQ(fileContents(dir->file("older.bmp")), older);
         EXPECT_EQ(images().size(), 2 + row.kept) << "a half file is left";
         if (row.code == 2) {
+            EXPECT_NE(run.err.find(" (see korvane-grab --help)"), std::string::npos) << run.err;
             EXPECT_EQ(run.out, "");
-            EXPECT_EQ(started->requestCount(), 0u);
+            EXPECT_EQ(started ? started->requestCount() : 0u, 0u);
         }
     }
 }
