@@ -35,9 +35,4 @@ void writeFile(const std::string& path, const std::string& bytes);
 // header `header` in colour mode `mode`.
 std::string engineSnapshot(const zls740sim::Frame& frame, const HeaderBytes& header, std::int32_t mode);
 
-// Red, green, blue of each pixel, top row first: of a snapshot as a reader
-// of BMP files sees it, and of any image file as ImageMagick decodes it.
-std::vector<std::uint8_t> snapshotPixels(const std::string& snapshot);
-std::vector<std::uint8_t> decodedPixels(const std::string& imageFile);
-
 }  // namespace korvane::test

@@ -90,8 +90,9 @@ RequestFacts factsOf(const Request& request)
 std::string_view pathOf(Resource resource)
 {
     static const std::pair<Resource, std::string_view> paths[] = {
-        {Resource::Page, "/"}, {Resource::Live, "/live"}, {Resource::Png, "/screen.png"}, {Resource::Bmp, "/screen.bmp"},
-        {Resource::Status, "/status.json"}, {Resource::Pause, "/pause"}, {Resource::Colour, "/colour"}};
+        {Resource::Page, "/"},           {Resource::Live, "/live"},   {Resource::Png, "/screen.png"},
+        {Resource::Bmp, "/screen.bmp"},  {Resource::Status, "/status.json"},
+        {Resource::Pause, "/pause"},     {Resource::Colour, "/colour"}};
     for (const auto& [known, path] : paths)
         if (known == resource)
             return path;
