@@ -173,8 +173,6 @@ TEST_F(GrabProgramTest, SeriesTakesANewScreenUnderADistinctTimeStampedNameEachTi
 // keeps older files; a wrong command line asks the instrument for nothing.
 TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
 {
-    const Arguments toFile = {"-o", "shot.bmp"};
-    const Arguments onCom5 = {"--port", "COM5", "-o", "shot.bmp"};
     zls740sim::SimulatorOptions silent;
     silent.silent = true;
     zls740sim::SimulatorOptions talker = silent;
@@ -192,10 +190,11 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
         std::size_t kept = 0;  // screens written before the failure
         RunOptions options = {};
     } rows[] = {
-        {"no port opens", 0, {}, false, toFile, 1, "no instrument answers on COM9 to COM2"},
-        {"a board that talks unasked", 9, talker, false, toFile, 1,
+        {"no port opens", 0, {}, false, {"-o", "a.bmp"}, 1, "no instrument answers on COM9 to COM2"},
+        {"a board that talks unasked", 9, talker, false, {"--timeout", "2", "-o", "a.bmp"}, 1,
          "; passed over, sending without being asked: COM9 ("},
-        {"a port another program holds", 5, {}, true, onCom5, 1, "COM5): another program holds it"},
+        {"a port another program holds", 5, {}, true, {"--port", "COM5", "-o", "a.bmp"}, 1,
+         "COM5): another program holds it"},
         {"not a serial port", 0, {}, false, {"--port", "/dev/null", "-o", "a.bmp"}, 1,
          "cannot open the port /dev/null: not a serial port"},
         {"a name without a device", 0, {}, false, {"--port", "COM1", "-o", "a.bmp"}, 1,
@@ -236,7 +235,13 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
         zls740sim::Zls740Simulator* started = row.com != 0 ? &instrument(row.com, row.sim) : nullptr;
         if (row.held)
             otherProgram.open(dir->file("COM5"));
-        const ProgramRun run = grab(row.arguments, row.options);
+        ProgramRun run = grab(row.arguments, row.options);
+        // A busy machine can hold the talker up past the search's 200 ms of
+        // listening; asked for a screen then, it sends none: such a run is tried again.
+        for (int again = 0; again < 3 && run.err.find(row.message) == std::string::npos
+                            && run.err.find("no whole screen from COM9") != std::string::npos;
+             ++again)
+            run = grab(row.arguments, row.options);
         EXPECT_EQ(run.exitCode, row.code);
         EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
