@@ -66,7 +66,7 @@ class Viewer {
 public:
     explicit Viewer(unsigned short port, const std::string& query = {});
     // The next screen message, or the next state message whose `field` is
-    // `value`, skipping others; false when none came within a generous deadline.
+    // `value`, skipping others; false when the connection ends.
     bool nextScreen(std::string& message);
     bool awaitState(const std::string& field, bool value);
 
