@@ -110,7 +110,9 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
         const ProgramRun run = grab(row.arguments);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(com5.requestCount(), 2u) << "the search's request and one for the screen";
+        // The search's request and one for the screen; an answer a busy
+        // machine cut short is asked for again.
+        EXPECT_GE(com5.requestCount(), 2u);
         EXPECT_EQ(fileContents(dir->file("log.txt")), std::string("C\0\0C", 4));
 
         std::string expected = engineSnapshot(com5.lastFrame(), custom, row.colourMode);
@@ -137,7 +139,7 @@ TEST_F(GrabProgramTest, TakesTheNamedPortAtTheGivenRate)
     auto& com9 = instrument(9);
     auto& com4 = instrument(4);
     ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", "shot.bmp"}).exitCode, 0);
-    EXPECT_EQ(com4.requestCount(), 1u);
+    EXPECT_GE(com4.requestCount(), 1u);
     EXPECT_EQ(com9.requestCount(), 0u);
     EXPECT_TRUE(fileContents(dir->file("shot.bmp")) == engineSnapshot(com4.lastFrame(), header(), 1));
 
@@ -156,7 +158,7 @@ TEST_F(GrabProgramTest, SeriesTakesANewScreenUnderADistinctTimeStampedNameEachTi
     auto& com5 = instrument(5);
     const ProgramRun run = grab({"--count", "3", "--interval", "0.05", "-o", "shot.png"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(com5.requestCount(), 4u) << "the search's request and one a screen";
+    EXPECT_GE(com5.requestCount(), 4u) << "the search's request and one a screen";
 
     const std::set<std::string> names = images();
     ASSERT_EQ(names.size(), 3u);
