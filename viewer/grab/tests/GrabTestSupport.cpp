@@ -51,16 +51,6 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
-ProgramRun runGrab(const std::vector<std::string>& arguments, const std::string& workDir, const RunOptions& options)
-{
-    return runProgram(KORVANE_GRAB_PROGRAM, arguments, workDir, options);
-}
-
-std::string grabProgramDir()
-{
-    return std::filesystem::path(KORVANE_GRAB_PROGRAM).parent_path().string();
-}
-
 std::string fileContents(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -81,30 +71,6 @@ std::string engineSnapshot(const zls740sim::Frame& frame, const HeaderBytes& hea
     std::ostringstream out;
     image.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); });
     return out.str();
-}
-
-std::vector<std::uint8_t> snapshotPixels(const std::string& snapshot)
-{
-    const auto* file = reinterpret_cast<const std::uint8_t*>(snapshot.data());
-    std::vector<std::uint8_t> rgb;
-    for (int y = 0; y < 240; ++y) {
-        const std::uint8_t* row = file + 118 + 160 * (239 - y);  // stored bottom-up
-        for (int x = 0; x < 320; ++x) {
-            const int index = x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
-            const std::uint8_t* entry = file + 54 + 4 * index;  // blue, green, red, reserved
-            rgb.insert(rgb.end(), {entry[2], entry[1], entry[0]});
-        }
-    }
-    return rgb;
-}
-
-std::vector<std::uint8_t> decodedPixels(const std::string& imageFile)
-{
-    ScratchDir scratch;
-    const ProgramRun run = runProgram("/usr/bin/convert", {imageFile, "-depth", "8", "rgb:-"}, scratch.path().string());
-    if (run.exitCode != 0)
-        return {};
-    return std::vector<std::uint8_t>(run.out.begin(), run.out.end());
 }
 
 }  // namespace korvane::test

@@ -10,6 +10,35 @@
 using namespace korvane;
 using namespace korvane::test;
 
+namespace {
+
+// Red, green, blue of each pixel, top row first: of a snapshot as a reader
+// of BMP files sees it, and of any image file as ImageMagick decodes it.
+std::vector<std::uint8_t> snapshotPixels(const std::string& snapshot)
+{
+    const auto* file = reinterpret_cast<const std::uint8_t*>(snapshot.data());
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < 240; ++y) {
+        const std::uint8_t* row = file + 118 + 160 * (239 - y);  // stored bottom-up
+        for (int x = 0; x < 320; ++x) {
+            const int index = x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
+            const std::uint8_t* entry = file + 54 + 4 * index;  // blue, green, red, reserved
+            rgb.insert(rgb.end(), {entry[2], entry[1], entry[0]});
+        }
+    }
+    return rgb;
+}
+
+std::vector<std::uint8_t> decodedPixels(const std::string& imageFile)
+{
+    ScratchDir scratch;
+    const std::string rgb =
+        runProgram("/usr/bin/convert", {imageFile, "-depth", "8", "rgb:-"}, scratch.path().string()).out;
+    return {rgb.begin(), rgb.end()};
+}
+
+}  // namespace
+
 TEST(PngWriter, KeepsEveryPixelAndPaletteColourOfTheSnapshot)
 {
     // Sixteen colours that differ in every channel, and a picture that uses

@@ -12,23 +12,8 @@
 using namespace korvane;
 using namespace korvane::test;
 
-namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// The snapshot bytes a frame gives, by the engine's own decoder and writer.
-std::string snapshotOf(const Bytes& frame)
-{
-    zls740sim::Frame whole{};
-    std::copy(frame.begin(), frame.end(), whole.begin());
-    return engineSnapshot(whole, HeaderTemplate::builtIn(), 1);
-}
-
-}  // namespace
-
-// An answer that comes after its capture gave up belongs to that moment,
-// not to the next capture's: the next capture asks anew and takes the
-// answer to its own request.
+// An answer that comes after its capture gave up is not the next capture's:
+// that one asks anew and takes the answer to its own request.
 TEST(ScreenGrabber, AnAnswerTooLateForItsCaptureIsNotTheNextOne)
 {
     ScratchDir dir;
@@ -39,24 +24,24 @@ TEST(ScreenGrabber, AnAnswerTooLateForItsCaptureIsNotTheNextOne)
     grabber.usePort(line.slavePath());
     ASSERT_TRUE(grabber.openLink());
 
-    const Bytes late(kFrameBytes, 0x11);
-    const Bytes timely(kFrameBytes, 0x22);
+    zls740sim::Frame late{}, timely{};
+    late.fill(0x11);
+    timely.fill(0x22);
     std::promise<void> firstGaveUp;
     std::atomic<bool> done{false};
     auto instrument = std::async(std::launch::async, [&] {
         if (!line.awaitRequest())
             return false;
         firstGaveUp.get_future().wait();
-        line.writeAll(late);
-        // Every later request gets the timely answer: a machine that holds
-        // this thread up longer than the gap between bytes cuts an answer
+        line.writeAll({late.begin(), late.end()});
+        // Every later request gets the timely answer: a busy machine that
+        // holds this thread up past the gap between bytes cuts an answer
         // short, and the grabber asks again.
-        std::vector<std::uint8_t> asked;
+        std::size_t asked = 0;
         while (!done) {
-            const Bytes more = line.readFor(20);
-            asked.insert(asked.end(), more.begin(), more.end());
-            for (; asked.size() >= 4; asked.erase(asked.begin(), asked.begin() + 4))
-                line.writeAll(timely);
+            asked += line.readFor(20).size();
+            for (; asked >= 4; asked -= 4)
+                line.writeAll({timely.begin(), timely.end()});
         }
         return true;
     });
@@ -66,6 +51,8 @@ TEST(ScreenGrabber, AnAnswerTooLateForItsCaptureIsNotTheNextOne)
     firstGaveUp.set_value();
     EXPECT_EQ(grabber.capture(std::chrono::seconds(20), snapshot), ScreenGrabber::Capture::Screen);
     done = true;
-    EXPECT_TRUE(snapshot == snapshotOf(timely)) << (snapshot == snapshotOf(late) ? "the late answer was taken" : "");
+    const HeaderBytes& header = HeaderTemplate::builtIn();
+    EXPECT_TRUE(snapshot == engineSnapshot(timely, header, 1))
+        << (snapshot == engineSnapshot(late, header, 1) ? "the late answer was taken" : "");
     EXPECT_TRUE(instrument.get());
 }

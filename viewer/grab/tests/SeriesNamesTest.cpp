@@ -28,19 +28,14 @@ std::time_t localTime(int year, int month, int day, int hour, int minute, int se
 TEST(SeriesNames, DateAndTimeGoBeforeTheExtension)
 {
     const std::time_t when = localTime(2024, 4, 8, 9, 5, 3);
-    const struct {
-        std::string given;
-        std::string expected;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {"shot.png", "shot-20240408-090503.png"},
         {"shot", "shot-20240408-090503"},
         {"out/day.one.bmp", "out/day.one-20240408-090503.bmp"},
         {"/tmp/x/shot.BMP", "/tmp/x/shot-20240408-090503.BMP"},
     };
-    for (const auto& row : rows) {
-        SeriesNames names(row.given);
-        EXPECT_EQ(names.next(when), row.expected);
-    }
+    for (const auto& [given, expected] : rows)
+        EXPECT_EQ(SeriesNames(given).next(when), expected);
 }
 
 TEST(SeriesNames, NeverGivesOutANameTwiceNorOneOnDisk)

@@ -39,9 +39,8 @@ TEST(ScreenMessage, CarriesTheScreenTopRowFirstWithItsPaletteAsRgb)
     EXPECT_EQ(bytes[1] | bytes[2] << 8, 320);
     EXPECT_EQ(bytes[3] | bytes[4] << 8, 240);
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(bytes[5 + 3 * i], 10 * i + 2) << "red of " << i;
-        EXPECT_EQ(bytes[6 + 3 * i], 10 * i + 1) << "green of " << i;
-        EXPECT_EQ(bytes[7 + 3 * i], 10 * i) << "blue of " << i;
+        const std::vector<int> rgb(bytes + 5 + 3 * i, bytes + 8 + 3 * i);
+        EXPECT_EQ(rgb, (std::vector<int>{10 * i + 2, 10 * i + 1, 10 * i})) << "red, green, blue of " << i;
     }
 
     std::vector<std::uint8_t> pixels(kRowBytes * kScreenHeight + 1);
@@ -58,10 +57,8 @@ TEST(ScreenMessage, CarriesTheScreenTopRowFirstWithItsPaletteAsRgb)
             const unsigned index = x % 2 == 0 ? pair >> 4 : pair & 0x0F;
             EXPECT_EQ(index, (x + (239 - y)) % 16) << "x " << x << " y " << y;
         }
-}
 
-TEST(ScreenMessage, RefusesWhatIsNoSnapshot)
-{
+    // Nothing for what is no snapshot.
     EXPECT_TRUE(ScreenMessage::encode(std::string(kSnapshotBytes - 1, '\0')).empty());
     EXPECT_TRUE(ScreenMessage::encode(std::string(kSnapshotBytes + 1, '\0')).empty());
 }

@@ -20,7 +20,8 @@
 namespace korvane::test {
 
 // korvane-serve in this process, on its own I/O thread, serving on any free
-// port of `listenHost` the instrument on `port` (COMn in `workDir`).
+// port of `listenHost` the instrument on `port` (COMn in `workDir`); ready
+// once the server has opened the port (throws when it does not).
 class ServeHarness {
 public:
     ServeHarness(const std::filesystem::path& workDir, const std::string& port,
@@ -47,36 +48,30 @@ private:
 struct Reply {
     int status = 0;  // 0: no answer at all
     std::string body;
-    std::string fields;  // the head's field lines as sent
+    std::string fields;  // the head as sent
 };
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
-// One HTTP/1.1 request to 127.0.0.1:`port` (Host 127.0.0.1:port unless given).
-Reply request(unsigned short port, const std::string& method, const std::string& target, const Fields& fields = {},
-              const std::string& body = {});
-// Sends `bytes` as they are and reads whatever comes until the server closes
-// (at most 15 s); the status of the answer, 0 for none.
+// One HTTP/1.1 request to 127.0.0.1:`port`, with Host 127.0.0.1:`port`.
+Reply request(unsigned short port, const std::string& method, const std::string& target);
+// Sends `bytes` as they are and reads until the server closes (at most 15 s;
+// then `fields` is "still open"); the status of the answer, 0 for none.
 Reply rawExchange(unsigned short port, const std::string& bytes);
 
 // A field of status.json.
 bool statusFlag(const std::string& json, const std::string& name);
 std::uint64_t statusNumber(const std::string& json, const std::string& name);
-// GETs status.json until `field` is `value`; false after a generous deadline.
-bool awaitStatus(unsigned short port, const std::string& query, const std::string& field, bool value);
 
 // A page watching over the WebSocket.
 class Viewer {
 public:
     explicit Viewer(unsigned short port, const std::string& query = {});
-    // The next message within a generous deadline; false when none came.
-    bool next(std::string& message, bool& binary);
-    // The next screen message (state messages in between are skipped).
+    // The next screen message, or the next state message whose `field` is
+    // `value`, skipping others; false when the connection ends.
     bool nextScreen(std::string& message);
-    // The next state message whose `field` is `value`.
     bool awaitState(const std::string& field, bool value);
 
 private:
+    bool next(std::string& message, bool& binary);
     boost::asio::io_context io_;
     boost::beast::websocket::stream<boost::asio::ip::tcp::socket> socket_;
 };
