@@ -1,10 +1,8 @@
 // Korvane - Pictorix image tool fuzzers.
 // SPDX-License-Identifier: MIT
 //
-// Temp.bmp may hold anything: the loader refuses it with run-time error 481,
-// or its checks passed it and the picture has the declared size within the
-// loader's limits and goes through the encoders; no read outside the bytes,
-// no huge allocation (-malloc_limit_mb).
+// Temp.bmp may hold anything: refused with run-time error 481, or a picture of the
+// declared size within the loader's limits that every encoder takes.
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 #include "TwistedPixel.h"

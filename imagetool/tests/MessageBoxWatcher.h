@@ -9,9 +9,8 @@
 
 #include <vector>
 
-// Answers every message box that comes up while it lives, as a user would
-// press OK, and notes its title and text. It polls from a timer, which runs
-// inside the message box's own event loop.
+// Presses OK on every message box that comes up while it lives (polling inside the box's own
+// event loop), noting its title and text.
 struct MessageBoxWatcher {
     struct Seen {
         QString title, text;

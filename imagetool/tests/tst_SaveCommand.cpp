@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "FrmZLS740.h"
 #include "MessageBoxWatcher.h"
-#include "SaveCommand.h"
 #include "SaveDialog.h"
 #include "TestSupport.h"
 
@@ -38,8 +37,6 @@ class TestSaveCommand : public QObject {
 private slots:
     void saveWritesOrReports_data();
     void saveWritesOrReports();
-    void imageFolderIsOneTheUserCanWrite_data();
-    void imageFolderIsOneTheUserCanWrite();
 };
 
 void TestSaveCommand::saveWritesOrReports_data()
@@ -61,7 +58,6 @@ void TestSaveCommand::saveWritesOrReports_data()
     // A typed name keeps its own extension; the contents follow the option.
     row("png typed as .bmp", morning, "0408114955", 7, "scope.bmp", "PNG");
     row("cancel", morning, "0408114955", 8, "", "");
-    row("folder missing", morning, "0408114955", 8, "no such folder/x", "box:Path not found: ");
     row("wmf", morning, "0408114955", 0, "x.wmf", "box:Cannot save as wmf");
 }
 
@@ -111,38 +107,6 @@ void TestSaveCommand::saveWritesOrReports()
     // The form works on: the next save writes its file.
     save(1, QStringLiteral("after"));
     QVERIFY(!decodeWithImageMagick(dir.filePath(QStringLiteral("after")), QStringLiteral("BMP")).isNull());
-}
-
-void TestSaveCommand::imageFolderIsOneTheUserCanWrite_data()
-{
-    // Folders below a plain file can never be made, whoever runs the test.
-    QTest::addColumn<QString>("program"); // the program's folder, in the test's folder
-    QTest::addColumn<QString>("pictures"); // the user's picture folder
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("Img beside the program") << "prog" << "pics" << "prog/Img";
-    QTest::newRow("Img missing: made beside the program") << "bare" << "pics" << "bare/Img";
-    QTest::newRow("program folder not writable") << "plain/prog" << "pics" << "pics/Img";
-    QTest::newRow("Img is a file") << "imgfile" << "pics" << "pics/Img";
-    QTest::newRow("no picture folder either") << "plain/prog" << "plain/pics" << "plain/prog/Img";
-    QTest::newRow("no picture folder known") << "plain/prog" << "" << "plain/prog/Img";
-}
-
-void TestSaveCommand::imageFolderIsOneTheUserCanWrite()
-{
-    QFETCH(QString, program);
-    QFETCH(QString, pictures);
-    QFETCH(QString, chosen);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("prog/Img")));
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bare")));
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("imgfile")));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("imgfile/Img")), "x"));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("plain")), "x"));
-    const QString result =
-        SaveCommand::imageFolder(dir.filePath(program), pictures.isEmpty() ? QString() : dir.filePath(pictures));
-    QCOMPARE(result, dir.filePath(chosen));
-    if (!chosen.startsWith(QStringLiteral("plain/")))
-        QVERIFY(QFileInfo(result).isDir());
 }
 
 QTEST_MAIN(TestSaveCommand)

@@ -121,8 +121,7 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     EXPECT_EQ(dir.entries(), 2u) << "no temporary file may be left beside the target";
 }
 
-// Writers beside the same target, at once: every result is one writer's
-// whole file, and no temporary file is left.
+// Threads writing the same target at once never share a temporary file.
 TEST(AtomicFile, WritersAtOnceNeverMixTheirBytes)
 {
     Scratch dir;

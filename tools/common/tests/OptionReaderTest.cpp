@@ -13,9 +13,7 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-// Reads a command line of made-up options, one of each kind of value, and
-// tells what was read ("--int=-3 --flag") or why it was refused
-// ("refused: ...").
+// Made-up options, one of each kind of value: what was read ("--int=-3 --flag=1") or "refused: <why>".
 std::string transcript(const Arguments& arguments)
 {
     std::string error;

@@ -22,34 +22,21 @@
 
 namespace korvane::test {
 
-// Generous: the machine is shared and may be slow; waits end as soon as
-// their condition holds.
+// Generous, for a busy machine: waits end as soon as their condition holds.
 inline constexpr int kDeadlineMs = 20000;
 
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs `action` and answers every modal box it opens with `answer` (by
-// default: closed), the only way to get past a synchronous exec(). Returns
+// Runs `action`, closing every modal box it opens (the only way past a synchronous exec()):
 // "<title> in <owner class>" for each box.
-inline QStringList modalBoxesOf(const std::function<void()>& action,
-                                const std::function<void(QWidget*)>& answer = [](QWidget* box) { box->close(); })
+inline QStringList modalBoxesOf(const std::function<void()>& action)
 {
     QStringList boxes;
-    QWidget* answering = nullptr;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        if (!box || box == answering || !box->isVisible())
-            return;
-        answering = box;
-        const QWidget* owner = box->parentWidget();
-        boxes << box->windowTitle() + " in " + (owner ? owner->metaObject()->className() : "nothing");
-        answer(box);
-        answering = nullptr;
+        if (QWidget* box = QApplication::activeModalWidget(); box && box->isVisible()) {
+            const QWidget* owner = box->parentWidget();
+            boxes << box->windowTitle() + " in " + (owner ? owner->metaObject()->className() : "nothing");
+            box->close();
+        }
     });
     poll.start(10);
     action();
@@ -64,8 +51,7 @@ struct EventCounter : QObject {
     int count = 0;
 };
 
-// A viewer window, shown, working in a fresh folder whose COM2..COM9 are
-// dead links, so that no probe touches a device of this machine.
+// A viewer window, shown, in a fresh folder whose COM2..COM9 are dead links: no probe touches this machine's devices.
 struct Rig {
     Rig()
     {
@@ -96,7 +82,11 @@ struct Rig {
     }
 
     QString file(const QString& name) const { return dir.filePath(name); }
-    QByteArray log() const { return fileBytes(file(QStringLiteral("log.txt"))); }
+    QByteArray log() const
+    {
+        QFile log(file(QStringLiteral("log.txt")));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
 
     // Runs a command; Connect returns once its search (if any) is over.
     void run(CommandId id)
