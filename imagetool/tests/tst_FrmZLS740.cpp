@@ -46,6 +46,7 @@ void TestFrmZLS740::startsOrReportsTheFailure()
                 picture = form->findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
                 format = QStringLiteral("%1 %2").arg(form->fileTypeCode()).arg(form->fileExtension());
                 QGuiApplication::clipboard()->setText(QStringLiteral("older"));
+                QVERIFY(QTest::qWaitForWindowActive(form));
                 QTest::keyClick(form, Qt::Key_C, Qt::ControlModifier);
                 copied = QGuiApplication::clipboard()->image();
                 QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
