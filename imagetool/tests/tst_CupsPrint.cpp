@@ -1,8 +1,7 @@
 // Korvane - Pictorix image tool tests.
 // SPDX-License-Identifier: MIT
 //
-// Print on the form through a real queue: a PDF printer made the default, on
-// the print server (started here unless one runs); all undone at the end.
+// Print through a real queue: a PDF printer made the default (server started unless one runs); undone at the end.
 #include "FrmZLS740.h"
 #include "MessageBoxWatcher.h"
 #include "TestSupport.h"

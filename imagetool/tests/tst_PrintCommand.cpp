@@ -74,15 +74,13 @@ void TestPrintCommand::printsThePictureInItsRectangle()
     constexpr int Dpi = 100;
     const QImage page = rasterisePdf(pdf, Dpi);
     const double margin = marginMm / 25.4 * Dpi, w = page.width(), h = page.height();
-    // Left a tenth and top 7 % of the page, 0.8 of its width and 0.77 of its
-    // height, from the drawing area's corner; within 2 pixels.
+    // From the drawing area's corner: 0.1 and 0.07 of the page in, 0.8 by 0.77 of it; within 2 pixels.
     const QRect ink = inkBox(page);
     const QRectF want(margin + 0.1 * w, margin + 0.07 * h, 0.8 * w, 0.77 * h);
     for (const auto &[got, wanted] : {std::pair{ink.left(), want.left()}, {ink.top(), want.top()},
                                       {ink.width(), want.width()}, {ink.height(), want.height()}})
         QVERIFY2(qAbs(got - wanted) <= 2.0, qPrintable(QStringLiteral("%1 instead of %2").arg(got).arg(wanted)));
-    // Stretched, not turned or mirrored: the middle of a block of the picture
-    // shows that block's colour at its place (the page's picture is lossy).
+    // Not turned or mirrored: a block's middle has its colour (within the page picture's loss).
     for (const QPoint at : {QPoint(40, 32), QPoint(200, 122), QPoint(13, 227), QPoint(301, 12)}) {
         const QRgb got = page.pixel(ink.left() + qRound((at.x() + 0.5) * ink.width() / 320.0),
                                     ink.top() + qRound((at.y() + 0.5) * ink.height() / 240.0));

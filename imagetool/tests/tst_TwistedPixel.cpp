@@ -47,8 +47,7 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
     row("pcx", 8, "PCX", QByteArray::fromHex("0a05"));
     row("tif", 9, "TIFF", "II");
     row("png", 10, "PNG", "\x89PNG");
-    // JPEG is lossy and halves the colour resolution; a wrong row order, a
-    // mirrored picture or swapped colours give errors far above 32.
+    // Lossy, half the colour resolution: turned, mirrored or swapped colours give far above 32.
     row("jpg", 11, "JPEG", "\xff\xd8", 32.0);
     // Formats not offered on the form, written at the picture's own size.
     row("gif", 5, "GIF", "GIF8");

@@ -45,8 +45,7 @@ std::string contents(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The descriptor flags of the temporary file ("*.tmp-*"), -1 if none was open,
-// taken by the SIGXFSZ handler while the write that went past the limit has it open.
+// The temporary file's descriptor flags (-1: none open), taken by the SIGXFSZ handler mid-write.
 volatile std::sig_atomic_t temporaryFlags = -1;
 
 void noteTemporaryFlags(int)
@@ -62,8 +61,7 @@ void noteTemporaryFlags(int)
     errno = writeErrno;
 }
 
-// The umask is the process's: changed even for a moment, it would race with
-// other threads making files. Every umask() call in this program is counted.
+// Every umask() call counted: the umask changed even for a moment races other threads' files.
 int umaskCalls = 0;
 
 }  // namespace
@@ -102,9 +100,8 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     EXPECT_FALSE(replaceFile(dir.file("missing/Temp.bmp"), "new", 3, &error));
     EXPECT_EQ(error.rfind("cannot create a file beside " + dir.file("missing/Temp.bmp"), 0), 0u) << error;
 
-    // A write that stops part-way, as on a full disk: the old file stays. The
-    // temporary file is close-on-exec, so a program another thread starts
-    // meanwhile cannot hold it.
+    // A write that stops part-way, as on a full disk: the old file stays. The temporary file is
+    // close-on-exec, so a program another thread starts meanwhile cannot hold it.
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const rlimit small{1000, old.rlim_max};

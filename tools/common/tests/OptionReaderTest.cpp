@@ -107,8 +107,6 @@ TEST(OptionReader, RefusesWithAReasonThatNamesTheOption)
     // Without a place for the reason the reading still fails.
     const Arguments arguments{"--flag=1"};
     OptionReader reader(arguments, nullptr);
-    ASSERT_TRUE(reader.next());
     bool flag = false;
-    EXPECT_FALSE(reader.flag(flag));
-    EXPECT_FALSE(flag);
+    EXPECT_TRUE(reader.next() && !reader.flag(flag) && !flag);
 }
