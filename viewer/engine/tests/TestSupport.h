@@ -4,6 +4,7 @@
 
 #include "Engine.h"
 #include "EngineHost.h"
+#include "Palettes.h"
 #include "PseudoTerminal.h"
 #include "Zls740Simulator.h"
 
@@ -47,7 +48,6 @@ public:
     bool awaitRequest();
     // Bytes written here that the viewer's side has received and not read.
     int unreadByViewer() const { return pty_.unreadBySlave(); }
-    void closeMaster() { pty_.close(); }
 
 private:
     ScratchDir dir_;
@@ -77,15 +77,9 @@ public:
         if (onRepaint)
             onRepaint();
     }
-    void showConnectionError() override
-    {
-        ++errors;
-        if (onError)
-            onError();
-    }
+    void showConnectionError() override { ++errors; }
     std::atomic<int> repaints{0};
     std::atomic<int> errors{0};
-    std::function<void()> onError;
     // Called on the reader thread right after each screen is published.
     std::function<void()> onRepaint;
 };
@@ -98,5 +92,8 @@ EngineConfig testConfig(const std::filesystem::path& workDir, const std::string&
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 std::vector<std::uint8_t> readFile(const std::string& path);
+
+// Whether 16 palette entries as stored (blue, green, red, reserved) hold `palette`'s colours.
+bool isPalette(const std::uint8_t* entries, const Palette& palette);
 
 }  // namespace korvane::test
