@@ -101,7 +101,6 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
 // A published screen, caught on the reader thread right after publishing.
 struct Screen {
     Clock::time_point shownAt;
-    std::uint64_t number;
     Bytes pixels;
     bool onePalette;
 };
@@ -198,10 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Screen> screens;  // reader thread only, until the engine is shut down
     host.onRepaint = [&] {
         engine.screen().read([&](const ScreenView& view) {
-            if (!screens.empty() && screens.back().number == view.screenNumber)
-                return;
             const std::uint8_t* palette = view.bitmapInfo + (kPaletteOffset - kInfoHeaderOffset);
-            screens.push_back({Clock::now(), view.screenNumber, Bytes(view.pixelData, view.pixelData + kPixelBytes),
+            screens.push_back({Clock::now(), Bytes(view.pixelData, view.pixelData + kPixelBytes),
                                test::isPalette(palette, Palettes::colour()) || test::isPalette(palette, Palettes::monochrome())});
         });
     };

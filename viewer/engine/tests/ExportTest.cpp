@@ -4,6 +4,7 @@
 #include "LittleEndian.h"
 #include "SnapshotWriter.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <map>
 #include <sstream>
@@ -31,14 +32,7 @@ protected:
         std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
     }
 
-    int toolRuns() const
-    {
-        std::ifstream in(dir.file("tool-runs.txt"));
-        int lines = 0;
-        for (std::string line; std::getline(in, line);)
-            ++lines;
-        return lines;
-    }
+    int toolRuns() const { return int(std::ranges::count(readFile(dir.file("tool-runs.txt")), '\n')); }
 };
 
 }  // namespace
