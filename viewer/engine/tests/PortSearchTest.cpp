@@ -4,7 +4,6 @@
 #include "PortSearch.h"
 
 #include <fcntl.h>
-#include <future>
 #include <termios.h>
 #include <unistd.h>
 
@@ -94,18 +93,20 @@ TEST_F(PortSearchTest, EachPortTakesAtMostItsTimeLimit)
     }
 }
 
-// Exit during a search: a stop ends the look at a port, and no further port is tried.
-TEST_F(PortSearchTest, StopEndsTheSearchAtOnce)
+// Exit during a search: the look at a port (here one that would wait half a
+// minute for an answer) ends at once, and no further port is tried.
+TEST_F(PortSearchTest, ShutdownStopsTheSearchAtOnce)
 {
     auto& com9 = instrument(9, {.silent = true});
     auto& com8 = instrument(8, {.silent = true});
-    std::stop_source stop;
-    auto search = std::async(std::launch::async, [&] { return PortSearch::search(dir.path().string(), ProbeSettings{}, stop.get_token()); });
+    EngineConfig config = testConfig(dir.path());
+    config.probe.firstByteMs = config.probe.totalMs = 30000;
+    Engine searching(host, config);
+    searching.initEngine();
+    searching.beginSearch();
     ASSERT_TRUE(waitFor([&] { return com9.requestCount() == 1; }));
-    stop.request_stop();
-    ASSERT_EQ(search.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-    const std::vector<ProbeReport> reports = search.get();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports.back().verdict, ProbeVerdict::Cancelled);
+    searching.shutdown();
     EXPECT_EQ(com8.requestCount(), 0u);
+    ASSERT_EQ(searching.lastSearch().size(), 1u);
+    EXPECT_EQ(searching.lastSearch().back().verdict, ProbeVerdict::Cancelled);
 }
