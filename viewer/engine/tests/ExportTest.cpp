@@ -2,12 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "EngineFixture.h"
 #include "LittleEndian.h"
-#include "SnapshotWriter.h"
 
 #include <algorithm>
 #include <fcntl.h>
 #include <map>
-#include <sstream>
 
 using namespace korvane;
 using namespace korvane::test;
