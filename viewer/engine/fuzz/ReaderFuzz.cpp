@@ -16,8 +16,8 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <poll.h>
 #include <random>

@@ -32,7 +32,6 @@ TestLine::TestLine()
     std::string error;
     if (!pty_.open(dir_.file("line"), &error))
         throw std::runtime_error(error);
-    slavePath_ = pty_.slavePath();
 }
 
 void TestLine::writeAll(const std::vector<std::uint8_t>& bytes)

@@ -34,12 +34,12 @@ private:
     std::filesystem::path path_;
 };
 
-// A pseudo-terminal whose master end the test plays; the slave end (the
-// link `path()`) is what the engine opens as a serial port.
+// A pseudo-terminal whose master end the test plays; the slave end is what
+// the engine opens as a serial port.
 class TestLine {
 public:
     TestLine();
-    const std::string& slavePath() const { return slavePath_; }
+    const std::string& slavePath() const { return pty_.slavePath(); }
     void writeAll(const std::vector<std::uint8_t>& bytes);
     // Everything that arrives within `ms` after the last byte (or the first wait).
     std::vector<std::uint8_t> readFor(int ms);
@@ -52,7 +52,6 @@ public:
 private:
     ScratchDir dir_;
     zls740sim::PseudoTerminal pty_;
-    std::string slavePath_;
 };
 
 // Simulated instruments, each linked into a folder as COMn; they are
