@@ -149,9 +149,12 @@ public:
                     from += std::size_t(n);
                 } else {
                     check(n < 0 && (errno == EAGAIN || errno == EINTR), "the line takes the answer");
-                    // The line is full: the reader has bytes to read until it has room again.
+                    // The line is full: the reader has bytes to read until it
+                    // has room again, unless this thread wakes up late.
                     pollfd fd{fd_, POLLOUT, 0};
+                    const auto full = Clock::now();
                     ::poll(&fd, 1, 1000);
+                    stalled = stalled || Clock::now() - full > kStall;
                 }
                 lastActivity = Clock::now();
             }
