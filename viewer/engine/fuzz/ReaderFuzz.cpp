@@ -1,40 +1,27 @@
 // Korvane - screen acquisition engine fuzzers.
 // SPDX-License-Identifier: MIT
 //
-// The reader thread, running as in korvane, against an instrument on a
-// pseudo-terminal whose answers the input describes: every four bytes one
-// answer, whole (40960 bytes), short or overlong, in up to four pieces a few
-// milliseconds apart (a boundary often right at the end of the frame or just
-// before it), the colour mode switched when its request arrives.
-//
-// Every screen published is the first 40960 bytes of one answer, newer than
-// the one before, with one whole palette; a whole answer after one that was
-// not overlong is shown; the reader asks again after every answer and never
-// reports a lost link. Not judged (but for their palettes), and counted: the
-// screens after trailing bytes that came after a pause (only reading every
-// answer to its end, 50 ms a screen, could tell those from a late frame), and
-// every screen of a run in which the machine held the instrument up near the
-// 50 ms that end an answer (another instrument than the one described).
+// The reader thread against an instrument on a pseudo-terminal whose answers
+// the input describes, four bytes an answer: whole (40960 bytes), short or
+// overlong, in up to four pieces a few milliseconds apart, the colour mode
+// switched when its request arrives. Not judged (but for their palettes):
+// screens after trailing bytes that came after a pause (only 50 ms of waiting
+// at every answer's end could tell those from a late frame), and every screen
+// of a run in which the busy machine held the instrument up near the 50 ms
+// that end an answer.
 #include "Engine.h"
 #include "FrameDecoder.h"
 #include "FuzzCheck.h"
 #include "Palettes.h"
-#include "PseudoTerminal.h"
+#include "TestSupport.h"
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <chrono>
-#include <cstdint>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <poll.h>
-#include <thread>
+#include <random>
 #include <unistd.h>
-#include <vector>
 
 using namespace korvane;
 using korvane::fuzz::check;
@@ -43,41 +30,32 @@ using std::chrono::milliseconds;
 
 namespace {
 
-using Pixels = std::vector<std::uint8_t>;
+using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kMostAnswers = 10;
-constexpr int kLongestGapMs = 7;
 // Beyond this much delay that the input did not ask for, a gap may come near
 // the 50 ms that end an answer.
 constexpr auto kStall = milliseconds(20);
-// The reader asks again within this time after any answer (a short answer
-// costs 50 ms, the first overlong one up to two seconds of draining).
-constexpr auto kNextRequestWithin = std::chrono::seconds(20);
 
 enum class Kind { Whole, Short, Overlong };
 
 struct Answer {
     Kind kind = Kind::Whole;
     bool switchColour = false;
-    std::vector<std::uint8_t> bytes;
+    Bytes bytes;
     std::vector<std::size_t> cuts;  // piece boundaries, ascending, inside the answer
     int gapMs = 0;                  // before every piece but the first
-    Pixels decoded;                 // the first 40960 bytes decoded, when there are so many
+    Bytes decoded;                  // the first 40960 bytes decoded, when there are so many
 };
 
-std::uint64_t splitMix(std::uint64_t& state)
-{
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
+// Per answer: a shape byte (bits 0-2 the kind: 4, 5 short, 6, 7 overlong;
+// bit 3 switch the colour; bit 4 a length near the frame's; bits 5-7 where
+// the first cut goes), two bytes of length and cut, and a byte of pieces
+// (bits 0-1) and gap (the rest, up to 7 ms).
 std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
 {
-    static std::uint64_t answersMade = 0;
+    static std::mt19937_64 content;  // every answer of every run has bytes of its own
     std::vector<Answer> answers;
-    for (std::size_t at = 0; at + 4 <= size && answers.size() < kMostAnswers; at += 4) {
+    for (std::size_t at = 0; at + 4 <= size && answers.size() < 10; at += 4) {
         const std::uint8_t shape = data[at];
         const unsigned value = data[at + 1] | data[at + 2] << 8;
         const std::uint8_t pieces = data[at + 3];
@@ -85,34 +63,22 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
         Answer answer;
         answer.switchColour = shape & 0x08;
         std::size_t length = kFrameBytes;
-        switch (shape & 7) {
-        case 4:
-        case 5:
+        if ((shape & 6) == 4) {
             answer.kind = Kind::Short;
             length = near ? kFrameBytes - 1 - value % 64 : 1 + value % (kFrameBytes - 1);
-            break;
-        case 6:
-        case 7:
+        } else if ((shape & 6) == 6) {
             answer.kind = Kind::Overlong;
             length = kFrameBytes + 1 + (near ? value % 16 : value % 8192);
-            break;
-        default:
-            break;
         }
-        // Every answer of every run has bytes of its own.
-        std::uint64_t state = ++answersMade;
         answer.bytes.resize(length);
-        for (std::size_t i = 0; i < length; i += 8) {
-            const std::uint64_t word = splitMix(state);
-            std::memcpy(answer.bytes.data() + i, &word, std::min<std::size_t>(8, length - i));
-        }
-        std::uint64_t cutState = value * 31u + pieces;
+        std::generate(answer.bytes.begin(), answer.bytes.end(), [] { return std::uint8_t(content()); });
+        std::mt19937 cutAt(value * 31u + pieces);
         for (int n = pieces & 3; n > 0; --n) {
-            std::size_t cut = 1 + splitMix(cutState) % (length - 1 + (length == 1));
+            std::size_t cut = cutAt() % length;
             if (n == (pieces & 3)) {
                 switch (shape >> 5) {
-                case 2: cut = kFrameBytes; break;                      // trailing bytes come late
-                case 3: cut = kFrameBytes - 1 - value % 64; break;     // the frame's last bytes come late
+                case 2: cut = kFrameBytes; break;                   // trailing bytes come late
+                case 3: cut = kFrameBytes - 1 - value % 64; break;  // the frame's last bytes come late
                 case 4: cut = kFrameBytes - 1 - value % 4096; break;
                 default: break;
                 }
@@ -122,7 +88,7 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
         }
         std::sort(answer.cuts.begin(), answer.cuts.end());
         answer.cuts.erase(std::unique(answer.cuts.begin(), answer.cuts.end()), answer.cuts.end());
-        answer.gapMs = (pieces >> 2) % (kLongestGapMs + 1);
+        answer.gapMs = (pieces >> 2) % 8;
         if (length >= kFrameBytes) {
             answer.decoded.resize(kPixelBytes);
             FrameDecoder::decode(answer.bytes.data(), answer.decoded.data());
@@ -132,60 +98,30 @@ std::vector<Answer> plan(const std::uint8_t* data, std::size_t size)
     return answers;
 }
 
-// What the window would paint: every published screen, caught right after
-// publishing, on the reader thread.
-class WatchingHost : public EngineHost {
-public:
-    struct Screen {
-        Clock::time_point shownAt;
-        std::uint64_t number;
-        Pixels pixels;
-        std::array<std::uint8_t, 4 * kPaletteEntries> palette;
-    };
-
-    void requestRepaint() override
-    {
-        engine->screen().read([this](const ScreenView& view) {
-            if (!screens.empty() && screens.back().number == view.screenNumber)
-                return;
-            Screen screen{Clock::now(), view.screenNumber, Pixels(view.pixelData, view.pixelData + kPixelBytes), {}};
-            std::memcpy(screen.palette.data(), view.bitmapInfo + (kPaletteOffset - kInfoHeaderOffset),
-                        screen.palette.size());
-            screens.push_back(std::move(screen));
-        });
-    }
-    void showConnectionError() override
-    {
-        ++errors;
-        engine->acknowledgeConnectionError();
-    }
-
-    Engine* engine = nullptr;
-    std::vector<Screen> screens;  // reader thread only, until the engine is shut down
-    std::atomic<int> errors{0};
+// A published screen, caught on the reader thread right after publishing.
+struct Screen {
+    Clock::time_point shownAt;
+    Bytes pixels;
+    bool onePalette;
 };
 
-// The instrument's end of the line.
+// The instrument's end of the line (non-blocking).
 class Instrument {
 public:
     explicit Instrument(int fd) : fd_(fd) {}
 
-    // The next 4-byte request, or false when none came in time.
+    // The next request, or false when none came in time (the first overlong
+    // answer costs the reader up to two seconds of draining).
     bool awaitRequest()
     {
-        const auto deadline = Clock::now() + kNextRequestWithin;
-        while (pending_.size() < sizeof screenRequest) {
-            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0)
-                return false;
-            pollfd fd{fd_, POLLIN, 0};
-            if (::poll(&fd, 1, int(left)) <= 0)
-                continue;
-            std::uint8_t bytes[64];
-            const ssize_t n = ::read(fd_, bytes, sizeof bytes);
-            if (n > 0)
-                pending_.insert(pending_.end(), bytes, bytes + n);
-        }
+        if (!test::waitFor([&] {
+                std::uint8_t bytes[64];
+                const ssize_t n = ::read(fd_, bytes, sizeof bytes);
+                if (n > 0)
+                    pending_.insert(pending_.end(), bytes, bytes + n);
+                return pending_.size() >= sizeof screenRequest;
+            }, std::chrono::seconds(20)))
+            return false;
         check(std::equal(screenRequest, screenRequest + sizeof screenRequest, pending_.begin()),
               "the reader sends nothing but screen requests");
         pending_.erase(pending_.begin(), pending_.begin() + sizeof screenRequest);
@@ -206,19 +142,20 @@ public:
                     trailingAfterPause = Clock::now();
             }
             while (from < to) {
-                if (Clock::now() - lastActivity > allowed + kStall)
-                    stalled = true;
+                stalled = stalled || Clock::now() - lastActivity > allowed + kStall;
                 const ssize_t n = ::write(fd_, answer.bytes.data() + from, to - from);
-                lastActivity = Clock::now();
                 allowed = milliseconds(0);
                 if (n > 0) {
                     from += std::size_t(n);
-                    continue;
+                } else {
+                    check(n < 0 && (errno == EAGAIN || errno == EINTR), "the line takes the answer");
+                    // The line is full: the reader has bytes to read until it
+                    // has room again, unless this thread wakes up late.
+                    pollfd fd{fd_, POLLOUT, 0};
+                    const auto full = Clock::now();
+                    ::poll(&fd, 1, 1000);
+                    stalled = stalled || Clock::now() - full > kStall;
                 }
-                check(n < 0 && (errno == EAGAIN || errno == EINTR), "the line takes the answer");
-                // The line is full: the reader has bytes to read until it has room again.
-                pollfd fd{fd_, POLLOUT, 0};
-                ::poll(&fd, 1, 1000);
                 lastActivity = Clock::now();
             }
         }
@@ -230,41 +167,24 @@ public:
 
 private:
     int fd_;
-    std::vector<std::uint8_t> pending_;
+    Bytes pending_;
 };
-
-bool isPalette(const std::uint8_t* entries, const Palette& palette)
-{
-    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-        const std::uint8_t* e = entries + 4 * i;
-        if (e[0] != palette[i].blue || e[1] != palette[i].green || e[2] != palette[i].red)
-            return false;
-    }
-    return true;
-}
 
 struct Totals {
     ~Totals()
     {
-        std::fprintf(stderr,
-                     "summary: %llu runs, %llu screens judged; not judged: %llu screens after trailing bytes "
-                     "that came after a pause, all screens of %llu runs in which the machine stalled the instrument\n",
-                     runs, screens, afterPausedTrailing, stalled);
+        std::fprintf(stderr, "summary: %llu runs, %llu screens judged; not judged: %llu screens after trailing bytes "
+                     "after a pause, all screens of %llu runs the machine stalled\n", runs, screens, afterPause, stalled);
     }
-    unsigned long long runs = 0, screens = 0, afterPausedTrailing = 0, stalled = 0;
+    unsigned long long runs = 0, screens = 0, afterPause = 0, stalled = 0;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-reader-fuzz.XXXXXX").string();
-        check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
-        return std::filesystem::path(pattern);
-    }();
+    static const test::ScratchDir folder;
     static Totals totals;
-
     const std::vector<Answer> answers = plan(data, size);
     if (answers.empty())
         return 0;
@@ -272,16 +192,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     zls740sim::PseudoTerminal line;
     std::string error;
-    const auto fuzzConfig = [](const std::string& workDir) {
-        EngineConfig config;
-        config.workDir = workDir;
-        config.linkLog = false;
-        return config;
+    check(line.open(folder.file("COM5"), &error), "a pseudo-terminal can be made");
+    test::FakeHost host;
+    EngineConfig config = test::testConfig(folder.path());
+    config.linkLog = false;
+    Engine engine(host, config);
+    std::vector<Screen> screens;  // reader thread only, until the engine is shut down
+    host.onRepaint = [&] {
+        engine.screen().read([&](const ScreenView& view) {
+            const std::uint8_t* palette = view.bitmapInfo + (kPaletteOffset - kInfoHeaderOffset);
+            screens.push_back({Clock::now(), Bytes(view.pixelData, view.pixelData + kPixelBytes),
+                               test::isPalette(palette, Palettes::colour()) || test::isPalette(palette, Palettes::monochrome())});
+        });
     };
-    check(line.open((folder / "COM5").string(), &error), "a pseudo-terminal can be made");
-    WatchingHost host;
-    Engine engine(host, fuzzConfig(folder.string()));
-    host.engine = &engine;
     engine.initEngine();
     engine.setPortName("COM5");
     check(engine.openLink() == 0, "the link comes up");
@@ -289,11 +212,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Instrument instrument(line.masterFd());
     std::size_t unambiguous = answers.size();  // answers before the first trailing bytes after a pause
     for (std::size_t i = 0; i < answers.size(); ++i) {
-        const Answer& answer = answers[i];
         check(instrument.awaitRequest(), "the reader asks again after every answer");
-        if (answer.switchColour)
+        if (answers[i].switchColour)
             engine.setColorMode(engine.isColorMode() == 1 ? 0 : 1);
-        instrument.send(answer);
+        instrument.send(answers[i]);
         if (instrument.trailingAfterPause && unambiguous == answers.size())
             unambiguous = i;
     }
@@ -302,30 +224,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     line.close();
     check(host.errors == 0, "no lost link is reported");
 
-    for (const auto& screen : host.screens)
-        check(isPalette(screen.palette.data(), Palettes::colour()) || isPalette(screen.palette.data(), Palettes::monochrome()),
-              "every screen has one whole palette");
+    for (const auto& screen : screens)
+        check(screen.onePalette, "every screen has one whole palette");
     if (instrument.stalled) {
         ++totals.stalled;
         return 0;
     }
     std::vector<bool> shown(answers.size(), false);
     std::size_t next = 0;  // screens only get newer
-    for (const auto& screen : host.screens) {
+    for (const auto& screen : screens) {
         if (instrument.trailingAfterPause && screen.shownAt >= *instrument.trailingAfterPause) {
-            ++totals.afterPausedTrailing;
+            ++totals.afterPause;
             continue;
         }
         std::size_t i = next;
         while (i < answers.size() && answers[i].decoded != screen.pixels)
             ++i;
-        if (i == answers.size()) {
-            bool older = false;
-            for (std::size_t j = 0; j < next; ++j)
-                older = older || answers[j].decoded == screen.pixels;
-            check(!older, "no screen is older than the one shown before it");
-            check(false, "every screen is the first 40960 bytes of one answer");
-        }
+        check(i < answers.size(), "every screen is the first 40960 bytes of one answer, newer than the one before");
         shown[i] = true;
         next = i + 1;
         ++totals.screens;

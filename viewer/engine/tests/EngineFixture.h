@@ -17,9 +17,19 @@ namespace korvane::test {
 class EngineFixture : public ::testing::Test {
 protected:
     EngineFixture()
-        : engine(host, testConfig(dir.path()))
+        : engine(host, patientConfig(dir.path()))
     {
         engine.initEngine();
+    }
+
+    // The test search with a viewer's wait for an answer: a busy machine may
+    // hold a simulated instrument up for a few hundred milliseconds.
+    static EngineConfig patientConfig(const std::filesystem::path& workDir)
+    {
+        EngineConfig config = testConfig(workDir);
+        config.probe.firstByteMs = 2000;
+        config.probe.totalMs = 3000;
+        return config;
     }
 
     zls740sim::Zls740Simulator& instrument(int com, zls740sim::SimulatorOptions options = {})

@@ -10,14 +10,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-zls740sim::SimulatorOptions answering(std::size_t bytes)
-{
-    zls740sim::SimulatorOptions options;
-    options.answerBytes = bytes;
-    return options;
-}
-
-class Link : public EngineFixture {};
+using Link = EngineFixture;
 
 }  // namespace
 
@@ -35,11 +28,9 @@ TEST(PortNames, LinksInTheWorkingFolderComeBeforeTheDeviceTable)
 
 TEST_F(Link, ProbeTakesTheHighestPortThatAnswersWithMoreThanTenBytes)
 {
-    zls740sim::SimulatorOptions silent;
-    silent.silent = true;
     auto& com10 = instrument(10);
-    auto& com9 = instrument(9, answering(10));
-    auto& com8 = instrument(8, answering(11));
+    auto& com9 = instrument(9, {.answerBytes = 10});
+    auto& com8 = instrument(8, {.answerBytes = 11});
     auto& com5 = instrument(5);
     auto& com1 = instrument(1);
     engine.findScope();
@@ -51,7 +42,7 @@ TEST_F(Link, ProbeTakesTheHighestPortThatAnswersWithMoreThanTenBytes)
     EXPECT_EQ(com1.requestCount() + com10.requestCount(), 0u) << "COM1 and COM10 are never tried";
 
     // Nothing answering: every port asked once, and COM2, the last name tried, kept.
-    auto& com4 = instrument(4, silent);
+    auto& com4 = instrument(4, {.silent = true});
     com8.stop();
     com5.stop();
     engine.initEngine();

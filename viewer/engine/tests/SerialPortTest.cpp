@@ -13,17 +13,6 @@
 using namespace korvane;
 using namespace korvane::test;
 
-namespace {
-
-std::vector<std::uint8_t> everyByteValue()
-{
-    std::vector<std::uint8_t> bytes(256);
-    std::iota(bytes.begin(), bytes.end(), 0);
-    return bytes;
-}
-
-}  // namespace
-
 TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
 {
     TestLine pty;
@@ -31,7 +20,8 @@ TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
     ASSERT_EQ(port.open(pty.slavePath()), PortResult::Ok);
 
     // Pseudo-terminals start with echo, line editing and XON/XOFF on.
-    const auto bytes = everyByteValue();
+    std::vector<std::uint8_t> bytes(256);
+    std::iota(bytes.begin(), bytes.end(), 0);
     pty.writeAll(bytes);
     std::vector<std::uint8_t> got(256);
     std::size_t n = 0;
@@ -45,7 +35,7 @@ TEST(SerialPort, EveryByteValuePassesBothWaysUnchanged)
     EXPECT_EQ(pty.readFor(200), bytes) << "nothing added, dropped or echoed";
 }
 
-TEST(SerialPort, IsExclusiveUntilClosedAndThenFreeAgain)
+TEST(SerialPort, OpensOnlyAFreePort)
 {
     TestLine pty;
     SerialPort first;
@@ -55,19 +45,16 @@ TEST(SerialPort, IsExclusiveUntilClosedAndThenFreeAgain)
     EXPECT_FALSE(second.isOpen());
     first.close();
     EXPECT_EQ(second.open(pty.slavePath()), PortResult::Ok) << "the exclusive claim must end with close";
-}
 
-TEST(SerialPort, RefusesWhatIsNotAPort)
-{
     ScratchDir dir;
     std::ofstream(dir.file("plain")) << "not a port";
-    SerialPort port;
-    EXPECT_EQ(port.open(dir.file("plain")), PortResult::NotSupported);
-    EXPECT_EQ(port.open(dir.file("missing")), PortResult::OsFailure);
-    EXPECT_NE(port.errorText().find("No such file"), std::string::npos) << port.errorText();
+    SerialPort other;
+    EXPECT_EQ(other.open(dir.file("plain")), PortResult::NotSupported);
+    EXPECT_EQ(other.open(dir.file("missing")), PortResult::OsFailure);
+    EXPECT_NE(other.errorText().find("No such file"), std::string::npos) << other.errorText();
     std::size_t n = 7;
     std::uint8_t byte = 0;
-    EXPECT_EQ(port.read(&byte, 1, n, {}), PortResult::BadArgument);
+    EXPECT_EQ(other.read(&byte, 1, n, {}), PortResult::BadArgument);
     EXPECT_EQ(n, 0u) << "outputs are cleared on failure";
 }
 

@@ -1,7 +1,6 @@
 // Korvane - screen acquisition engine tests.
 // SPDX-License-Identifier: MIT
 #include "EngineFixture.h"
-#include "Palettes.h"
 
 #include <random>
 
@@ -11,16 +10,6 @@ using namespace korvane::test;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-bool isPalette(const std::uint8_t* entries, const Palette& palette)
-{
-    for (std::size_t i = 0; i < 16; ++i) {
-        const std::uint8_t* e = entries + 4 * i;
-        if (e[0] != palette[i].blue || e[1] != palette[i].green || e[2] != palette[i].red)
-            return false;
-    }
-    return true;
-}
 
 class Stress : public EngineFixture {};
 
@@ -32,9 +21,7 @@ class Stress : public EngineFixture {};
 // mix of their bytes.
 TEST_F(Stress, EverySnapshotIsOneCompleteScreen)
 {
-    zls740sim::SimulatorOptions options;
-    options.replayFile = replayFile({uniformFrame(0x11), uniformFrame(0x22)});
-    instrument(5, options);
+    instrument(5, {.replayFile = replayFile({uniformFrame(0x11), uniformFrame(0x22)})});
     connect();
     ASSERT_TRUE(waitFor([&] { return screenDecoded(); }));
 

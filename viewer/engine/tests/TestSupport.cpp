@@ -32,7 +32,6 @@ TestLine::TestLine()
     std::string error;
     if (!pty_.open(dir_.file("line"), &error))
         throw std::runtime_error(error);
-    slavePath_ = pty_.slavePath();
 }
 
 void TestLine::writeAll(const std::vector<std::uint8_t>& bytes)
@@ -114,6 +113,16 @@ std::vector<std::uint8_t> readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool isPalette(const std::uint8_t* entries, const Palette& palette)
+{
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+        const std::uint8_t* e = entries + 4 * i;
+        if (e[0] != palette[i].blue || e[1] != palette[i].green || e[2] != palette[i].red)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace korvane::test

@@ -4,6 +4,7 @@
 
 #include "Engine.h"
 #include "EngineHost.h"
+#include "Palettes.h"
 #include "PseudoTerminal.h"
 #include "Zls740Simulator.h"
 
@@ -33,12 +34,12 @@ private:
     std::filesystem::path path_;
 };
 
-// A pseudo-terminal whose master end the test plays; the slave end (the
-// link `path()`) is what the engine opens as a serial port.
+// A pseudo-terminal whose master end the test plays; the slave end is what
+// the engine opens as a serial port.
 class TestLine {
 public:
     TestLine();
-    const std::string& slavePath() const { return slavePath_; }
+    const std::string& slavePath() const { return pty_.slavePath(); }
     void writeAll(const std::vector<std::uint8_t>& bytes);
     // Everything that arrives within `ms` after the last byte (or the first wait).
     std::vector<std::uint8_t> readFor(int ms);
@@ -47,12 +48,10 @@ public:
     bool awaitRequest();
     // Bytes written here that the viewer's side has received and not read.
     int unreadByViewer() const { return pty_.unreadBySlave(); }
-    void closeMaster() { pty_.close(); }
 
 private:
     ScratchDir dir_;
     zls740sim::PseudoTerminal pty_;
-    std::string slavePath_;
 };
 
 // Simulated instruments, each linked into a folder as COMn; they are
@@ -77,15 +76,9 @@ public:
         if (onRepaint)
             onRepaint();
     }
-    void showConnectionError() override
-    {
-        ++errors;
-        if (onError)
-            onError();
-    }
+    void showConnectionError() override { ++errors; }
     std::atomic<int> repaints{0};
     std::atomic<int> errors{0};
-    std::function<void()> onError;
     // Called on the reader thread right after each screen is published.
     std::function<void()> onRepaint;
 };
@@ -98,5 +91,8 @@ EngineConfig testConfig(const std::filesystem::path& workDir, const std::string&
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 std::vector<std::uint8_t> readFile(const std::string& path);
+
+// Whether 16 palette entries as stored (blue, green, red, reserved) hold `palette`'s colours.
+bool isPalette(const std::uint8_t* entries, const Palette& palette);
 
 }  // namespace korvane::test
