@@ -102,8 +102,6 @@ class ServedInstrument:
         self.server = self.start("korvane-serve", ["--listen", listen, "--port", "COM5"])
         first = wait_for("korvane-serve's address", lambda: line_with("in a browser"))
         self.url = first.split(" open ", 1)[1].split(" in a browser", 1)[0]
-        if not self.url.startswith("http://127.0.0.1:"):
-            raise CaseFailed("unexpected address line: " + first)
         wait_for("the instrument to be found", lambda: line_with("instrument found on"))
 
     def stop_server(self):
@@ -123,8 +121,7 @@ class ServedInstrument:
 
 
 def start_browser(work):
-    """Chromium with a profile in `work` and a window of 1000 x 1000 device pixels (one CSS pixel
-    each): room for the screen three times over beside the page's bar."""
+    """Chromium, its profile in `work`; 1000 x 1000 device pixels: room for the screen three times over."""
     options = ChromeOptions()
     options.binary_location = shutil.which("chromium")
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--force-color-profile=srgb",
@@ -140,8 +137,7 @@ def start_browser(work):
 
 
 def end_descendants():
-    """Kills and reaps every process still a child of this one (the instrument's, and what the
-    browser left), until none is left."""
+    """Kills and reaps every child of this one (the instrument's, what the browser left) until none is left."""
     while True:
         children = []
         for stat in glob.glob("/proc/[0-9]*/stat"):
@@ -180,9 +176,7 @@ def compare_screen(shot, box, reference):
         for dy in range(scale):
             row = shot.rows[top + scale * y + dy][3 * left:3 * (left + width)]
             if row != expected:
-                x = next(i for i in range(0, len(row), 3) if row[i:i + 3] != expected[i:i + 3]) // 3
-                return "scale %d at (%d, %d): screen pixel (%d, %d) is %s, the browser shows %s there" % (
-                    scale, left, top, x // scale, y, tuple(expected[3 * x:3 * x + 3]), tuple(row[3 * x:3 * x + 3]))
+                return "scale %d at (%d, %d): screen row %d is not shown as sent" % (scale, left, top, y)
     return None
 
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <random>
 #include <set>
 
 namespace korvane::test {
@@ -95,12 +96,10 @@ TEST_F(ServeTest, FortyViewersAllGetScreensFromOneRequestEach)
 TEST_F(ServeTest, ViewersThatNeverReadHoldNoScreens)
 {
     // Screens of noise pack badly: the sockets of idle viewers fill after a few hundred.
+    std::minstd_rand random(12345);
     std::string noise(3 * kFrameBytes, '\0');
-    std::uint32_t state = 12345;
-    for (char& byte : noise) {
-        state = state * 1103515245u + 12345u;
-        byte = char(state >> 16);
-    }
+    for (char& byte : noise)
+        byte = char(random() >> 8);
     writeFile(dir_.file("noise.bin"), noise);
     zls740sim::SimulatorOptions options;
     options.replayFile = dir_.file("noise.bin");
