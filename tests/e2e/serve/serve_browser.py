@@ -2,15 +2,13 @@
 # SPDX-License-Identifier: MIT
 """korvane-serve's page in headless Chromium (driven by chromedriver), on the simulated instrument.
 
-Usage: serve_browser.py BIN_DIR CASE
-  screen  the page shows the paused screen pixel for pixel, each screen pixel
-          a whole k x k block of device pixels of exactly its colour
-  pause   the page's Pause button stops the instrument's requests, and
-          pressing it again starts them anew
+Usage: serve_browser.py BIN_DIR CASE, CASE one of:
+  screen  the paused screen pixel for pixel, each a whole k x k block of device pixels
+  pause   the page's button pauses the server and resumes it
   restart the page finds a restarted server by itself
-
-Exit codes: 0 passed, 1 failed, 77 skipped (no chromium, chromedriver or
-python3-selenium). The scratch folder is kept when the case fails (or with KEEP_E2E set)."""
+What the server does on a pause is ServerTest's; here, what only the page does.
+Exit codes: 0 passed, 1 failed, 77 skipped (no chromium, chromedriver or python3-selenium).
+The scratch folder is kept when the case fails (or with KEEP_E2E set)."""
 
 import collections
 import ctypes
@@ -47,9 +45,9 @@ class CaseFailed(Exception):
     pass
 
 
-def wait_for(what, condition, seconds=DEADLINE_S):
+def wait_for(what, condition):
     """Tries `condition` every 50 ms until it returns something true; that value."""
-    end = time.monotonic() + seconds
+    end = time.monotonic() + DEADLINE_S
     last_error = None
     while True:
         try:
@@ -61,20 +59,6 @@ def wait_for(what, condition, seconds=DEADLINE_S):
         if time.monotonic() > end:
             raise CaseFailed("gave up waiting for %s%s" % (what, " (%s)" % last_error if last_error else ""))
         time.sleep(0.05)
-
-
-def stays_unchanged(what, read, seconds):
-    """Waits until `read()` gives one value for `seconds` on end; that value."""
-    end = time.monotonic() + DEADLINE_S
-    value, since = read(), time.monotonic()
-    while time.monotonic() - since < seconds:
-        if time.monotonic() > end:
-            raise CaseFailed("%s kept changing (last %r)" % (what, value))
-        time.sleep(0.05)
-        now = read()
-        if now != value:
-            value, since = now, time.monotonic()
-    return value
 
 
 def end_with_parent():
@@ -96,8 +80,7 @@ class ServedInstrument:
 
     def __init__(self, bin_dir, work):
         self.bin_dir, self.work = bin_dir, work
-        self.report = os.path.join(work, "report.txt")
-        self.start("zls740-sim", ["--dir", work, "--com", "5", "--rate", str(SIMULATOR_RATE), "--report", self.report])
+        self.start("zls740-sim", ["--dir", work, "--com", "5", "--rate", str(SIMULATOR_RATE)])
         wait_for("the simulator's COM5", lambda: os.path.exists(os.path.join(work, "COM5")))
         self.start_server("127.0.0.1:0")
 
@@ -119,8 +102,6 @@ class ServedInstrument:
         self.server = self.start("korvane-serve", ["--listen", listen, "--port", "COM5"])
         first = wait_for("korvane-serve's address", lambda: line_with("in a browser"))
         self.url = first.split(" open ", 1)[1].split(" in a browser", 1)[0]
-        if not self.url.startswith("http://127.0.0.1:"):
-            raise CaseFailed("unexpected address line: " + first)
         wait_for("the instrument to be found", lambda: line_with("instrument found on"))
 
     def stop_server(self):
@@ -138,15 +119,9 @@ class ServedInstrument:
     def post(self, path):
         urllib.request.urlopen(urllib.request.Request(self.url + path, data=b"", method="POST"), timeout=10).close()
 
-    def requests(self):
-        """Requests the simulator has received ('requests N' of its report)."""
-        with open(self.report) as f:
-            return next(int(line.split()[1]) for line in f if line.startswith("requests "))
-
 
 def start_browser(work):
-    """Chromium with a profile in `work` and a window of 1000 x 1000 device pixels (one CSS pixel
-    each): room for the screen three times over beside the page's bar."""
+    """Chromium, its profile in `work`; 1000 x 1000 device pixels: room for the screen three times over."""
     options = ChromeOptions()
     options.binary_location = shutil.which("chromium")
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--force-color-profile=srgb",
@@ -162,8 +137,7 @@ def start_browser(work):
 
 
 def end_descendants():
-    """Kills and reaps every process still a child of this one (the instrument's, and what the
-    browser left), until none is left."""
+    """Kills and reaps every child of this one (the instrument's, what the browser left) until none is left."""
     while True:
         children = []
         for stat in glob.glob("/proc/[0-9]*/stat"):
@@ -202,9 +176,7 @@ def compare_screen(shot, box, reference):
         for dy in range(scale):
             row = shot.rows[top + scale * y + dy][3 * left:3 * (left + width)]
             if row != expected:
-                x = next(i for i in range(0, len(row), 3) if row[i:i + 3] != expected[i:i + 3]) // 3
-                return "scale %d at (%d, %d): screen pixel (%d, %d) is %s, the browser shows %s there" % (
-                    scale, left, top, x // scale, y, tuple(expected[3 * x:3 * x + 3]), tuple(row[3 * x:3 * x + 3]))
+                return "scale %d at (%d, %d): screen row %d is not shown as sent" % (scale, left, top, y)
     return None
 
 
@@ -213,11 +185,13 @@ def case_screen(instrument, browser, work):
     wait_for("screens to come", lambda: instrument.status()["screens"] >= 3)
     instrument.post("pause")
     wait_for("the pause to take", lambda: instrument.status()["paused"])
-    # A screen on its way when Pause came still lands: wait until none does.
-    screens = stays_unchanged("the screen number while paused", lambda: instrument.status()["screens"], 1.0)
+
+    def settled():  # a screen on its way when Pause came still lands: none for a second
+        before = instrument.status()["screens"]
+        time.sleep(1.0)
+        return before if instrument.status()["screens"] == before else None
+    screens = wait_for("the screen number to settle while paused", settled)
     reference = rgb_image(instrument.get("screen.png"))
-    if (reference.width, reference.height) != (320, 240):
-        raise CaseFailed("/screen.png is %dx%d" % (reference.width, reference.height))
     if len({row[i:i + 3] for row in reference.rows for i in range(0, len(row), 3)}) < 3:
         raise CaseFailed("the simulator's screen has under 3 colours: nothing to tell a wrong picture by")
 
@@ -246,25 +220,12 @@ def case_pause(instrument, browser, _work):
     browser.get(instrument.url)
     wait_for_state(browser, "Live from")
     button = browser.find_element(By.ID, "pause")
-    before = instrument.requests()
-    wait_for("requests to flow", lambda: instrument.requests() >= before + 5)
-
-    button.click()
-    wait_for("the button to offer Resume", lambda: button.text == "Resume")
-    if not instrument.status()["paused"]:
-        raise CaseFailed("the page says Resume but the server is not paused")
-    # The request answered when Pause came may still be in flight; after it, none.
-    held = stays_unchanged("the simulator's request count while paused", instrument.requests, 3.0)
-    wait_for_state(browser, "Paused:")
-    if instrument.requests() != held:
-        raise CaseFailed("requests went on while paused: %d, then %d" % (held, instrument.requests()))
-
-    button.click()
-    wait_for("the button to offer Pause again", lambda: button.text == "Pause")
-    if instrument.status()["paused"]:
-        raise CaseFailed("the page says Pause but the server is still paused")
-    wait_for("requests to flow again", lambda: instrument.requests() >= held + 5)
-    print("paused at %d requests, %d after resuming" % (held, instrument.requests()))
+    for paused, offer, state in ((True, "Resume", "Paused:"), (False, "Pause", "Live from")):
+        button.click()
+        wait_for("the button to offer " + offer, lambda: button.text == offer)
+        wait_for("the server's pause to be %s" % paused, lambda: instrument.status()["paused"] == paused)
+        wait_for_state(browser, state)
+    print("the page's button paused the server and resumed it")
 
 
 def case_restart(instrument, browser, _work):

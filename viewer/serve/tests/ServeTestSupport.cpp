@@ -22,15 +22,6 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-ServeCommandLine serveLine(const std::string& port, const std::string& listenHost)
-{
-    ServeCommandLine line;
-    line.port = port;
-    line.listenHost = listenHost;
-    line.listenPort = 0;
-    return line;
-}
-
 tcp::socket connected(asio::io_context& io, unsigned short port)
 {
     tcp::socket socket(io);
@@ -42,7 +33,8 @@ tcp::socket connected(asio::io_context& io, unsigned short port)
 
 ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port,
                            const std::string& listenHost)
-    : server_(io_, serveLine(port, listenHost), testConfig(workDir), events_)
+    : server_(io_, ServeCommandLine{.port = port, .listenHost = listenHost, .listenPort = 0}, testConfig(workDir),
+              events_)
 {
     std::string error;
     if (!server_.listen(&error))

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <random>
 #include <set>
 
 namespace korvane::test {
@@ -61,8 +62,6 @@ TEST_F(ServeTest, PauseStopsTheRequestsAndTheScreenIsTheOneKorvaneWouldSave)
     ASSERT_TRUE(instrument.waitForRequests(before + 3, 10000));
     ASSERT_TRUE(statusFlag(request(serve.port(), "POST", "/pause").body, "paused"));
     EXPECT_TRUE(servesLastFrame(0)) << "the screens after the choice carry the monochrome palette";
-
-    EXPECT_NE(request(serve.port(), "GET", "/").body.find("<canvas id=\"screen\""), std::string::npos);
 }
 
 TEST_F(ServeTest, FortyViewersAllGetScreensFromOneRequestEach)
@@ -89,23 +88,18 @@ TEST_F(ServeTest, FortyViewersAllGetScreensFromOneRequestEach)
         thread.join();
     EXPECT_EQ(satisfied, kViewers);
     EXPECT_EQ(statusNumber(request(serve.port(), "GET", "/status.json").body, "viewers"), unsigned(kViewers));
-    // Viewers cause no requests. An answer a busy machine cut short is asked
-    // for again: a few requests more than screens, far below one a viewer.
-    const std::uint64_t requests = instrument.requestCount();
-    const std::uint64_t frames = instrument.framesSent();
-    EXPECT_LE(requests, frames + frames / 10 + 1);
+    // Viewers cause no requests; an answer a busy machine cut short is asked for again.
+    const std::uint64_t requests = instrument.requestCount();  // read before the screens sent
+    EXPECT_LE(requests, instrument.framesSent() * 11 / 10 + 1);
 }
 
 TEST_F(ServeTest, ViewersThatNeverReadHoldNoScreens)
 {
-    // Screens of noise pack badly: the sockets of viewers who never read fill
-    // after a few hundred.
+    // Screens of noise pack badly: the sockets of idle viewers fill after a few hundred.
+    std::minstd_rand random(12345);
     std::string noise(3 * kFrameBytes, '\0');
-    std::uint32_t state = 12345;
-    for (char& byte : noise) {
-        state = state * 1103515245u + 12345u;
-        byte = char(state >> 16);
-    }
+    for (char& byte : noise)
+        byte = char(random() >> 8);
     writeFile(dir_.file("noise.bin"), noise);
     zls740sim::SimulatorOptions options;
     options.replayFile = dir_.file("noise.bin");
@@ -141,13 +135,11 @@ TEST_F(ServeTest, LostInstrumentLeavesTheLastScreenAndIsFoundAgain)
     Viewer viewer(serve.port());
     ASSERT_TRUE(viewer.awaitState("connected", true));
 
-    // The viewer is told; the last screen stays to be had.
+    // The viewer is told; the last screen stays to be had; then the instrument comes back.
     ASSERT_TRUE(viewer.awaitState("connected", false));
     const Reply last = request(serve.port(), "GET", "/screen.bmp");
     EXPECT_EQ(last.status, 200);
     EXPECT_EQ(last.body.size(), kSnapshotBytes);
-
-    // The instrument comes back under the same name; screens flow again.
     ASSERT_TRUE(viewer.awaitState("connected", true));
     ASSERT_TRUE(instrument.waitForLinkState(true, 10000));
     std::string screen;
