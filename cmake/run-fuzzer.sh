@@ -15,8 +15,11 @@ mkdir -p "$out"
 cp -R "$corpus" "$work/corpus"
 seeds=$(ls "$work/corpus" | wc -l)
 
+# The fuzzers' own scratch folders go under $work too: libFuzzer ends a timed
+# run without running static destructors, which would leave them in /tmp.
+mkdir "$work/tmp"
 status=0
-"$fuzzer" "$work/corpus" -max_total_time="$seconds" -print_final_stats=1 \
+TMPDIR="$work/tmp" "$fuzzer" "$work/corpus" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$out/" "$@" >"$out/log.txt" 2>&1 || status=$?
 
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/log.txt")
