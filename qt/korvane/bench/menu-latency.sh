@@ -1,7 +1,7 @@
 #!/bin/sh
 # How fast korvane's File menu opens while the unpaced simulator sends
 # screens as fast as the link takes them, in a client area of WxH. Run by hand:
-#   sh viewer/window/bench/menu-latency.sh build/bin [W H]
+#   sh qt/korvane/bench/menu-latency.sh build/bin [W H]
 # Prints the time from the Alt+F key press to the menu on screen for ten tries
 # (an upper bound: it includes starting xdotool to look).
 . "$(dirname "$0")/korvane-session.sh"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # korvane's processor use while it shows the paced simulator (about 25
 # screens a second) in a 640x480 client area, and while paused. Run by hand:
-#   sh viewer/window/bench/cpu-usage.sh build/bin [SECONDS]
+#   sh qt/korvane/bench/cpu-usage.sh build/bin [SECONDS]
 # Starts its own Xvfb; prints the share of one core over SECONDS (default 10).
 . "$(dirname "$0")/korvane-session.sh"
 BIN=$(cd "${1:?usage: cpu-usage.sh BIN_DIR [SECONDS]}" && pwd)
