@@ -8,7 +8,8 @@
 namespace korvane {
 
 OptionReader::OptionReader(const std::vector<std::string>& arguments, std::string* error)
-    : arguments_(arguments), error_(error)
+    : arguments_(arguments)
+    , error_(error)
 {
 }
 

@@ -25,7 +25,7 @@ inline constexpr std::size_t kPaletteOffset = 54;
 inline constexpr std::size_t kPaletteEntries = 16;
 inline constexpr std::size_t kRowBytes = 160;
 inline constexpr std::size_t kStoredRows = 256;
-inline constexpr std::size_t kPixelBytes = kRowBytes * kStoredRows;  // 40960
+inline constexpr std::size_t kPixelBytes = kRowBytes * kStoredRows;     // 40960
 inline constexpr std::size_t kImageBytes = kHeaderBytes + kPixelBytes;  // 41078
 
 // The snapshot file: the header and the 240 picture rows, turned by 180 degrees.

@@ -121,7 +121,8 @@ int Engine::openLink()
 
     screen_.loadHeader(HeaderTemplate::load(
         {filePath("header2.bin"),
-         config_.programDir.empty() ? std::string() : (std::filesystem::path(config_.programDir) / "header2.bin").string()},
+         config_.programDir.empty() ? std::string()
+                                    : (std::filesystem::path(config_.programDir) / "header2.bin").string()},
         &headerSource_));
     logBytes(&kLogConnect, 1);
 

@@ -11,10 +11,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <condition_variable>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,10 +39,10 @@ struct EngineConfig {
 };
 
 enum class ExportResult {
-    Started,        // snapshot written and the image tool started
-    NoScreen,       // no screen decoded yet: nothing written, nothing started
-    WriteFailed,    // the snapshot could not be written; the tool was not started
-    ToolNotStarted, // the snapshot was written; the image tool could not be started
+    Started,         // snapshot written and the image tool started
+    NoScreen,        // no screen decoded yet: nothing written, nothing started
+    WriteFailed,     // the snapshot could not be written; the tool was not started
+    ToolNotStarted,  // the snapshot was written; the image tool could not be started
 };
 
 // The screen acquisition engine: finds the instrument, keeps the link, pulls

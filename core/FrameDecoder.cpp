@@ -73,10 +73,8 @@ void decodeSse2(const std::uint8_t* frame, std::uint8_t* pixels)
                 const std::uint8_t* left = frame + 2 * kColumnBytes * (j0 + k) + m0;
                 const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(left));
                 const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(left + kColumnBytes));
-                even[k] = _mm_or_si128(_mm_and_si128(a, highNibbles),
-                                       _mm_and_si128(_mm_srli_epi16(b, 4), lowNibbles));
-                odd[k] = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(a, 4), highNibbles),
-                                      _mm_and_si128(b, lowNibbles));
+                even[k] = _mm_or_si128(_mm_and_si128(a, highNibbles), _mm_and_si128(_mm_srli_epi16(b, 4), lowNibbles));
+                odd[k] = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(a, 4), highNibbles), _mm_and_si128(b, lowNibbles));
             }
             transpose16(even);
             transpose16(odd);
@@ -88,7 +86,6 @@ void decodeSse2(const std::uint8_t* frame, std::uint8_t* pixels)
         }
     }
 }
-
 
 // Byte permutes across two registers make a 16x16 transpose two steps deep.
 // A block holds 16 column pairs (four to a register, 16 bytes each) by 16
@@ -109,7 +106,8 @@ constexpr Avx512Indices makeAvx512Indices()
             ix.firstStep[half][b] = std::uint8_t((k / 4) * 64 + 16 * (k % 4) + 4 * q + t);
             // Output byte 16t+k: pairs 0..7 from the first gathered register, 8..15 from the second.
             const int t2 = b / 16, k2 = b % 16;
-            ix.secondStep[half][b] = std::uint8_t(k2 < 8 ? 32 * half + 8 * t2 + k2 : 64 + 32 * half + 8 * t2 + (k2 - 8));
+            ix.secondStep[half][b] =
+                std::uint8_t(k2 < 8 ? 32 * half + 8 * t2 + k2 : 64 + 32 * half + 8 * t2 + (k2 - 8));
         }
     }
     return ix;
@@ -138,9 +136,8 @@ KORVANE_AVX512 inline void transposeAndStore(const __m512i in[4], std::uint8_t* 
     const __m512i x1 = _mm512_permutex2var_epi8(in[0], first1, in[1]);
     const __m512i y0 = _mm512_permutex2var_epi8(in[2], first0, in[3]);
     const __m512i y1 = _mm512_permutex2var_epi8(in[2], first1, in[3]);
-    const __m512i out[4] = {
-        _mm512_permutex2var_epi8(x0, second0, y0), _mm512_permutex2var_epi8(x0, second1, y0),
-        _mm512_permutex2var_epi8(x1, second0, y1), _mm512_permutex2var_epi8(x1, second1, y1)};
+    const __m512i out[4] = {_mm512_permutex2var_epi8(x0, second0, y0), _mm512_permutex2var_epi8(x0, second1, y0),
+                            _mm512_permutex2var_epi8(x1, second0, y1), _mm512_permutex2var_epi8(x1, second1, y1)};
     for (int q = 0; q < 4; ++q) {
         std::uint8_t* row = rows + 2 * kRowBytes * 4 * q;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm512_castsi512_si128(out[q]));
@@ -180,17 +177,14 @@ KORVANE_AVX512 void decodeAvx512(const std::uint8_t* frame, std::uint8_t* pixels
 bool FrameDecoder::runsHere(Kernel kernel)
 {
     switch (kernel) {
-    case Kernel::Portable:
-        return true;
+    case Kernel::Portable: return true;
 #if defined(KORVANE_X86)
-    case Kernel::Sse2:
-        return __builtin_cpu_supports("sse2");
+    case Kernel::Sse2: return __builtin_cpu_supports("sse2");
     case Kernel::Avx512:
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
             && __builtin_cpu_supports("avx512vbmi");
 #else
-    default:
-        return false;
+    default: return false;
 #endif
     }
     return false;
@@ -200,24 +194,18 @@ void FrameDecoder::decode(Kernel kernel, const std::uint8_t* frame, std::uint8_t
 {
     switch (kernel) {
 #if defined(KORVANE_X86)
-    case Kernel::Avx512:
-        decodeAvx512(frame, pixels);
-        return;
-    case Kernel::Sse2:
-        decodeSse2(frame, pixels);
-        return;
+    case Kernel::Avx512: decodeAvx512(frame, pixels); return;
+    case Kernel::Sse2: decodeSse2(frame, pixels); return;
 #endif
-    default:
-        decodePortable(frame, pixels);
-        return;
+    default: decodePortable(frame, pixels); return;
     }
 }
 
 void FrameDecoder::decode(const std::uint8_t* frame, std::uint8_t* pixels)
 {
     static const Kernel fastest = runsHere(Kernel::Avx512) ? Kernel::Avx512
-        : runsHere(Kernel::Sse2)                          ? Kernel::Sse2
-                                                          : Kernel::Portable;
+        : runsHere(Kernel::Sse2)                           ? Kernel::Sse2
+                                                           : Kernel::Portable;
     decode(fastest, frame, pixels);
 }
 

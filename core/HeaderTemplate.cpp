@@ -13,12 +13,11 @@ bool HeaderTemplate::isUsable(const std::uint8_t* bytes, std::size_t size)
 {
     if (size < kHeaderBytes)
         return false;
-    return bytes[0] == 'B' && bytes[1] == 'M'
-        && readLe32(bytes + 10) == kHeaderBytes   // bfOffBits
-        && readLe32(bytes + 14) == 40             // biSize
-        && readLe16(bytes + 26) == 1              // biPlanes
-        && readLe16(bytes + 28) == 4              // biBitCount
-        && readLe32(bytes + 30) == 0              // biCompression: BI_RGB
+    return bytes[0] == 'B' && bytes[1] == 'M' && readLe32(bytes + 10) == kHeaderBytes  // bfOffBits
+        && readLe32(bytes + 14) == 40                                                  // biSize
+        && readLe16(bytes + 26) == 1                                                   // biPlanes
+        && readLe16(bytes + 28) == 4                                                   // biBitCount
+        && readLe32(bytes + 30) == 0                                                   // biCompression: BI_RGB
         // biClrUsed: the live view paints all 16 colours; a shorter table
         // would make the snapshot's readers show other colours.
         && (readLe32(bytes + 46) == 0 || readLe32(bytes + 46) == kPaletteEntries);
@@ -29,18 +28,18 @@ static HeaderBytes makeBuiltIn()
     HeaderBytes h{};
     h[0] = 'B';
     h[1] = 'M';
-    writeLe32(h.data() + 2, kSnapshotBytes);            // bfSize
-    writeLe32(h.data() + 10, kHeaderBytes);             // bfOffBits
-    writeLe32(h.data() + 14, 40);                       // biSize
+    writeLe32(h.data() + 2, kSnapshotBytes);  // bfSize
+    writeLe32(h.data() + 10, kHeaderBytes);   // bfOffBits
+    writeLe32(h.data() + 14, 40);             // biSize
     writeLe32(h.data() + 18, kScreenWidth);
     writeLe32(h.data() + 22, kScreenHeight);
-    writeLe16(h.data() + 26, 1);                        // biPlanes
-    writeLe16(h.data() + 28, 4);                        // biBitCount
+    writeLe16(h.data() + 26, 1);                          // biPlanes
+    writeLe16(h.data() + 28, 4);                          // biBitCount
     writeLe32(h.data() + 34, kRowBytes * kScreenHeight);  // biSizeImage
-    writeLe32(h.data() + 38, 3780);                     // 96 dots per inch
+    writeLe32(h.data() + 38, 3780);                       // 96 dots per inch
     writeLe32(h.data() + 42, 3780);
-    writeLe32(h.data() + 46, kPaletteEntries);          // biClrUsed
-    writeLe32(h.data() + 50, kPaletteEntries);          // biClrImportant
+    writeLe32(h.data() + 46, kPaletteEntries);  // biClrUsed
+    writeLe32(h.data() + 50, kPaletteEntries);  // biClrImportant
     const auto& colours = Palettes::colour();
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
         std::uint8_t* entry = h.data() + kPaletteOffset + 4 * i;

@@ -45,16 +45,11 @@ std::string LinkReport::openFailure(const Engine& engine)
     if (device(engine).empty())
         return "no device of that name";
     switch (engine.lastOpenResult()) {
-    case PortResult::Busy:
-        return "another program holds it";
-    case PortResult::NotSupported:
-        return "not a serial port";
-    case PortResult::Denied:
-        return engine.lastOpenError() + kPermissionHint;
-    case PortResult::OsFailure:
-        return engine.lastOpenError();
-    default:
-        return "it could not be opened";
+    case PortResult::Busy: return "another program holds it";
+    case PortResult::NotSupported: return "not a serial port";
+    case PortResult::Denied: return engine.lastOpenError() + kPermissionHint;
+    case PortResult::OsFailure: return engine.lastOpenError();
+    default: return "it could not be opened";
     }
 }
 

@@ -35,7 +35,8 @@ Line listen(SerialPort& port, const ProbeSettings& settings, Clock::time_point s
 {
     std::array<std::uint8_t, 4096> scratch;
     std::size_t got = 0;
-    PortResult result = port.read(scratch.data(), scratch.size(), got, ReadLimits{settings.listenMs, 0, settings.listenMs});
+    PortResult result =
+        port.read(scratch.data(), scratch.size(), got, ReadLimits{settings.listenMs, 0, settings.listenMs});
     if (result == PortResult::Interrupted)
         return Line::Interrupted;
     if (got == 0)
@@ -74,8 +75,8 @@ ProbeReport PortSearch::probe(const std::string& portName, const std::string& de
         std::error_code error;
         const bool exists = std::filesystem::exists(device, error);
         report.verdict = exists ? ProbeVerdict::NotOpened : ProbeVerdict::NoDevice;
-        report.reason = report.openResult == PortResult::Busy ? std::string("another program holds it")
-                                                              : port.errorText();
+        report.reason =
+            report.openResult == PortResult::Busy ? std::string("another program holds it") : port.errorText();
         return report;
     }
     std::stop_callback wake(stop, [&port] { port.interrupt(); });
@@ -93,12 +94,9 @@ ProbeReport PortSearch::probe(const std::string& portName, const std::string& de
 
     const auto settleBy = std::min(giveUp, Clock::now() + std::chrono::milliseconds(settings.settleMs));
     switch (listen(port, settings, settleBy)) {
-    case Line::Interrupted:
-        return passOver(ProbeVerdict::Cancelled);
-    case Line::Talking:
-        return passOver(ProbeVerdict::Talker);
-    case Line::Failed:
-        return passOver(ProbeVerdict::NoAnswer);
+    case Line::Interrupted: return passOver(ProbeVerdict::Cancelled);
+    case Line::Talking: return passOver(ProbeVerdict::Talker);
+    case Line::Failed: return passOver(ProbeVerdict::NoAnswer);
     case Line::Heard:
         // The tail of an old answer has ended; a device talking on its own
         // goes on after the purge.
@@ -106,8 +104,7 @@ ProbeReport PortSearch::probe(const std::string& portName, const std::string& de
         if (listen(port, settings, giveUp) != Line::Quiet)
             return passOver(ProbeVerdict::Talker);
         break;
-    case Line::Quiet:
-        break;
+    case Line::Quiet: break;
     }
 
     std::size_t written = 0;

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <linux/close_range.h>
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,7 +21,7 @@ constexpr std::uint8_t kForked = 0x46;
 
 bool ProcessLauncher::isExecutable(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -60,8 +60,8 @@ bool ProcessLauncher::startDetached(const std::string& program, const std::strin
         if (grandchild != 0) {
             const int err = grandchild < 0 ? errno : 0;
             const std::uint8_t forked = kForked;
-            [[maybe_unused]] ssize_t n = grandchild < 0 ? ::write(report[1], &err, sizeof err)
-                                                        : ::write(report[1], &forked, sizeof forked);
+            [[maybe_unused]] ssize_t n =
+                grandchild < 0 ? ::write(report[1], &err, sizeof err) : ::write(report[1], &forked, sizeof forked);
             ::_exit(grandchild < 0 ? 1 : 0);
         }
         // The image tool gets standard input, output and error and nothing
@@ -78,8 +78,7 @@ bool ProcessLauncher::startDetached(const std::string& program, const std::strin
         ::_exit(127);
     }
     ::close(report[1]);
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {}
     // Read to the end: the marker byte, then nothing (started) or an errno.
     std::uint8_t bytes[1 + sizeof(int)];
     std::size_t got = 0;

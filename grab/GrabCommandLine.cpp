@@ -54,8 +54,7 @@ bool GrabCommandLine::parse(const std::vector<std::string>& arguments, GrabComma
             if (ok && !SerialPort::isBaudRate(line.baudRate))
                 return reader.fail("option --baud needs a rate the system can set, such as 9600, 115200, 921600 "
                                    "or 1000000");
-        }
-        else if (name == "--format") {
+        } else if (name == "--format") {
             const auto v = reader.value();
             format = v ? formatNamed(*v) : std::nullopt;
             if (!format)

@@ -2,12 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "GrabProgram.h"
 
+#include "AtomicFile.h"
 #include "ExitCode.h"
 #include "GrabCommandLine.h"
 #include "LinkReport.h"
 #include "PngWriter.h"
 #include "ScreenGrabber.h"
-#include "AtomicFile.h"
 #include "SeriesNames.h"
 #include "Version.h"
 #include "WriteAll.h"
@@ -81,7 +81,8 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     }
     if (!grabber.openLink())
         return fail(ExitCode::NoInstrument,
-                    "cannot open the port " + LinkReport::port(grabber.engine()) + ": " + LinkReport::openFailure(grabber.engine()));
+                    "cannot open the port " + LinkReport::port(grabber.engine()) + ": "
+                        + LinkReport::openFailure(grabber.engine()));
 
     using Seconds = std::chrono::duration<double>;
     const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.timeoutSeconds));
@@ -91,11 +92,11 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
         const auto started = std::chrono::steady_clock::now();
         std::string snapshot;
         switch (grabber.capture(timeout, snapshot)) {
-        case ScreenGrabber::Capture::Screen:
-            break;
+        case ScreenGrabber::Capture::Screen: break;
         case ScreenGrabber::Capture::NoScreen:
-            return fail(ExitCode::NoInstrument, "no whole screen from " + LinkReport::port(grabber.engine()) + " within "
-                                                    + secondsText(line.timeoutSeconds));
+            return fail(ExitCode::NoInstrument,
+                        "no whole screen from " + LinkReport::port(grabber.engine()) + " within "
+                            + secondsText(line.timeoutSeconds));
         case ScreenGrabber::Capture::LinkLost:
             return fail(ExitCode::LinkLost, "the link to " + LinkReport::port(grabber.engine()) + " was lost");
         }

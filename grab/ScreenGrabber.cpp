@@ -6,7 +6,6 @@
 
 #include <sstream>
 
-
 namespace korvane {
 
 namespace {

@@ -31,7 +31,8 @@ constexpr std::chrono::seconds kLingerTime{2};
 }  // namespace
 
 HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, ScreenServer& server)
-    : stream_(std::move(socket)), server_(server)
+    : stream_(std::move(socket))
+    , server_(server)
 {
 }
 
@@ -57,7 +58,7 @@ void HttpSession::onRead(beast::error_code ec)
     if (ec == http::error::body_limit)
         return reply(http::status::payload_too_large, "Request too large: the commands take no body\n");
     const bool unreadable = ec && ec.category() == beast::error_code(http::error::bad_method).category()
-                            && ec != http::error::end_of_stream && ec != http::error::partial_message;
+        && ec != http::error::end_of_stream && ec != http::error::partial_message;
     if (unreadable)
         return reply(http::status::bad_request, "Bad request: not an HTTP request korvane-serve can read\n");
     if (ec)
@@ -73,12 +74,11 @@ void HttpSession::onRead(beast::error_code ec)
     }
     auto response = std::make_shared<HttpResponse>(server_.answer(request, route));
     stream_.expires_after(kRequestTime);
-    http::async_write(stream_, *response,
-                      [self = shared_from_this(), response](beast::error_code ec, std::size_t) {
-                          if (ec || !response->keep_alive())
-                              return self->close();
-                          self->read();
-                      });
+    http::async_write(stream_, *response, [self = shared_from_this(), response](beast::error_code ec, std::size_t) {
+        if (ec || !response->keep_alive())
+            return self->close();
+        self->read();
+    });
 }
 
 void HttpSession::reply(http::status status, const char* reason)
@@ -107,11 +107,12 @@ void HttpSession::close()
 
 void HttpSession::drain()
 {
-    stream_.async_read_some(boost::asio::buffer(scratch_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
-        if (ec)
-            return self->stream_.close();
-        self->drain();
-    });
+    stream_.async_read_some(boost::asio::buffer(scratch_),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                                if (ec)
+                                    return self->stream_.close();
+                                self->drain();
+                            });
 }
 
 }  // namespace korvane

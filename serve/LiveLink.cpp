@@ -20,7 +20,8 @@ EngineConfig withoutLinkLog(EngineConfig config)
 }  // namespace
 
 LiveLink::LiveLink(EngineConfig config, bool monochrome, std::function<void(Event)> notify)
-    : notify_(std::move(notify)), engine_(*this, withoutLinkLog(std::move(config)))
+    : notify_(std::move(notify))
+    , engine_(*this, withoutLinkLog(std::move(config)))
 {
     engine_.initEngine();
     engine_.setColorMode(monochrome ? 0 : 1);

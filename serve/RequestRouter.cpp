@@ -129,17 +129,20 @@ Route RequestRouter::route(const RequestFacts& request) const
 
     if (!token_.empty()) {
         if (!AccessToken::matches(token_, queryValue(request.target, "token")))
-            return refuse(401, "Access token missing or wrong: open the address korvane-serve printed, "
-                               "with its ?token=...");
+            return refuse(401,
+                          "Access token missing or wrong: open the address korvane-serve printed, "
+                          "with its ?token=...");
     } else if (!request.host.empty() && !isLoopbackHost(request.host)) {
-        return refuse(403, "This server answers only under this machine's own address (localhost); "
-                           "to share the screen, start korvane-serve with --listen");
+        return refuse(403,
+                      "This server answers only under this machine's own address (localhost); "
+                      "to share the screen, start korvane-serve with --listen");
     }
 
     const auto place = std::find_if(kPlaces.begin(), kPlaces.end(), [&](const Place& p) { return p.path == path; });
     if (place == kPlaces.end())
-        return refuse(404, "Not found: korvane-serve has /, /live, /screen.png, /screen.bmp, /status.json, "
-                           "/pause and /colour");
+        return refuse(404,
+                      "Not found: korvane-serve has /, /live, /screen.png, /screen.bmp, /status.json, "
+                      "/pause and /colour");
 
     // A page from another site may send commands or open the WebSocket from
     // the user's browser; only the server's own page may.

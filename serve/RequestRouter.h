@@ -31,9 +31,9 @@ struct RequestFacts {
 struct Route {
     Resource resource = Resource::Refused;
     int status = 200;
-    std::string reason;       // for a refusal, one line for the person at the browser
-    bool head = false;        // HEAD: the answer's fields without its body
-    std::string allow;        // for 405: the methods the path takes
+    std::string reason;  // for a refusal, one line for the person at the browser
+    bool head = false;   // HEAD: the answer's fields without its body
+    std::string allow;   // for 405: the methods the path takes
 };
 
 // Decides every request: token, path, method. Knows nothing of sockets, so
@@ -43,7 +43,10 @@ public:
     // `token` empty: the server listens on loopback and needs none; then a
     // request must name a loopback host, so that a web page from elsewhere
     // cannot reach the server through a name that points at this machine.
-    explicit RequestRouter(std::string token) : token_(std::move(token)) {}
+    explicit RequestRouter(std::string token)
+        : token_(std::move(token))
+    {
+    }
 
     Route route(const RequestFacts& request) const;
 

@@ -43,15 +43,15 @@ std::string endpointText(const tcp::endpoint& endpoint)
 }  // namespace
 
 ScreenServer::ScreenServer(asio::io_context& io, ServeCommandLine line, EngineConfig config, std::ostream& events)
-    : io_(io),
-      line_(std::move(line)),
-      events_(events),
-      acceptor_(io),
-      link_(std::move(config), line_.monochrome,
-            [this](LiveLink::Event event) { asio::post(io_, [this, event] { onLinkEvent(event); }); }),
-      acceptTimer_(io),
-      retryTimer_(io),
-      tickTimer_(io)
+    : io_(io)
+    , line_(std::move(line))
+    , events_(events)
+    , acceptor_(io)
+    , link_(std::move(config), line_.monochrome,
+            [this](LiveLink::Event event) { asio::post(io_, [this, event] { onLinkEvent(event); }); })
+    , acceptTimer_(io)
+    , retryTimer_(io)
+    , tickTimer_(io)
 {
 }
 
@@ -174,15 +174,9 @@ void ScreenServer::onLinkEvent(LiveLink::Event event)
     if (stopping_)
         return;
     switch (event) {
-    case LiveLink::Event::Screen:
-        takeScreen();
-        break;
-    case LiveLink::Event::LinkLost:
-        linkLost();
-        break;
-    case LiveLink::Event::SearchOver:
-        searchOver();
-        break;
+    case LiveLink::Event::Screen: takeScreen(); break;
+    case LiveLink::Event::LinkLost: linkLost(); break;
+    case LiveLink::Event::SearchOver: searchOver(); break;
     }
 }
 
@@ -402,12 +396,8 @@ HttpResponse ScreenServer::answer(const HttpRequest& request, const Route& route
         res = response(request, http::status::ok, "text/html; charset=utf-8", std::string(ServePage::html()));
         break;
     case Resource::Png:
-    case Resource::Bmp:
-        res = picture(request, route.resource == Resource::Png);
-        break;
-    case Resource::Status:
-        res = response(request, http::status::ok, "application/json", status().json());
-        break;
+    case Resource::Bmp: res = picture(request, route.resource == Resource::Png); break;
+    case Resource::Status: res = response(request, http::status::ok, "application/json", status().json()); break;
     case Resource::Pause:
         link_.setPaused(!link_.paused());
         say(link_.paused() ? "paused by a viewer" : "resumed by a viewer");

@@ -90,8 +90,8 @@ private:
     std::uint64_t screensAtTick_ = 0;
     std::chrono::steady_clock::time_point lastTick_;
     double screensPerSecond_ = 0;
-    std::string snapshot_;            // the latest screen as Temp.bmp
-    std::string png_;                 // made on request, for screenNumber_
+    std::string snapshot_;  // the latest screen as Temp.bmp
+    std::string png_;       // made on request, for screenNumber_
     std::uint64_t pngNumber_ = 0;
     std::shared_ptr<const std::string> screenMessage_;
     std::string lastStatus_;

@@ -9,12 +9,12 @@ namespace korvane {
 
 // korvane-serve's command line.
 struct ServeCommandLine {
-    std::string port;                  // COMn or a device; empty: search as Connect does
+    std::string port;  // COMn or a device; empty: search as Connect does
     std::string listenHost = "127.0.0.1";
     unsigned short listenPort = 8740;  // 0: any free port (the one taken is printed)
     bool monochrome = false;
-    int baudRate = 0;                  // 0 keeps the port's own rate
-    bool once = false;                 // end with code 3 when the link is lost
+    int baudRate = 0;   // 0 keeps the port's own rate
+    bool once = false;  // end with code 3 when the link is lost
     bool help = false;
     bool version = false;
 

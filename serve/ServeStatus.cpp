@@ -38,9 +38,9 @@ std::string ServeStatus::json() const
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", screensPerSecond);
     return std::string("{\"connected\":") + boolean(connected) + ",\"looking\":" + boolean(looking)
-           + ",\"paused\":" + boolean(paused) + ",\"colour\":" + boolean(colour)
-           + ",\"screens\":" + std::to_string(screens) + ",\"viewers\":" + std::to_string(viewers)
-           + ",\"port\":" + quoted(port) + ",\"screensPerSecond\":" + rate + "}";
+        + ",\"paused\":" + boolean(paused) + ",\"colour\":" + boolean(colour)
+        + ",\"screens\":" + std::to_string(screens) + ",\"viewers\":" + std::to_string(viewers)
+        + ",\"port\":" + quoted(port) + ",\"screensPerSecond\":" + rate + "}";
 }
 
 }  // namespace korvane

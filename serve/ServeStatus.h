@@ -9,8 +9,8 @@ namespace korvane {
 
 // What the page shows beside the screen, and /status.json.
 struct ServeStatus {
-    bool connected = false;   // screens are coming (or would, but for Pause)
-    bool looking = false;     // no link: looking for the instrument
+    bool connected = false;  // screens are coming (or would, but for Pause)
+    bool looking = false;    // no link: looking for the instrument
     bool paused = false;
     bool colour = true;
     std::uint64_t screens = 0;  // screens received since the start

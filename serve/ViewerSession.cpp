@@ -21,7 +21,8 @@ constexpr std::size_t kLongestIncoming = 1024;
 }  // namespace
 
 ViewerSession::ViewerSession(boost::asio::ip::tcp::socket socket, ScreenServer& server)
-    : socket_(std::move(socket)), server_(server)
+    : socket_(std::move(socket))
+    , server_(server)
 {
     beast::error_code ec;
     const auto endpoint = beast::get_lowest_layer(socket_).socket().remote_endpoint(ec);

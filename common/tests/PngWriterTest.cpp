@@ -1,7 +1,7 @@
 // Korvane - command-line capture tests.
 // SPDX-License-Identifier: MIT
-#include "GrabTestSupport.h"
 #include "PngWriter.h"
+#include "GrabTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,9 @@ TEST(PngWriter, KeepsEveryPixelAndPaletteColourOfTheSnapshot)
     const HeaderBytes& header = HeaderTemplate::builtIn();
     std::copy(header.begin(), header.end(), snapshot.begin());
     for (int i = 0; i < 16; ++i) {
-        snapshot[54 + 4 * i] = char(i * 16 + 1);        // blue
-        snapshot[54 + 4 * i + 1] = char(255 - i * 7);   // green
-        snapshot[54 + 4 * i + 2] = char(i * 13 + 40);   // red
+        snapshot[54 + 4 * i] = char(i * 16 + 1);       // blue
+        snapshot[54 + 4 * i + 1] = char(255 - i * 7);  // green
+        snapshot[54 + 4 * i + 2] = char(i * 13 + 40);  // red
     }
     for (int r = 0; r < 240; ++r)
         for (int j = 0; j < 160; ++j)

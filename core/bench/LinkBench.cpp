@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -155,7 +155,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("bare %.1f screens/s\nengine %.1f screens/s\nratio %.3f\n", bare.screensPerSecond,
-                engine.screensPerSecond, bare.screensPerSecond > 0 ? engine.screensPerSecond / bare.screensPerSecond : 0.0);
+                engine.screensPerSecond,
+                bare.screensPerSecond > 0 ? engine.screensPerSecond / bare.screensPerSecond : 0.0);
     std::printf("bare processor %.1f us/screen\nengine processor %.1f us/screen\n", bare.processorMicrosPerScreen,
                 engine.processorMicrosPerScreen);
     return 0;

@@ -108,19 +108,24 @@ struct Screen {
 // The instrument's end of the line (non-blocking).
 class Instrument {
 public:
-    explicit Instrument(int fd) : fd_(fd) {}
+    explicit Instrument(int fd)
+        : fd_(fd)
+    {
+    }
 
     // The next request, or false when none came in time (the first overlong
     // answer costs the reader up to two seconds of draining).
     bool awaitRequest()
     {
-        if (!test::waitFor([&] {
-                std::uint8_t bytes[64];
-                const ssize_t n = ::read(fd_, bytes, sizeof bytes);
-                if (n > 0)
-                    pending_.insert(pending_.end(), bytes, bytes + n);
-                return pending_.size() >= sizeof screenRequest;
-            }, std::chrono::seconds(20)))
+        if (!test::waitFor(
+                [&] {
+                    std::uint8_t bytes[64];
+                    const ssize_t n = ::read(fd_, bytes, sizeof bytes);
+                    if (n > 0)
+                        pending_.insert(pending_.end(), bytes, bytes + n);
+                    return pending_.size() >= sizeof screenRequest;
+                },
+                std::chrono::seconds(20)))
             return false;
         check(std::equal(screenRequest, screenRequest + sizeof screenRequest, pending_.begin()),
               "the reader sends nothing but screen requests");
@@ -173,8 +178,10 @@ private:
 struct Totals {
     ~Totals()
     {
-        std::fprintf(stderr, "summary: %llu runs, %llu screens judged; not judged: %llu screens after trailing bytes "
-                     "after a pause, all screens of %llu runs the machine stalled\n", runs, screens, afterPause, stalled);
+        std::fprintf(stderr,
+                     "summary: %llu runs, %llu screens judged; not judged: %llu screens after trailing bytes "
+                     "after a pause, all screens of %llu runs the machine stalled\n",
+                     runs, screens, afterPause, stalled);
     }
     unsigned long long runs = 0, screens = 0, afterPause = 0, stalled = 0;
 };
@@ -201,8 +208,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.onRepaint = [&] {
         engine.screen().read([&](const ScreenView& view) {
             const std::uint8_t* palette = view.bitmapInfo + (kPaletteOffset - kInfoHeaderOffset);
-            screens.push_back({Clock::now(), Bytes(view.pixelData, view.pixelData + kPixelBytes),
-                               test::isPalette(palette, Palettes::colour()) || test::isPalette(palette, Palettes::monochrome())});
+            screens.push_back(
+                {Clock::now(), Bytes(view.pixelData, view.pixelData + kPixelBytes),
+                 test::isPalette(palette, Palettes::colour()) || test::isPalette(palette, Palettes::monochrome())});
         });
     };
     engine.initEngine();

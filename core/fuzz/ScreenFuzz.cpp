@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             want[kPaletteOffset + 4 * i + 1] = palette[i].green;
             want[kPaletteOffset + 4 * i + 2] = palette[i].red;
         }
-        check(std::equal(want.begin(), want.end(), view.imageBuffer), "the header is the template's with the mode's colours");
+        check(std::equal(want.begin(), want.end(), view.imageBuffer),
+              "the header is the template's with the mode's colours");
         SnapshotWriter::write(snapshot, view);
     });
     check(published, "a decoded screen can be read");

@@ -34,7 +34,8 @@ struct Scratch {
     std::string file(const std::string& name) const { return (path / name).string(); }
     std::size_t entries() const
     {
-        return std::size_t(std::distance(std::filesystem::directory_iterator(path), std::filesystem::directory_iterator()));
+        return std::size_t(
+            std::distance(std::filesystem::directory_iterator(path), std::filesystem::directory_iterator()));
     }
     std::filesystem::path path;
 };
@@ -85,7 +86,7 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     EXPECT_EQ(umaskCalls, 0);
     ::umask(previous);
     EXPECT_TRUE(contents(target) == picture);
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 

@@ -44,7 +44,8 @@ TEST_F(Export, TheImageToolInheritsOnlyStandardInputOutputAndError)
         std::map<int, std::string> open;
         for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
             std::error_code error;
-            open[std::stoi(entry.path().filename().string())] = std::filesystem::read_symlink(entry.path(), error).string();
+            open[std::stoi(entry.path().filename().string())] =
+                std::filesystem::read_symlink(entry.path(), error).string();
         }
         return open;
     };

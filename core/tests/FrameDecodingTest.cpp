@@ -112,15 +112,16 @@ TEST(HeaderTemplate, UnusableFilesArePassedOverForTheNextOrTheBuiltInCopy)
         std::size_t offset;
         std::uint8_t value;
     };
-    for (const Fault& fault : {Fault{"short", 117, 0}, Fault{"not BM", 0, 'X'}, Fault{"pixels elsewhere", 10, 200},
-                               Fault{"pixels past the buffer", 13, 0x7F}, Fault{"info header size", 14, 12},
-                               Fault{"planes", 26, 2}, Fault{"8 bits", 28, 8}, Fault{"RLE4", 30, 2},
-                               Fault{"1 colour used", 46, 1}, Fault{"15 colours used", 46, 15},
-                               Fault{"17 colours used", 46, 17}}) {
+    for (const Fault& fault :
+         {Fault{"short", 117, 0}, Fault{"not BM", 0, 'X'}, Fault{"pixels elsewhere", 10, 200},
+          Fault{"pixels past the buffer", 13, 0x7F}, Fault{"info header size", 14, 12}, Fault{"planes", 26, 2},
+          Fault{"8 bits", 28, 8}, Fault{"RLE4", 30, 2}, Fault{"1 colour used", 46, 1}, Fault{"15 colours used", 46, 15},
+          Fault{"17 colours used", 46, 17}}) {
         HeaderBytes bad = HeaderTemplate::builtIn();
         bad[fault.offset] = fault.value;
         const std::size_t size = std::string_view(fault.what) == "short" ? 117 : 118;
-        std::ofstream(dir.file("bad"), std::ios::binary).write(reinterpret_cast<const char*>(bad.data()), std::streamsize(size));
+        std::ofstream(dir.file("bad"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bad.data()), std::streamsize(size));
         HeaderTemplate::Source source = HeaderTemplate::Source::File;
         EXPECT_EQ(HeaderTemplate::load({dir.file("bad")}, &source), HeaderTemplate::builtIn()) << fault.what;
         EXPECT_EQ(source, HeaderTemplate::Source::BuiltIn) << fault.what;

@@ -1,7 +1,7 @@
 // Korvane - screen acquisition engine tests.
 // SPDX-License-Identifier: MIT
-#include "EngineFixture.h"
 #include "PortSearch.h"
+#include "EngineFixture.h"
 
 #include <fcntl.h>
 #include <termios.h>

@@ -60,7 +60,8 @@ TEST_F(ReaderLoop, EveryScreenShownIsOneWholeFrame)
     for (std::size_t answerBytes : {std::size_t(40960), std::size_t(40960 + 37)}) {
         SCOPED_TRACE(answerBytes);
         engine.initEngine();
-        auto& sim = instrument(answerBytes == 40960 ? 5 : 6, {.answerBytes = answerBytes, .replayFile = replayFile(frames)});
+        auto& sim =
+            instrument(answerBytes == 40960 ? 5 : 6, {.answerBytes = answerBytes, .replayFile = replayFile(frames)});
         connect();
         for (int i = 0; i < 20; ++i) {
             ASSERT_TRUE(sim.waitForFrames(sim.framesSent() + 1, 10000));
@@ -143,7 +144,8 @@ TEST_F(ReaderLoop, AFrameFollowedByBytesThatKeepComingIsNeverShown)
         GTEST_SKIP() << "the machine never let the trickle run without pauses";
     ASSERT_TRUE(outcome.played);
     EXPECT_TRUE(outcome.lastIsC);
-    EXPECT_EQ(std::count(outcome.shown.begin(), outcome.shown.end(), 0x22), 0) << "the frame followed by bytes was shown";
+    EXPECT_EQ(std::count(outcome.shown.begin(), outcome.shown.end(), 0x22), 0)
+        << "the frame followed by bytes was shown";
     EXPECT_EQ(std::count(outcome.shown.begin(), outcome.shown.end(), 0x33), 1);
 }
 

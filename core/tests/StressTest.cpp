@@ -29,14 +29,9 @@ TEST_F(Stress, EverySnapshotIsOneCompleteScreen)
     int exports = 0;
     for (int i = 0; i < 300; ++i) {
         switch (random() % 3) {
-        case 0:
-            engine.setPaused(engine.isPaused() == 1 ? 0 : 1);
-            break;
-        case 1:
-            engine.setColorMode(engine.isColorMode() == 1 ? 0 : 1);
-            break;
-        default:
-            break;
+        case 0: engine.setPaused(engine.isPaused() == 1 ? 0 : 1); break;
+        case 1: engine.setColorMode(engine.isColorMode() == 1 ? 0 : 1); break;
+        default: break;
         }
         if (engine.exportSnapshot() == ExportResult::NoScreen)
             continue;
@@ -46,7 +41,8 @@ TEST_F(Stress, EverySnapshotIsOneCompleteScreen)
         const std::uint8_t first = file[118];
         ASSERT_TRUE(first == 0x11 || first == 0x22);
         ASSERT_EQ(std::count(file.begin() + 118, file.end(), first), 38400) << "torn snapshot at export " << i;
-        ASSERT_TRUE(isPalette(file.data() + 54, Palettes::colour()) || isPalette(file.data() + 54, Palettes::monochrome()))
+        ASSERT_TRUE(isPalette(file.data() + 54, Palettes::colour())
+                    || isPalette(file.data() + 54, Palettes::monochrome()))
             << "mixed palette at export " << i;
     }
     EXPECT_GT(exports, 250);

@@ -75,7 +75,7 @@ std::vector<std::uint8_t> TestLine::readFor(int ms)
 }
 
 zls740sim::Zls740Simulator& Instruments::start(const std::filesystem::path& dir, int com,
-                                              zls740sim::SimulatorOptions options)
+                                               zls740sim::SimulatorOptions options)
 {
     options.linkDir = dir.string();
     options.comNumber = com;

@@ -172,6 +172,7 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
         std::size_t kept = 0;  // screens written before the failure
         RunOptions options = {};
     } rows[] = {
+        // clang-format off
         {"no port opens", 0, {}, {"-o", "a.bmp"}, 1, "no instrument answers on COM9 to COM2"},
         {"a board that talks unasked", 9, talker, {"--timeout", "2", "-o", "a.bmp"}, 1,
          "; passed over, sending without being asked: COM9 ("},
@@ -201,6 +202,7 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
          "option --timeout needs a number of seconds, more than 0"},
         {"a rate no line has", 0, {}, {"-o", "a.bmp", "--baud", "12345"}, 2,
          "option --baud needs a rate the system can set"},
+        // clang-format on
     };
     const std::string older = "an older picture";
     for (const auto& row : rows) {
@@ -213,7 +215,7 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
         // A busy machine can hold the talker up past the search's 200 ms of
         // listening; asked for a screen then, it sends none: such a run is tried again.
         for (int again = 0; again < 3 && run.err.find(row.message) == std::string::npos
-                            && run.err.find("no whole screen from COM9") != std::string::npos;
+             && run.err.find("no whole screen from COM9") != std::string::npos;
              ++again)
             run = grab(row.arguments, row.options);
         EXPECT_EQ(run.exitCode, row.code);

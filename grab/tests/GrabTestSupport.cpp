@@ -26,8 +26,8 @@ std::string quoted(const std::string& text)
 
 }  // namespace
 
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workDir, const RunOptions& options)
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& workDir,
+                      const RunOptions& options)
 {
     ScratchDir capture;
     const std::string outPath = options.standardOutput.empty() ? capture.file("out") : options.standardOutput;

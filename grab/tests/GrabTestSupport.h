@@ -25,8 +25,8 @@ struct RunOptions {
 };
 
 // Runs `program` with `arguments` in the folder `workDir` and waits for it.
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workDir, const RunOptions& options = {});
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& workDir,
+                      const RunOptions& options = {});
 
 std::string fileContents(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

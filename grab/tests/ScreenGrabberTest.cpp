@@ -1,7 +1,7 @@
 // Korvane - command-line capture tests.
 // SPDX-License-Identifier: MIT
-#include "GrabTestSupport.h"
 #include "ScreenGrabber.h"
+#include "GrabTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -36,22 +36,22 @@ enum Ink : int {
 };
 
 constexpr QRgb kInks[16] = {
-    qRgba(0, 0, 0, 0),     // Clear
-    qRgb(0, 0, 0),         // Black
-    qRgb(255, 255, 255),   // White
-    qRgb(52, 58, 66),      // CaseDark
-    qRgb(104, 112, 122),   // CaseMid
-    qRgb(178, 186, 196),   // CaseLight
-    qRgb(10, 34, 24),      // ScreenDark
-    qRgb(40, 92, 62),      // Grid
-    qRgb(244, 226, 64),    // TraceYellow
-    qRgb(64, 214, 240),    // TraceCyan
-    qRgb(206, 60, 50),     // KnobRed
-    qRgb(50, 100, 200),    // KnobBlue
-    qRgb(150, 110, 70),    // Desk
-    qRgb(226, 236, 246),   // Sky
-    qRgb(30, 30, 36),      // Cable
-    qRgb(230, 140, 40),    // ProbeTip
+    qRgba(0, 0, 0, 0),    // Clear
+    qRgb(0, 0, 0),        // Black
+    qRgb(255, 255, 255),  // White
+    qRgb(52, 58, 66),     // CaseDark
+    qRgb(104, 112, 122),  // CaseMid
+    qRgb(178, 186, 196),  // CaseLight
+    qRgb(10, 34, 24),     // ScreenDark
+    qRgb(40, 92, 62),     // Grid
+    qRgb(244, 226, 64),   // TraceYellow
+    qRgb(64, 214, 240),   // TraceCyan
+    qRgb(206, 60, 50),    // KnobRed
+    qRgb(50, 100, 200),   // KnobBlue
+    qRgb(150, 110, 70),   // Desk
+    qRgb(226, 236, 246),  // Sky
+    qRgb(30, 30, 36),     // Cable
+    qRgb(230, 140, 40),   // ProbeTip
 };
 
 QColor ink(Ink i)
@@ -163,8 +163,8 @@ void drawInstrument(QPainter& p, const QRectF& body, bool detailed)
 void drawProbe(QPainter& p, const QPointF& socket, const QPointF& tip, double line)
 {
     QPainterPath cable(socket);
-    cable.cubicTo(socket + QPointF(0, (tip.y() - socket.y()) * 0.9),
-                  tip + QPointF((socket.x() - tip.x()) * 0.8, 0), tip);
+    cable.cubicTo(socket + QPointF(0, (tip.y() - socket.y()) * 0.9), tip + QPointF((socket.x() - tip.x()) * 0.8, 0),
+                  tip);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(ink(Cable), line, Qt::SolidLine, Qt::RoundCap));
     p.drawPath(cable);

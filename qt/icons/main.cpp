@@ -17,15 +17,15 @@
 
 namespace {
 
-bool writePng(const QImage &image, const QString &path)
+bool writePng(const QImage& image, const QString& path)
 {
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && image.save(&file, "png") && file.commit();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     // The icons are shapes painted on images: no display, no fonts, so no
     // windowing platform to set up (a build step must not wait for one).

@@ -100,24 +100,12 @@ QAction* MainWindow::action(CommandId id) const
 bool MainWindow::runCommand(int id)
 {
     switch (static_cast<CommandId>(id & 0xFFFF)) {
-    case CommandId::Connect:
-        connectCommand();
-        return true;
-    case CommandId::Pause:
-        toggleCommand(CommandId::Pause, &Engine::isPaused, &Engine::setPaused);
-        return true;
-    case CommandId::Color:
-        toggleCommand(CommandId::Color, &Engine::isColorMode, &Engine::setColorMode);
-        return true;
-    case CommandId::SavePrint:
-        savePrintCommand();
-        return true;
-    case CommandId::Exit:
-        exitCommand();
-        return true;
-    case CommandId::About:
-        aboutCommand();
-        return true;
+    case CommandId::Connect: connectCommand(); return true;
+    case CommandId::Pause: toggleCommand(CommandId::Pause, &Engine::isPaused, &Engine::setPaused); return true;
+    case CommandId::Color: toggleCommand(CommandId::Color, &Engine::isColorMode, &Engine::setColorMode); return true;
+    case CommandId::SavePrint: savePrintCommand(); return true;
+    case CommandId::Exit: exitCommand(); return true;
+    case CommandId::About: aboutCommand(); return true;
     }
     return false;
 }
@@ -241,7 +229,8 @@ void MainWindow::requestRepaint()
 
 void MainWindow::showConnectionError()
 {
-    QMetaObject::invokeMethod(this, [this] { openLostLinkBox(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { openLostLinkBox(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::openLostLinkBox()
@@ -277,9 +266,8 @@ bool MainWindow::isAboutKey(const QKeyEvent& key) const
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget*>(watched)->window() == this && isEnabled()
-        && isAboutKey(*static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this
+        && isEnabled() && isAboutKey(*static_cast<QKeyEvent*>(event))) {
         runCommand(int(CommandId::About));
         return true;
     }

@@ -14,7 +14,6 @@
 
 class QAction;
 
-
 namespace korvane {
 
 class LiveView;
@@ -27,8 +26,7 @@ class MainWindow : public QMainWindow, private EngineHost {
 public:
     // `workDir`: the folder of the viewer's files, empty for the current
     // directory; `programDir`: where header2.bin and Pictorix ship.
-    explicit MainWindow(const std::string& workDir = {}, const std::string& programDir = {},
-                        QWidget* parent = nullptr);
+    explicit MainWindow(const std::string& workDir = {}, const std::string& programDir = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Runs command `id`. False for an id that is not one of the viewer's

@@ -26,29 +26,30 @@
 namespace {
 
 struct OptionPlace {
-    const char *caption;
-    int top; // twips, inside Frame1
+    const char* caption;
+    int top;  // twips, inside Frame1
     bool shown;
 };
 
 // Index order of opFiletype; the format code of option i is i + 3.
 constexpr OptionPlace Options[FrmZLS740::OptionCount] = {
-    {"wmf", 2400, false}, {"bmp", 240, true},  {"gif", 2040, false},
-    {"Ico", 2760, false}, {"cur", 3120, false}, {"pcx", 600, true},
-    {"tif", 960, true},   {"png", 1320, true}, {"jpg", 1680, true},
+    {"wmf", 2400, false}, {"bmp", 240, true}, {"gif", 2040, false}, {"Ico", 2760, false}, {"cur", 3120, false},
+    {"pcx", 600, true},   {"tif", 960, true}, {"png", 1320, true},  {"jpg", 1680, true},
 };
 constexpr int JpgOption = 8;
 
-} // namespace
+}  // namespace
 
 int FrmZLS740::pixels(int twips)
 {
     return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
-FrmZLS740::FrmZLS740(QWidget *parent)
-    : QWidget(parent), clock_([] { return QDateTime::currentDateTime(); }),
-      dialogSave_(std::make_unique<SaveDialog>()), printerSource_(&PrintCommand::defaultPrinter)
+FrmZLS740::FrmZLS740(QWidget* parent)
+    : QWidget(parent)
+    , clock_([] { return QDateTime::currentDateTime(); })
+    , dialogSave_(std::make_unique<SaveDialog>())
+    , printerSource_(&PrintCommand::defaultPrinter)
 {
     setObjectName(QStringLiteral("frmZLS740"));
     setWindowTitle(QStringLiteral("ZLS 740"));
@@ -56,7 +57,7 @@ FrmZLS740::FrmZLS740(QWidget *parent)
     buildControls();
     // Ctrl+C puts the picture on the clipboard, for pasting into a report;
     // the form itself shows nothing of it.
-    auto *copy = new QShortcut(QKeySequence::Copy, this);
+    auto* copy = new QShortcut(QKeySequence::Copy, this);
     connect(copy, &QShortcut::activated, this, &FrmZLS740::copyPicture);
 }
 
@@ -64,7 +65,7 @@ FrmZLS740::~FrmZLS740() = default;
 
 void FrmZLS740::buildControls()
 {
-    const auto place = [](QWidget *w, int left, int top, int width, int height) {
+    const auto place = [](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
     };
 
@@ -82,7 +83,7 @@ void FrmZLS740::buildControls()
 
     opFiletypeGroup_ = new QButtonGroup(this);
     for (int i = 0; i < OptionCount; ++i) {
-        auto *option = new QRadioButton(QString::fromLatin1(Options[i].caption), frame1_);
+        auto* option = new QRadioButton(QString::fromLatin1(Options[i].caption), frame1_);
         option->setObjectName(QStringLiteral("opFiletype_%1").arg(i));
         place(option, 240, Options[i].top, 800, 255);
         option->setVisible(Options[i].shown);
@@ -95,8 +96,8 @@ void FrmZLS740::buildControls()
             opFiletypeClick(index);
     });
 
-    const auto button = [this, &place](const char *name, const char *caption, int left) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+    const auto button = [this, &place](const char* name, const char* caption, int left) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
         place(b, left, 4080, 975, 375);
         // Enter and Escape do nothing on this form: it has no default and
@@ -122,14 +123,13 @@ void FrmZLS740::buildControls()
     // Tab order of the tab indices: cmdPrint 0, cmdClose 1, picBMP 2 (hidden),
     // cmdSave 3, Frame1 4, then the options from jpg (5) up to wmf (13), and
     // tpBMP 15, which takes no focus.
-    QWidget *order[] = {cmdPrint_, cmdClose_, cmdSave_, opFiletype_[8], opFiletype_[7],
-                        opFiletype_[6], opFiletype_[5], opFiletype_[4], opFiletype_[3],
-                        opFiletype_[2], opFiletype_[1], opFiletype_[0]};
+    QWidget* order[] = {cmdPrint_,      cmdClose_,      cmdSave_,       opFiletype_[8], opFiletype_[7], opFiletype_[6],
+                        opFiletype_[5], opFiletype_[4], opFiletype_[3], opFiletype_[2], opFiletype_[1], opFiletype_[0]};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
 
-void FrmZLS740::load(const QString &currentFolder)
+void FrmZLS740::load(const QString& currentFolder)
 {
     // The folder is taken as it is: a root folder gives a doubled separator,
     // which the file system accepts.
@@ -157,7 +157,7 @@ void FrmZLS740::cmdSaveClick()
     try {
         SaveCommand::run(*dialogSave_, *tpBMP_, fileTypeCode_, fileExtension_, clock_(),
                          QCoreApplication::applicationDirPath(), this);
-    } catch (const RuntimeError &error) {
+    } catch (const RuntimeError& error) {
         if (error.number() != RuntimeError::CancelSelected)
             showMessage(error.description(), false);
     }
@@ -169,10 +169,10 @@ void FrmZLS740::cmdPrintClick()
     try {
         std::unique_ptr<QPrinter> printer = printerSource_();
         QVariantList none;
-        const QImage picture = tpBMP_->invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none)
-                                   .value<QImage>();
+        const QImage picture =
+            tpBMP_->invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none).value<QImage>();
         PrintCommand::print(*printer, picture);
-    } catch (const RuntimeError &error) {
+    } catch (const RuntimeError& error) {
         showMessage(error.description(), true);
     }
 }
@@ -186,9 +186,8 @@ void FrmZLS740::copyPicture()
         QGuiApplication::clipboard()->setImage(picture);
 }
 
-void FrmZLS740::showMessage(const QString &text, bool warning)
+void FrmZLS740::showMessage(const QString& text, bool warning)
 {
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, Pictorix::Title, text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, Pictorix::Title, text, QMessageBox::Ok, this);
     box.exec();
 }

@@ -32,13 +32,13 @@ public:
     using Clock = std::function<QDateTime()>;
     using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
 
-    explicit FrmZLS740(QWidget *parent = nullptr);
+    explicit FrmZLS740(QWidget* parent = nullptr);
     ~FrmZLS740() override;
 
     // Start-up: loads currentFolder + "/Temp.bmp" into picBMP, hands it to
     // tpBMP and sets the format to jpg (11). Raises RuntimeError when the file
     // is missing, unreadable or no picture; the window must not be shown then.
-    void load(const QString &currentFolder);
+    void load(const QString& currentFolder);
 
     qint16 fileTypeCode() const { return fileTypeCode_; }
     QString fileExtension() const { return fileExtension_; }
@@ -57,20 +57,20 @@ private:
     void cmdSaveClick();
     void cmdPrintClick();
     void copyPicture();
-    void showMessage(const QString &text, bool warning);
+    void showMessage(const QString& text, bool warning);
 
     qint16 fileTypeCode_ = 11;
     QString fileExtension_ = QStringLiteral("jpg");
 
-    TwistedPixel *tpBMP_ = nullptr;
-    PictureBox *picBMP_ = nullptr;
-    QGroupBox *frame1_ = nullptr;
-    std::array<QRadioButton *, OptionCount> opFiletype_{};
-    QButtonGroup *opFiletypeGroup_ = nullptr;
-    QPushButton *cmdPrint_ = nullptr;
-    QPushButton *cmdSave_ = nullptr;
-    QPushButton *cmdClose_ = nullptr;
-    QFrame *line1_ = nullptr;
+    TwistedPixel* tpBMP_ = nullptr;
+    PictureBox* picBMP_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    std::array<QRadioButton*, OptionCount> opFiletype_{};
+    QButtonGroup* opFiletypeGroup_ = nullptr;
+    QPushButton* cmdPrint_ = nullptr;
+    QPushButton* cmdSave_ = nullptr;
+    QPushButton* cmdClose_ = nullptr;
+    QFrame* line1_ = nullptr;
 
     Clock clock_;
     std::unique_ptr<SaveDialog> dialogSave_;

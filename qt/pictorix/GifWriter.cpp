@@ -12,21 +12,21 @@
 
 namespace {
 
-int writeToDevice(GifFileType *gif, const GifByteType *bytes, int count)
+int writeToDevice(GifFileType* gif, const GifByteType* bytes, int count)
 {
-    auto *device = static_cast<QIODevice *>(gif->UserData);
-    return int(device->write(reinterpret_cast<const char *>(bytes), count));
+    auto* device = static_cast<QIODevice*>(gif->UserData);
+    return int(device->write(reinterpret_cast<const char*>(bytes), count));
 }
 
 QString gifError(int code)
 {
-    const char *text = GifErrorString(code);
+    const char* text = GifErrorString(code);
     return text ? QString::fromLatin1(text) : QStringLiteral("GIF error %1").arg(code);
 }
 
-} // namespace
+}  // namespace
 
-bool GifWriter::write(QIODevice &device, const QImage &picture, QString *error)
+bool GifWriter::write(QIODevice& device, const QImage& picture, QString* error)
 {
     if (picture.isNull()) {
         *error = QStringLiteral("there is no picture");
@@ -42,18 +42,18 @@ bool GifWriter::write(QIODevice &device, const QImage &picture, QString *error)
         colours.append(qRgb(0, 0, 0));
 
     int code = 0;
-    GifFileType *gif = EGifOpen(&device, writeToDevice, &code);
+    GifFileType* gif = EGifOpen(&device, writeToDevice, &code);
     if (!gif) {
         *error = gifError(code);
         return false;
     }
     // Closes the file on every path; giflib frees it even when closing fails.
-    auto closer = [&code](GifFileType *g) { EGifCloseFile(g, &code); };
+    auto closer = [&code](GifFileType* g) { EGifCloseFile(g, &code); };
     std::unique_ptr<GifFileType, decltype(closer)> guard(gif, closer);
 
     const int bits = GifBitSize(int(colours.size()));
-    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject *)> map(
-        GifMakeMapObject(1 << bits, nullptr), GifFreeMapObject);
+    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(GifMakeMapObject(1 << bits, nullptr),
+                                                                   GifFreeMapObject);
     if (!map) {
         *error = QStringLiteral("out of memory");
         return false;
@@ -73,7 +73,7 @@ bool GifWriter::write(QIODevice &device, const QImage &picture, QString *error)
     // converted picture may share its pixels with the caller's.
     std::vector<GifPixelType> line(width);
     for (int y = 0; y < height; ++y) {
-        const uchar *pixels = source.constScanLine(y);
+        const uchar* pixels = source.constScanLine(y);
         std::copy(pixels, pixels + width, line.begin());
         if (EGifPutLine(gif, line.data(), width) == GIF_ERROR) {
             *error = gifError(gif->Error);

@@ -13,5 +13,5 @@ class QIODevice;
 class GifWriter {
 public:
     // Returns false and sets *error when giflib or the device fails.
-    static bool write(QIODevice &device, const QImage &picture, QString *error);
+    static bool write(QIODevice& device, const QImage& picture, QString* error);
 };

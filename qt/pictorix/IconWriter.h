@@ -17,5 +17,5 @@ public:
 
     // A cursor's hot spot is its top left pixel. Returns false and sets
     // *error when encoding fails or the device refuses a write.
-    static bool write(QIODevice &device, const QImage &picture, Kind kind, QString *error);
+    static bool write(QIODevice& device, const QImage& picture, Kind kind, QString* error);
 };

@@ -17,9 +17,9 @@ using korvane::writeLe16;
 using korvane::writeLe32;
 
 // The header being filled in, as bytes.
-std::uint8_t *bytesOf(QByteArray &header)
+std::uint8_t* bytesOf(QByteArray& header)
 {
-    return reinterpret_cast<std::uint8_t *>(header.data());
+    return reinterpret_cast<std::uint8_t*>(header.data());
 }
 
 constexpr int HeaderBytes = 128;
@@ -28,7 +28,7 @@ constexpr int Dpi = 96;
 // One plane of one scan line. Runs never cross the end of the line, and a
 // single byte with both top bits set must go out as a run of one, because a
 // reader takes such a byte for a run count.
-void encodeLine(const uchar *line, int count, QByteArray &out)
+void encodeLine(const uchar* line, int count, QByteArray& out)
 {
     int i = 0;
     while (i < count) {
@@ -43,9 +43,9 @@ void encodeLine(const uchar *line, int count, QByteArray &out)
     }
 }
 
-} // namespace
+}  // namespace
 
-bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
+bool PcxWriter::write(QIODevice& device, const QImage& picture, QString* error)
 {
     if (picture.isNull()) {
         *error = QStringLiteral("there is no picture");
@@ -55,20 +55,20 @@ bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
         *error = QStringLiteral("the picture is too large for the PCX format");
         return false;
     }
-    const bool indexed = picture.format() == QImage::Format_Indexed8
-        || picture.format() == QImage::Format_Mono || picture.format() == QImage::Format_MonoLSB;
-    const QImage source = indexed ? picture.convertToFormat(QImage::Format_Indexed8)
-                                  : picture.convertToFormat(QImage::Format_RGB888);
+    const bool indexed = picture.format() == QImage::Format_Indexed8 || picture.format() == QImage::Format_Mono
+        || picture.format() == QImage::Format_MonoLSB;
+    const QImage source =
+        indexed ? picture.convertToFormat(QImage::Format_Indexed8) : picture.convertToFormat(QImage::Format_RGB888);
     const int width = source.width();
     const int height = source.height();
     const int planes = indexed ? 1 : 3;
-    const int bytesPerLine = (width + 1) / 2 * 2; // the format wants an even count
+    const int bytesPerLine = (width + 1) / 2 * 2;  // the format wants an even count
 
     QByteArray header(HeaderBytes, '\0');
-    header[0] = char(0x0A); // maker tag
-    header[1] = char(5);    // version 5: palette information present
-    header[2] = char(1);    // run-length coding
-    header[3] = char(8);    // bits per pixel and plane
+    header[0] = char(0x0A);  // maker tag
+    header[1] = char(5);     // version 5: palette information present
+    header[2] = char(1);     // run-length coding
+    header[3] = char(8);     // bits per pixel and plane
     writeLe16(bytesOf(header) + 8, width - 1);
     writeLe16(bytesOf(header) + 10, height - 1);
     writeLe16(bytesOf(header) + 12, Dpi);
@@ -81,15 +81,15 @@ bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
     }
     header[65] = char(planes);
     writeLe16(bytesOf(header) + 66, bytesPerLine);
-    writeLe16(bytesOf(header) + 68, 1); // colour palette
+    writeLe16(bytesOf(header) + 68, 1);  // colour palette
 
     QByteArray body;
     body.reserve(height * planes * bytesPerLine / 2 + 1024);
     QByteArray plane(bytesPerLine, '\0');
     for (int y = 0; y < height; ++y) {
-        const uchar *line = source.constScanLine(y);
+        const uchar* line = source.constScanLine(y);
         for (int p = 0; p < planes; ++p) {
-            uchar *dst = reinterpret_cast<uchar *>(plane.data());
+            uchar* dst = reinterpret_cast<uchar*>(plane.data());
             if (indexed) {
                 std::copy(line, line + width, dst);
             } else {
@@ -100,7 +100,7 @@ bool PcxWriter::write(QIODevice &device, const QImage &picture, QString *error)
         }
     }
     if (indexed) {
-        body.append(char(0x0C)); // marks the 256-entry palette
+        body.append(char(0x0C));  // marks the 256-entry palette
         for (int i = 0; i < 256; ++i) {
             const QRgb c = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
             body.append(char(qRed(c)));

@@ -15,5 +15,5 @@ class PcxWriter {
 public:
     // Returns false and sets *error when the picture is empty or the device
     // refuses a write.
-    static bool write(QIODevice &device, const QImage &picture, QString *error);
+    static bool write(QIODevice& device, const QImage& picture, QString* error);
 };

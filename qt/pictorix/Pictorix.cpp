@@ -17,36 +17,37 @@ namespace {
 constexpr int OutOfMemory = 7;
 constexpr int StartupFailed = 1;
 
-} // namespace
+}  // namespace
 
-void Pictorix::configure(QApplication &app)
+void Pictorix::configure(QApplication& app)
 {
     app.setApplicationName(Title);
     app.setApplicationVersion(Version);
     app.setWindowIcon(PictorixIcon::icon());
 }
 
-QString Pictorix::unhandledErrorText(int number, const QString &description)
+QString Pictorix::unhandledErrorText(int number, const QString& description)
 {
     return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
 }
 
-void Pictorix::showUnhandledError(const QString &text)
+void Pictorix::showUnhandledError(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(Title), qPrintable(QString(text).replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(Title),
+                 qPrintable(QString(text).replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
     QMessageBox box(QMessageBox::Critical, Title, text, QMessageBox::Ok);
     box.exec();
 }
 
-int Pictorix::run(QApplication &app, const QString &currentFolder, const ErrorReport &report)
+int Pictorix::run(QApplication& app, const QString& currentFolder, const ErrorReport& report)
 {
     FrmZLS740 form;
     try {
         form.load(currentFolder);
-    } catch (const RuntimeError &error) {
+    } catch (const RuntimeError& error) {
         report(unhandledErrorText(error.number(), error.description()));
         return StartupFailed;
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         report(unhandledErrorText(OutOfMemory, QStringLiteral("Out of memory")));
         return StartupFailed;
     }

@@ -20,20 +20,20 @@ public:
     static inline const QString Version = QStringLiteral(KORVANE_VERSION_SHORT);
 
     // Gets the text of a start-up failure to the user.
-    using ErrorReport = std::function<void(const QString &text)>;
+    using ErrorReport = std::function<void(const QString& text)>;
 
     // Title, version and icon of the application.
-    static void configure(QApplication &app);
+    static void configure(QApplication& app);
 
     // "Run-time error '53':\n\nFile not found: ..."
-    static QString unhandledErrorText(int number, const QString &description);
+    static QString unhandledErrorText(int number, const QString& description);
 
     // The report of an error nothing caught: the text on standard error and
     // in a message box with the application's title.
-    static void showUnhandledError(const QString &text);
+    static void showUnhandledError(const QString& text);
 
     // Loads the snapshot from currentFolder, shows the form and runs until it
     // closes; returns the exit code. A failure before the window is shown
     // goes to report, and the result is non-zero; the window never shows.
-    static int run(QApplication &app, const QString &currentFolder, const ErrorReport &report);
+    static int run(QApplication& app, const QString& currentFolder, const ErrorReport& report);
 };

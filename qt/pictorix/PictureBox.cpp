@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-void PictureBox::paintEvent(QPaintEvent *)
+void PictureBox::paintEvent(QPaintEvent*)
 {
     if (picture_.isNull())
         return;

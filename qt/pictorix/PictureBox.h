@@ -10,17 +10,20 @@
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
-    explicit PictureBox(QWidget *parent = nullptr) : QWidget(parent) {}
+    explicit PictureBox(QWidget* parent = nullptr)
+        : QWidget(parent)
+    {
+    }
 
     QImage picture() const { return picture_; }
-    void setPicture(const QImage &picture)
+    void setPicture(const QImage& picture)
     {
         picture_ = picture;
         update();
     }
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage picture_;

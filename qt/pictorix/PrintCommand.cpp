@@ -14,12 +14,12 @@ constexpr int PrinterError = 482;
 constexpr double TwipsPerPoint = 20.0;
 constexpr double TwipsPerInch = 1440.0;
 
-RuntimeError printerError(const QString &what)
+RuntimeError printerError(const QString& what)
 {
     return RuntimeError(PrinterError, QStringLiteral("Printer error: %1").arg(what));
 }
 
-} // namespace
+}  // namespace
 
 QRectF PrintCommand::placement(qint32 pageWidthTwips, qint32 pageHeightTwips)
 {
@@ -30,13 +30,13 @@ QRectF PrintCommand::placement(qint32 pageWidthTwips, qint32 pageHeightTwips)
     return QRectF(double(left), double(top), 0.8 * w, 0.77 * h);
 }
 
-QSize PrintCommand::pageSizeTwips(const QPrinter &printer)
+QSize PrintCommand::pageSizeTwips(const QPrinter& printer)
 {
     const QRectF page = printer.pageLayout().fullRect(QPageLayout::Point);
     return QSize(qRound(page.width() * TwipsPerPoint), qRound(page.height() * TwipsPerPoint));
 }
 
-void PrintCommand::print(QPrinter &printer, const QImage &picture)
+void PrintCommand::print(QPrinter& printer, const QImage& picture)
 {
     if (picture.isNull())
         throw printerError(QStringLiteral("there is no picture to print."));
@@ -52,8 +52,8 @@ void PrintCommand::print(QPrinter &printer, const QImage &picture)
     if (!painter.begin(&printer))
         throw printerError(QStringLiteral("the printer %1 did not accept the document.").arg(printer.printerName()));
     const double pixelsPerTwip = printer.resolution() / TwipsPerInch;
-    const QRectF target(twips.x() * pixelsPerTwip, twips.y() * pixelsPerTwip,
-                        twips.width() * pixelsPerTwip, twips.height() * pixelsPerTwip);
+    const QRectF target(twips.x() * pixelsPerTwip, twips.y() * pixelsPerTwip, twips.width() * pixelsPerTwip,
+                        twips.height() * pixelsPerTwip);
     painter.drawImage(target, picture, QRectF(picture.rect()));
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw printerError(QStringLiteral("the printer %1 did not accept the document.").arg(printer.printerName()));

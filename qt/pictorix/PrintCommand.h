@@ -20,12 +20,12 @@ public:
     static QRectF placement(qint32 pageWidthTwips, qint32 pageHeightTwips);
 
     // The page of printer turned to landscape, in twips.
-    static QSize pageSizeTwips(const QPrinter &printer);
+    static QSize pageSizeTwips(const QPrinter& printer);
 
     // Turns the page to landscape and prints the picture on one page, in the
     // rectangle measured from the top left corner of the printer's drawing
     // area. Throws RuntimeError 482 when the printer refuses the document.
-    static void print(QPrinter &printer, const QImage &picture);
+    static void print(QPrinter& printer, const QImage& picture);
 
     // The system's default printer, ready for print(). Throws RuntimeError
     // 482 when there is no default printer to print on.

@@ -25,12 +25,15 @@ public:
     static constexpr int CancelSelected = 32755;
 
     RuntimeError(int number, QString description)
-        : number_(number), description_(std::move(description)),
-          what_(description_.toStdString()) {}
+        : number_(number)
+        , description_(std::move(description))
+        , what_(description_.toStdString())
+    {
+    }
 
     int number() const noexcept { return number_; }
-    const QString &description() const noexcept { return description_; }
-    const char *what() const noexcept override { return what_.c_str(); }
+    const QString& description() const noexcept { return description_; }
+    const char* what() const noexcept override { return what_.c_str(); }
 
 private:
     int number_;

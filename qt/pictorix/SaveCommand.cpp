@@ -17,20 +17,20 @@ namespace {
 // A folder files can be written into: it exists (or was just made) and the
 // file system grants writing. access() also sees a read-only mount, which
 // the permission bits alone do not show to the superuser.
-bool writableFolder(const QString &folder)
+bool writableFolder(const QString& folder)
 {
     return !folder.isEmpty() && QDir().mkpath(folder) && QFileInfo(folder).isDir()
         && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
 }
 
-} // namespace
+}  // namespace
 
-QString SaveCommand::initialFolder(const QString &applicationFolder)
+QString SaveCommand::initialFolder(const QString& applicationFolder)
 {
     return applicationFolder + QStringLiteral("/Img");
 }
 
-QString SaveCommand::imageFolder(const QString &applicationFolder, const QString &userPictures)
+QString SaveCommand::imageFolder(const QString& applicationFolder, const QString& userPictures)
 {
     const QString besideProgram = initialFolder(applicationFolder);
     if (writableFolder(besideProgram))
@@ -43,26 +43,25 @@ QString SaveCommand::imageFolder(const QString &applicationFolder, const QString
     return besideProgram;
 }
 
-QString SaveCommand::proposedFileName(const QDateTime &now)
+QString SaveCommand::proposedFileName(const QDateTime& now)
 {
     const QDate date = now.date();
     const QTime time = now.time();
     const auto twoDigits = [](int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
-    return twoDigits(date.month()) + twoDigits(date.day()) + twoDigits(time.hour())
-        + twoDigits(time.minute()) + twoDigits(time.second());
+    return twoDigits(date.month()) + twoDigits(date.day()) + twoDigits(time.hour()) + twoDigits(time.minute())
+        + twoDigits(time.second());
 }
 
-QString SaveCommand::filterText(const QString &fileExtension)
+QString SaveCommand::filterText(const QString& fileExtension)
 {
     return QStringLiteral("*.") + fileExtension + QStringLiteral("|*.") + fileExtension;
 }
 
-void SaveCommand::run(SaveDialog &dialog, TwistedPixel &control, qint16 fileTypeCode,
-                      const QString &fileExtension, const QDateTime &now,
-                      const QString &applicationFolder, QWidget *parent)
+void SaveCommand::run(SaveDialog& dialog, TwistedPixel& control, qint16 fileTypeCode, const QString& fileExtension,
+                      const QDateTime& now, const QString& applicationFolder, QWidget* parent)
 {
-    dialog.setInitDir(imageFolder(applicationFolder,
-                                  QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
+    dialog.setInitDir(
+        imageFolder(applicationFolder, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
     dialog.setFileName(proposedFileName(now));
     dialog.setFilter(filterText(fileExtension));
     dialog.showSave(parent);

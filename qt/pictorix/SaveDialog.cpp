@@ -6,7 +6,7 @@
 
 #include <QFileDialog>
 
-QStringList SaveDialog::nameFilters(const QString &filter)
+QStringList SaveDialog::nameFilters(const QString& filter)
 {
     const QStringList pieces = filter.split(QLatin1Char('|'));
     QStringList filters;
@@ -20,7 +20,7 @@ QStringList SaveDialog::nameFilters(const QString &filter)
     return filters;
 }
 
-void SaveDialog::showSave(QWidget *parent)
+void SaveDialog::showSave(QWidget* parent)
 {
     QFileDialog dialog(parent, QStringLiteral("Save As"));
     dialog.setObjectName(QStringLiteral("dialogSave"));
@@ -37,7 +37,7 @@ void SaveDialog::showSave(QWidget *parent)
     fileName_ = *chosen;
 }
 
-std::optional<QString> SaveDialog::ask(QFileDialog &dialog)
+std::optional<QString> SaveDialog::ask(QFileDialog& dialog)
 {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

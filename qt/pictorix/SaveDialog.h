@@ -20,28 +20,28 @@ class SaveDialog {
 public:
     virtual ~SaveDialog() = default;
 
-    void setInitDir(const QString &folder) { initDir_ = folder; }
+    void setInitDir(const QString& folder) { initDir_ = folder; }
     QString initDir() const { return initDir_; }
-    void setFileName(const QString &name) { fileName_ = name; }
+    void setFileName(const QString& name) { fileName_ = name; }
     // After showSave(): the chosen file name with its full path.
     QString fileName() const { return fileName_; }
     // Filter text: pairs of description and pattern, each separated by '|'
     // ("*.jpg|*.jpg"); several patterns of one entry are separated by ';'.
-    void setFilter(const QString &filter) { filter_ = filter; }
+    void setFilter(const QString& filter) { filter_ = filter; }
     QString filter() const { return filter_; }
 
     // Shows the dialog over parent and waits for the user. Throws
     // RuntimeError 32755 when the user cancels.
-    void showSave(QWidget *parent);
+    void showSave(QWidget* parent);
 
     // The filter text as the name filters of a Qt file dialog:
     // "*.jpg|*.jpg" becomes "*.jpg (*.jpg)".
-    static QStringList nameFilters(const QString &filter);
+    static QStringList nameFilters(const QString& filter);
 
 protected:
     // Runs the prepared dialog and returns the chosen file, or nothing when
     // the user cancelled. Tests answer for the user here.
-    virtual std::optional<QString> ask(QFileDialog &dialog);
+    virtual std::optional<QString> ask(QFileDialog& dialog);
 
 private:
     QString initDir_;

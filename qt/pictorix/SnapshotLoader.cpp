@@ -17,24 +17,24 @@ namespace {
 
 constexpr qint64 FileHeaderBytes = 14;
 
-quint32 u32(const QByteArray &b, qint64 at)
+quint32 u32(const QByteArray& b, qint64 at)
 {
-    return korvane::readLe32(reinterpret_cast<const std::uint8_t *>(b.constData()) + at);
+    return korvane::readLe32(reinterpret_cast<const std::uint8_t*>(b.constData()) + at);
 }
 
-quint16 u16(const QByteArray &b, qint64 at)
+quint16 u16(const QByteArray& b, qint64 at)
 {
-    return korvane::readLe16(reinterpret_cast<const std::uint8_t *>(b.constData()) + at);
+    return korvane::readLe16(reinterpret_cast<const std::uint8_t*>(b.constData()) + at);
 }
 
-qint32 s32(const QByteArray &b, qint64 at)
+qint32 s32(const QByteArray& b, qint64 at)
 {
     return static_cast<qint32>(u32(b, at));
 }
 
-} // namespace
+}  // namespace
 
-QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
+QString SnapshotLoader::checkBitmap(const QByteArray& bytes)
 {
     const qint64 size = bytes.size();
     if (size < FileHeaderBytes + 12)
@@ -45,8 +45,8 @@ QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
     const qint64 offBits = u32(bytes, 10);
     const qint64 infoSize = u32(bytes, FileHeaderBytes);
     const bool core = infoSize == 12;
-    if (!core && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 64
-        && infoSize != 108 && infoSize != 124)
+    if (!core && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 64 && infoSize != 108
+        && infoSize != 124)
         return QStringLiteral("unknown bitmap header size %1").arg(infoSize);
     if (FileHeaderBytes + infoSize > size)
         return QStringLiteral("the bitmap header is cut short");
@@ -74,28 +74,26 @@ QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
         bitCount = u16(bytes, 28);
         compression = u32(bytes, 30);
         colorsUsed = u32(bytes, 46);
-        if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24
-            && bitCount != 32)
+        if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
             return QStringLiteral("unsupported colour depth of %1 bits per pixel").arg(bitCount);
         switch (compression) {
-        case 0: // uncompressed
+        case 0:  // uncompressed
             break;
-        case 1: // run-length, 8 bits per pixel
+        case 1:  // run-length, 8 bits per pixel
             if (bitCount != 8)
                 return QStringLiteral("8-bit run-length coding with %1 bits per pixel").arg(bitCount);
             break;
-        case 2: // run-length, 4 bits per pixel
+        case 2:  // run-length, 4 bits per pixel
             if (bitCount != 4)
                 return QStringLiteral("4-bit run-length coding with %1 bits per pixel").arg(bitCount);
             break;
-        case 3: // colour masks
+        case 3:  // colour masks
             if (bitCount != 16 && bitCount != 32)
                 return QStringLiteral("colour masks with %1 bits per pixel").arg(bitCount);
             if (infoSize == 40)
                 maskBytes = 12;
             break;
-        default:
-            return QStringLiteral("unsupported compression %1").arg(compression);
+        default: return QStringLiteral("unsupported compression %1").arg(compression);
         }
         if (compression != 0 && height < 0 && compression != 3)
             return QStringLiteral("a top-down bitmap cannot be run-length coded");
@@ -103,7 +101,7 @@ QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
     if (planes != 1)
         return QStringLiteral("%1 colour planes instead of 1").arg(planes);
     if (height < 0)
-        height = -height; // top-down rows
+        height = -height;  // top-down rows
     if (width <= 0 || height <= 0)
         return QStringLiteral("the picture has no pixels (%1 x %2)").arg(width).arg(height);
     if (width > MaxSide || height > MaxSide || width * height > MaxPixels)
@@ -136,11 +134,12 @@ QString SnapshotLoader::checkBitmap(const QByteArray &bytes)
     return {};
 }
 
-QImage SnapshotLoader::decode(const QByteArray &bytes, const QString &origin)
+QImage SnapshotLoader::decode(const QByteArray& bytes, const QString& origin)
 {
     const QString why = checkBitmap(bytes);
-    const auto refuse = [&origin](const QString &reason) {
-        return RuntimeError(RuntimeError::InvalidPicture, QStringLiteral("Invalid picture: %1 (%2)").arg(origin, reason));
+    const auto refuse = [&origin](const QString& reason) {
+        return RuntimeError(RuntimeError::InvalidPicture,
+                            QStringLiteral("Invalid picture: %1 (%2)").arg(origin, reason));
     };
     if (!why.isEmpty())
         throw refuse(why);
@@ -160,7 +159,7 @@ QImage SnapshotLoader::decode(const QByteArray &bytes, const QString &origin)
         picture = QImage(s32(bytes, 18), s32(bytes, 22), QImage::Format_Indexed8);
         picture.fill(0);
     }
-    const uchar *cleared = picture.constBits();
+    const uchar* cleared = picture.constBits();
     if (!reader.read(&picture) || picture.isNull())
         throw refuse(reader.errorString());
     if (runLength && picture.constBits() != cleared)
@@ -181,13 +180,13 @@ QImage SnapshotLoader::decode(const QByteArray &bytes, const QString &origin)
     return picture;
 }
 
-int SnapshotLoader::highestColourIndex(const QImage &picture)
+int SnapshotLoader::highestColourIndex(const QImage& picture)
 {
     int highest = 0;
     for (int y = 0; y < picture.height(); ++y) {
         if (picture.format() == QImage::Format_Indexed8) {
             // One byte a pixel: far faster than asking pixel by pixel.
-            const uchar *line = picture.constScanLine(y);
+            const uchar* line = picture.constScanLine(y);
             highest = std::max<int>(highest, *std::max_element(line, line + picture.width()));
         } else {
             for (int x = 0; x < picture.width(); ++x)
@@ -197,15 +196,14 @@ int SnapshotLoader::highestColourIndex(const QImage &picture)
     return highest;
 }
 
-QImage SnapshotLoader::load(const QString &path)
+QImage SnapshotLoader::load(const QString& path)
 {
     QFile file(path);
     const QFileInfo info(path);
     if (!info.exists())
         throw RuntimeError(RuntimeError::FileNotFound, QStringLiteral("File not found: %1").arg(path));
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        throw RuntimeError(RuntimeError::FileAccess,
-                           QStringLiteral("Path/File access error: %1").arg(path));
+        throw RuntimeError(RuntimeError::FileAccess, QStringLiteral("Path/File access error: %1").arg(path));
     // One byte more than the limit tells a file at the limit from a larger one,
     // without trusting the size the file system reports (pipes report none).
     const QByteArray bytes = file.read(MaxFileBytes + 1);
@@ -213,9 +211,8 @@ QImage SnapshotLoader::load(const QString &path)
         throw RuntimeError(RuntimeError::FileAccess,
                            QStringLiteral("Path/File access error: %1 (%2)").arg(path, file.errorString()));
     if (bytes.size() > MaxFileBytes)
-        throw RuntimeError(RuntimeError::InvalidPicture,
-                           QStringLiteral("Invalid picture: %1 (the file is larger than %2 bytes)")
-                               .arg(path)
-                               .arg(MaxFileBytes));
+        throw RuntimeError(
+            RuntimeError::InvalidPicture,
+            QStringLiteral("Invalid picture: %1 (the file is larger than %2 bytes)").arg(path).arg(MaxFileBytes));
     return decode(bytes, path);
 }

@@ -21,17 +21,17 @@ public:
 
     // Loads the picture file at path. Throws RuntimeError: 53 when the file
     // does not exist, 75 when it cannot be read, 481 when it is no picture.
-    static QImage load(const QString &path);
+    static QImage load(const QString& path);
 
     // Checks and decodes the bytes of a bitmap file. Throws RuntimeError 481
     // naming origin and the reason when the bytes are no sane bitmap.
-    static QImage decode(const QByteArray &bytes, const QString &origin);
+    static QImage decode(const QByteArray& bytes, const QString& origin);
 
     // The reason the bytes are no sane bitmap, or an empty string when they
     // pass every check.
-    static QString checkBitmap(const QByteArray &bytes);
+    static QString checkBitmap(const QByteArray& bytes);
 
     // The highest colour index any pixel of an indexed picture uses (0 for
     // an empty one); at or past colorCount() it names no colour of the table.
-    static int highestColourIndex(const QImage &picture);
+    static int highestColourIndex(const QImage& picture);
 };

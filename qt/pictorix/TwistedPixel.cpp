@@ -21,22 +21,23 @@ constexpr int WrongArguments = 450;
 // screen picture stay clean; the files stay small all the same.
 constexpr int JpegQuality = 95;
 
-void writeWithQt(QIODevice &device, const QImage &picture, const char *format, qint16 code)
+void writeWithQt(QIODevice& device, const QImage& picture, const char* format, qint16 code)
 {
     QImageWriter writer(&device, format);
     if (qstrcmp(format, "jpeg") == 0)
         writer.setQuality(JpegQuality);
     if (qstrcmp(format, "tiff") == 0)
-        writer.setCompression(1); // LZW: lossless and much smaller than raw
+        writer.setCompression(1);  // LZW: lossless and much smaller than raw
     if (!writer.write(picture))
         throw RuntimeError(RuntimeError::EncodingFailed,
                            QStringLiteral("Cannot save the picture as %1: %2")
                                .arg(TwistedPixel::formatName(code), writer.errorString()));
 }
 
-} // namespace
+}  // namespace
 
-TwistedPixel::TwistedPixel(QWidget *parent) : QWidget(parent)
+TwistedPixel::TwistedPixel(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("tpBMP"));
     // Button text on button face, as the control shows itself on the form.
@@ -49,29 +50,32 @@ TwistedPixel::TwistedPixel(QWidget *parent) : QWidget(parent)
 
 QString TwistedPixel::formatName(qint16 formatCode)
 {
-    static const char *const names[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
+    static const char* const names[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
     if (formatCode < FirstFormatCode || formatCode > LastFormatCode)
         return {};
     return QString::fromLatin1(names[formatCode - FirstFormatCode]);
 }
 
-QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList &args)
+QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
 {
     if (dispId == DispImagePicture && call == Call::PropertyGet) {
         if (!args.isEmpty())
-            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw RuntimeError(WrongArguments,
+                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
         return QVariant::fromValue(picture_);
     }
     if (dispId == DispImagePicture && call == Call::PropertyPut) {
         if (args.size() != 1 || args[0].metaType() != QMetaType::fromType<QImage>())
-            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw RuntimeError(WrongArguments,
+                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
         setImagePicture(args[0].value<QImage>());
         return {};
     }
     if (dispId == DispSaveImage && call == Call::Method) {
         if (args.size() != 2 || args[0].metaType() != QMetaType::fromType<QString>()
             || args[1].metaType() != QMetaType::fromType<qint16>())
-            throw RuntimeError(WrongArguments, QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw RuntimeError(WrongArguments,
+                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
         QString fileName = args[0].toString();
         qint16 formatCode = args[1].value<qint16>();
         saveImage(fileName, formatCode);
@@ -82,7 +86,7 @@ QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList &args)
     throw RuntimeError(NotSupported, QStringLiteral("Object doesn't support this property or method"));
 }
 
-void TwistedPixel::setImagePicture(const QImage &picture)
+void TwistedPixel::setImagePicture(const QImage& picture)
 {
     if (picture.isNull())
         throw RuntimeError(RuntimeError::InvalidPropertyValue, QStringLiteral("Invalid property value: no picture"));
@@ -105,45 +109,28 @@ void TwistedPixel::requireEncoder(qint16 formatCode)
                                .arg(LastFormatCode));
 }
 
-void TwistedPixel::encode(QIODevice &device, const QImage &picture, qint16 formatCode)
+void TwistedPixel::encode(QIODevice& device, const QImage& picture, qint16 formatCode)
 {
     requireEncoder(formatCode);
     QString error;
     bool written = true;
     switch (formatCode) {
-    case 4:
-        writeWithQt(device, picture, "bmp", formatCode);
-        break;
-    case 5:
-        written = GifWriter::write(device, picture, &error);
-        break;
-    case 6:
-        written = IconWriter::write(device, picture, IconWriter::Kind::Icon, &error);
-        break;
-    case 7:
-        written = IconWriter::write(device, picture, IconWriter::Kind::Cursor, &error);
-        break;
-    case 8:
-        written = PcxWriter::write(device, picture, &error);
-        break;
-    case 9:
-        writeWithQt(device, picture, "tiff", formatCode);
-        break;
-    case 10:
-        writeWithQt(device, picture, "png", formatCode);
-        break;
-    case 11:
-        writeWithQt(device, picture, "jpeg", formatCode);
-        break;
-    default:
-        break;
+    case 4: writeWithQt(device, picture, "bmp", formatCode); break;
+    case 5: written = GifWriter::write(device, picture, &error); break;
+    case 6: written = IconWriter::write(device, picture, IconWriter::Kind::Icon, &error); break;
+    case 7: written = IconWriter::write(device, picture, IconWriter::Kind::Cursor, &error); break;
+    case 8: written = PcxWriter::write(device, picture, &error); break;
+    case 9: writeWithQt(device, picture, "tiff", formatCode); break;
+    case 10: writeWithQt(device, picture, "png", formatCode); break;
+    case 11: writeWithQt(device, picture, "jpeg", formatCode); break;
+    default: break;
     }
     if (!written)
         throw RuntimeError(RuntimeError::EncodingFailed,
                            QStringLiteral("Cannot save the picture as %1: %2").arg(formatName(formatCode), error));
 }
 
-void TwistedPixel::saveImage(QString &fileName, qint16 &formatCode) const
+void TwistedPixel::saveImage(QString& fileName, qint16& formatCode) const
 {
     if (picture_.isNull())
         throw RuntimeError(RuntimeError::NoPicture, QStringLiteral("There is no picture to save"));
@@ -162,7 +149,7 @@ void TwistedPixel::saveImage(QString &fileName, qint16 &formatCode) const
     // On a failed encoding the save file is discarded with its temporary file.
     try {
         encode(file, picture_, formatCode);
-    } catch (const RuntimeError &) {
+    } catch (const RuntimeError&) {
         // A full disk shows as a failed encoding; the file's own error says why.
         if (file.error() != QFileDevice::NoError)
             throw RuntimeError(RuntimeError::FileAccess,
@@ -176,7 +163,7 @@ void TwistedPixel::saveImage(QString &fileName, qint16 &formatCode) const
                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
 }
 
-void TwistedPixel::paintEvent(QPaintEvent *)
+void TwistedPixel::paintEvent(QPaintEvent*)
 {
     if (picture_.isNull())
         return;

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QDir>
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     Pictorix::configure(app);

@@ -43,7 +43,8 @@ constexpr std::size_t kRawPixelBytes = 320 * 240 / 2;
 class FrameClock {
 public:
     explicit FrameClock(const zls740sim::Zls740Simulator& simulator)
-        : simulator_(simulator), thread_([this] { watch(); })
+        : simulator_(simulator)
+        , thread_([this] { watch(); })
     {
     }
     ~FrameClock()
@@ -100,7 +101,7 @@ double ownProcessorSeconds()
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double percentile(std::vector<double>& sorted, double share)
@@ -114,9 +115,9 @@ double percentile(std::vector<double>& sorted, double share)
 struct Window {
     std::size_t viewers = 0;
     double seconds = 0;
-    double serverCore = 0;   // % of one core
-    double benchCore = 0;    // % of one core: the simulator and the viewers
-    double frameRate = 0;    // frames the simulator completed a second
+    double serverCore = 0;  // % of one core
+    double benchCore = 0;   // % of one core: the simulator and the viewers
+    double frameRate = 0;   // frames the simulator completed a second
     double screensPerViewer = 0;
     std::vector<double> delaysMs;
     std::vector<std::size_t> sizes;
@@ -217,9 +218,9 @@ int main(int argc, char** argv)
     const double baseline = windows.front().serverCore;
     for (auto& w : windows) {
         std::sort(w.delaysMs.begin(), w.delaysMs.end());
-        const double mean = w.sizes.empty() ? 0
-                                            : double(std::accumulate(w.sizes.begin(), w.sizes.end(), std::size_t(0)))
-                                                  / double(w.sizes.size());
+        const double mean = w.sizes.empty()
+            ? 0
+            : double(std::accumulate(w.sizes.begin(), w.sizes.end(), std::size_t(0))) / double(w.sizes.size());
         const auto [smallest, largest] = std::minmax_element(w.sizes.begin(), w.sizes.end());
         std::printf("%7zu  %8.1f  %16.1f  %12.1f  %6.1f  %11.1f", w.viewers, w.frameRate, w.screensPerViewer,
                     w.serverCore, w.serverCore - baseline, w.benchCore);
@@ -236,8 +237,8 @@ int main(int argc, char** argv)
     }
     const Window& one = windows[1];
     if (!one.sizes.empty()) {
-        const double mean = double(std::accumulate(one.sizes.begin(), one.sizes.end(), std::size_t(0)))
-                            / double(one.sizes.size());
+        const double mean =
+            double(std::accumulate(one.sizes.begin(), one.sizes.end(), std::size_t(0))) / double(one.sizes.size());
         std::printf("\nA screen message is %.1f%% of the %zu bytes of 4-bit pixels (%.1f times smaller).\n",
                     100 * mean / double(kRawPixelBytes), kRawPixelBytes, double(kRawPixelBytes) / mean);
     }

@@ -14,7 +14,11 @@ namespace beast = boost::beast;
 using tcp = asio::ip::tcp;
 
 ViewerCrowd::ViewerCrowd(std::string host, unsigned short port, std::function<std::uint64_t()> stamp)
-    : host_(std::move(host)), port_(port), stamp_(std::move(stamp)), work_(asio::make_work_guard(io_)), thread_([this] { io_.run(); })
+    : host_(std::move(host))
+    , port_(port)
+    , stamp_(std::move(stamp))
+    , work_(asio::make_work_guard(io_))
+    , thread_([this] { io_.run(); })
 {
 }
 

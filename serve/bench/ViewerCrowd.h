@@ -47,7 +47,10 @@ public:
 
 private:
     struct Viewer {
-        explicit Viewer(boost::asio::io_context& io) : socket(io) {}
+        explicit Viewer(boost::asio::io_context& io)
+            : socket(io)
+        {
+        }
         boost::beast::websocket::stream<boost::beast::tcp_stream> socket;
         boost::beast::flat_buffer incoming;
         bool hadScreen = false;

@@ -34,17 +34,18 @@ TEST_F(BadInputTest, EachGetsItsRefusalAndChangesNothing)
         int status;
     } cases[] = {
         {"a malformed request line", "PAUSE!! /pause\r\n\r\n", 400},
-        {"an oversized head", "GET /status.json HTTP/1.1\r\n" + host + "X-Long: " + std::string(16 * 1024, 'x') + "\r\n\r\n",
-         431},
-        {"an oversized body", "POST /pause HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" + std::string(4096, 'p'),
-         413},
+        {"an oversized head",
+         "GET /status.json HTTP/1.1\r\n" + host + "X-Long: " + std::string(16 * 1024, 'x') + "\r\n\r\n", 431},
+        {"an oversized body",
+         "POST /pause HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" + std::string(4096, 'p'), 413},
         {"an unknown path", "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
         {"a command by GET", "GET /colour HTTP/1.1\r\n" + host + "\r\n", 405},
         {"a WebSocket upgrade without a key",
-         "GET /live HTTP/1.1\r\n" + host + "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n\r\n",
+         "GET /live HTTP/1.1\r\n" + host
+             + "Connection: Upgrade\r\nUpgrade: websocket\r\nSec-WebSocket-Version: 13\r\n\r\n",
          400},
-        {"TLS on the plain port", std::string("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03", 11) + std::string(160, 'T'),
-         400},
+        {"TLS on the plain port",
+         std::string("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03", 11) + std::string(160, 'T'), 400},
     };
     for (const auto& bad : cases) {
         SCOPED_TRACE(bad.what);

@@ -20,8 +20,8 @@ TEST(ServeCommandLine, ListenTakesHostAndPortWithIpv6InBrackets)
         EXPECT_EQ(line.listenHost, c.host);
         EXPECT_EQ(line.listenPort, c.port);
     }
-    for (const char* bad : {"8740", ":8740", "host:", "::1:8740", "[::1]8740", "[]:80", "host:65536", "host:-1",
-                            "host:80x"}) {
+    for (const char* bad :
+         {"8740", ":8740", "host:", "::1:8740", "[::1]8740", "[]:80", "host:65536", "host:-1", "host:80x"}) {
         ServeCommandLine line;
         std::string error;
         EXPECT_FALSE(ServeCommandLine::parse({"--listen", bad}, line, &error)) << bad;

@@ -26,8 +26,13 @@ TEST(RequestRouter, OffLoopbackEveryPlaceNeedsTheExactToken)
     const RequestRouter router(kToken);
     const std::string good = std::string("token=") + kToken;
     // None, one digit off, a prefix, a longer value, other names' values, an empty one.
-    const std::string wrong[] = {"", "?token=0123456789abcdef0123456789abcdee", "?token=0123456789abcdef",
-                                 "?" + good + "0", std::string("?key=") + kToken, "?my" + good, "?token="};
+    const std::string wrong[] = {"",
+                                 "?token=0123456789abcdef0123456789abcdee",
+                                 "?token=0123456789abcdef",
+                                 "?" + good + "0",
+                                 std::string("?key=") + kToken,
+                                 "?my" + good,
+                                 "?token="};
     for (const std::string& query : wrong)
         for (const char* path : {"/", "/screen.png", "/screen.bmp", "/status.json", "/nowhere"})
             EXPECT_EQ(ask(router, "GET", path + query, "lab-pc:8740").status, 401) << path << query;

@@ -31,8 +31,7 @@ tcp::socket connected(asio::io_context& io, unsigned short port)
 
 }  // namespace
 
-ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port,
-                           const std::string& listenHost)
+ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port, const std::string& listenHost)
     : server_(io_, ServeCommandLine{.port = port, .listenHost = listenHost, .listenPort = 0}, testConfig(workDir),
               events_)
 {
@@ -71,8 +70,9 @@ std::chrono::nanoseconds ServeHarness::ioThreadTime() const
 
 Reply request(unsigned short port, const std::string& method, const std::string& target)
 {
-    Reply reply = rawExchange(port, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
-                                        + "\r\nConnection: close\r\n\r\n");
+    Reply reply = rawExchange(port,
+                              method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
+                                  + "\r\nConnection: close\r\n\r\n");
     const std::size_t headEnd = reply.body.find("\r\n\r\n");
     if (headEnd == std::string::npos)
         return {};
@@ -119,7 +119,8 @@ std::uint64_t statusNumber(const std::string& json, const std::string& name)
     return at == std::string::npos ? 0 : std::stoull(json.substr(at + key.size()));
 }
 
-Viewer::Viewer(unsigned short port, const std::string& query) : socket_(connected(io_, port))
+Viewer::Viewer(unsigned short port, const std::string& query)
+    : socket_(connected(io_, port))
 {
     socket_.handshake("127.0.0.1:" + std::to_string(port), "/live" + query);
 }

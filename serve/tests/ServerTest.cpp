@@ -43,9 +43,9 @@ TEST_F(ServeTest, PauseStopsTheRequestsAndTheScreenIsTheOneKorvaneWouldSave)
             const Reply head = request(serve.port(), "HEAD", "/screen.png");
             std::ostringstream expectedPng;
             return bmp.body == engineSnapshot(instrument.lastFrame(), HeaderTemplate::builtIn(), colourMode)
-                   && bmp.fields.find("Content-Type: image/bmp") != std::string::npos
-                   && PngWriter::write(expectedPng, bmp.body) && png.body == expectedPng.str() && head.body.empty()
-                   && head.fields.find("Content-Length: " + std::to_string(png.body.size())) != std::string::npos;
+                && bmp.fields.find("Content-Type: image/bmp") != std::string::npos
+                && PngWriter::write(expectedPng, bmp.body) && png.body == expectedPng.str() && head.body.empty()
+                && head.fields.find("Content-Length: " + std::to_string(png.body.size())) != std::string::npos;
         });
     };
     ASSERT_TRUE(instrument.waitForFrames(2, 10000));

@@ -108,8 +108,8 @@ void putScreenPixel(Frame& frame, int x, int y, std::uint8_t colourIndex)
 {
     if (x < 0 || x >= kScreenWidth || y < 0 || y >= kScreenHeight)
         return;
-    std::uint8_t& byte = frame[kColumnBytes * static_cast<std::size_t>(kScreenWidth - 1 - x)
-                               + static_cast<std::size_t>(y / 2)];
+    std::uint8_t& byte =
+        frame[kColumnBytes * static_cast<std::size_t>(kScreenWidth - 1 - x) + static_cast<std::size_t>(y / 2)];
     const std::uint8_t nibble = colourIndex & 0x0F;
     if (y % 2 == 0)
         byte = static_cast<std::uint8_t>((byte & 0x0F) | (nibble << 4));
@@ -121,8 +121,8 @@ std::uint8_t screenPixel(const Frame& frame, int x, int y)
 {
     if (x < 0 || x >= kScreenWidth || y < 0 || y >= kScreenHeight)
         return 0;
-    const std::uint8_t byte = frame[kColumnBytes * static_cast<std::size_t>(kScreenWidth - 1 - x)
-                                    + static_cast<std::size_t>(y / 2)];
+    const std::uint8_t byte =
+        frame[kColumnBytes * static_cast<std::size_t>(kScreenWidth - 1 - x) + static_cast<std::size_t>(y / 2)];
     return y % 2 == 0 ? static_cast<std::uint8_t>(byte >> 4) : static_cast<std::uint8_t>(byte & 0x0F);
 }
 

@@ -26,8 +26,8 @@ std::string errnoText(const std::string& what, int err)
 bool replaceLink(const std::string& target, const std::string& linkPath, std::string* error)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string temporary = linkPath + ".new-" + std::to_string(::getpid()) + "-"
-                                  + std::to_string(counter.fetch_add(1));
+    const std::string temporary =
+        linkPath + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
     ::unlink(temporary.c_str());
     if (::symlink(target.c_str(), temporary.c_str()) != 0) {
         if (error)

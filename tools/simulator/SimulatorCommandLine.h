@@ -20,8 +20,7 @@ struct SimulatorCommandLine {
 
     // Parses the arguments after the program name; options take their value
     // as the next argument or after '='. Returns false with a reason in `error`.
-    static bool parse(const std::vector<std::string>& arguments, SimulatorCommandLine& result,
-                      std::string* error);
+    static bool parse(const std::vector<std::string>& arguments, SimulatorCommandLine& result, std::string* error);
     static std::string usage();
 };
 

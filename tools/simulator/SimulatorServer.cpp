@@ -49,13 +49,13 @@ timespec toTimespec(Duration d)
 
 }  // namespace
 
-SimulatorServer::SimulatorServer(SimulatorOptions options, std::string linkPath,
-                                 std::vector<Frame> replayFrames, SimulatorState& state, int wakeFd)
-    : options_(std::move(options)),
-      linkPath_(std::move(linkPath)),
-      replayFrames_(std::move(replayFrames)),
-      state_(state),
-      wakeFd_(wakeFd)
+SimulatorServer::SimulatorServer(SimulatorOptions options, std::string linkPath, std::vector<Frame> replayFrames,
+                                 SimulatorState& state, int wakeFd)
+    : options_(std::move(options))
+    , linkPath_(std::move(linkPath))
+    , replayFrames_(std::move(replayFrames))
+    , state_(state)
+    , wakeFd_(wakeFd)
 {
 }
 
@@ -146,8 +146,8 @@ void SimulatorServer::run()
             // A paced answer goes on at its pace from here rather than
             // bursting to catch up with the time the viewer kept it waiting.
             if (answerRate_ > 0)
-                answerStart_ = now - std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::duration<double>(sent_ / answerRate_));
+                answerStart_ = now
+                    - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(sent_ / answerRate_));
         }
         if (fds[1].revents & POLLIN)
             readRequests(now);
@@ -189,8 +189,8 @@ void SimulatorServer::chatter(Clock::time_point now)
     const int length = std::snprintf(line, sizeof line, "T=%06llu V=3.30 I=0.12\r\n",
                                      static_cast<unsigned long long>(chatterLines_++ % 1000000));
     [[maybe_unused]] const ssize_t n = ::write(terminal_.masterFd(), line, static_cast<std::size_t>(length));
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / options_.chatterPerSecond));
+    const auto period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options_.chatterPerSecond));
     chatterAt_ = (chatterAt_ ? *chatterAt_ : now) + period;
     if (*chatterAt_ < now)
         chatterAt_ = now + period;  // fell behind (a stopped process): no burst to catch up
@@ -313,8 +313,7 @@ void SimulatorServer::publishAnswer()
     // its last byte can read the file at once.
     if (!options_.lastFrameFile.empty()) {
         std::string error;
-        if (!korvane::replaceFile(options_.lastFrameFile, frame_.data(), frame_.size(), &error)
-            && !frameFileFailed_) {
+        if (!korvane::replaceFile(options_.lastFrameFile, frame_.data(), frame_.size(), &error) && !frameFileFailed_) {
             std::fprintf(stderr, "zls740-sim: %s\n", error.c_str());
             frameFileFailed_ = true;
         }

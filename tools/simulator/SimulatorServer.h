@@ -22,8 +22,8 @@ class SimulatorState;
 // returns as soon as the wake descriptor becomes readable.
 class SimulatorServer {
 public:
-    SimulatorServer(SimulatorOptions options, std::string linkPath,
-                    std::vector<Frame> replayFrames, SimulatorState& state, int wakeFd);
+    SimulatorServer(SimulatorOptions options, std::string linkPath, std::vector<Frame> replayFrames,
+                    SimulatorState& state, int wakeFd);
 
     // Creates the first pseudo-terminal and the link (before run()).
     bool openLink(std::string* error);

@@ -35,8 +35,8 @@ bool loadReplayFrames(const std::string& path, std::vector<Frame>& frames, std::
     if (in.bad())
         return setError(error, "cannot read " + path);
     if (bytes.empty() || bytes.size() % kFrameBytes != 0)
-        return setError(error, path + " holds " + std::to_string(bytes.size())
-                                   + " bytes, not a whole number of 40960-byte frames");
+        return setError(
+            error, path + " holds " + std::to_string(bytes.size()) + " bytes, not a whole number of 40960-byte frames");
     frames.resize(bytes.size() / kFrameBytes);
     for (std::size_t i = 0; i < frames.size(); ++i)
         std::memcpy(frames[i].data(), bytes.data() + i * kFrameBytes, kFrameBytes);
@@ -46,7 +46,8 @@ bool loadReplayFrames(const std::string& path, std::vector<Frame>& frames, std::
 }  // namespace
 
 Zls740Simulator::Zls740Simulator(SimulatorOptions options)
-    : options_(std::move(options)), state_(std::make_unique<SimulatorState>())
+    : options_(std::move(options))
+    , state_(std::make_unique<SimulatorState>())
 {
 }
 

@@ -57,8 +57,7 @@ int main(int argc, char** argv)
         std::cout << "zls740-sim: serving " << simulator.slavePath() << std::endl;
 
     int received = 0;
-    while (sigwait(&signals, &received) != 0) {
-    }
+    while (sigwait(&signals, &received) != 0) {}
     simulator.stop();
     return 0;
 }

@@ -104,7 +104,11 @@ void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
                     near = got == screenColour(std::clamp(cx + dx, 0, 319), std::clamp(cy + dy, 0, 239));
             if (!near)
                 QFAIL(qPrintable(QStringLiteral("client pixel (%1, %2) is %3, not the screen near (%4, %5)")
-                                     .arg(x).arg(y).arg(got, 0, 16).arg(cx).arg(cy)));
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(got, 0, 16)
+                                     .arg(cx)
+                                     .arg(cy)));
         }
     }
 }

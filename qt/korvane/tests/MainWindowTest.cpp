@@ -1,7 +1,7 @@
 // Korvane - viewer window tests.
 // SPDX-License-Identifier: MIT
-#include "LiveView.h"
 #include "MainWindow.h"
+#include "LiveView.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
@@ -37,10 +37,12 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
     MainWindow& window = *rig.window;
     QCOMPARE(modalBoxesOf([&] { QVERIFY(window.runCommand(104)); }), QStringList{"About in korvane::MainWindow"});
     // Also by its keys, Alt and "?" or "/", whichever widget has the focus; no other key.
+    // clang-format off
     const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> keys[] = {
         {Qt::Key_Question, Qt::AltModifier, 1}, {Qt::Key_Slash, Qt::AltModifier, 1},
         {Qt::Key_Slash, Qt::AltModifier | Qt::ControlModifier, 0}, {Qt::Key_A, Qt::AltModifier, 0},
         {Qt::Key_Slash, Qt::NoModifier, 0}};
+    // clang-format on
     for (const auto& [key, modifiers, boxes] : keys)
         QCOMPARE(int(modalBoxesOf([&] { QTest::keyClick(window.liveView(), key, modifiers); }).size()), boxes);
     QCOMPARE(rig.log().size(), 0);
@@ -60,8 +62,8 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
     QCOMPARE(rig.marks(), kStartMarks);
 
     // The instrument is there now; a silent device at COM9 counts the probes.
-    zls740sim::Zls740Simulator& instrument
-        = rig.addSimulator(5, [](auto& o) { o.closeAfterFrames = 3; });  // the probe's answer and two screens
+    zls740sim::Zls740Simulator& instrument =
+        rig.addSimulator(5, [](auto& o) { o.closeAfterFrames = 3; });  // the probe's answer and two screens
     const zls740sim::Zls740Simulator& listener = rig.addSimulator(9, [](auto& o) { o.silent = true; });
     rig.run(CommandId::Connect);
     QCOMPARE(window.engine().isConnected(), 1);
@@ -134,8 +136,8 @@ void MainWindowTest::endsWithCodeZero()
 {
     QFETCH(QString, moment);
     Rig rig;
-    const zls740sim::Zls740Simulator& instrument
-        = rig.addSimulator(5, [&](auto& o) { o.closeAfterFrames = moment == "lost-link box open" ? 2 : 0; });
+    const zls740sim::Zls740Simulator& instrument =
+        rig.addSimulator(5, [&](auto& o) { o.closeAfterFrames = moment == "lost-link box open" ? 2 : 0; });
     std::vector<const zls740sim::Zls740Simulator*> silent;
     if (moment == "searching") {
         // Ports that never answer: each one holds the search for a while.

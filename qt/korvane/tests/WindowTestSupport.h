@@ -45,8 +45,16 @@ inline QStringList modalBoxesOf(const std::function<void()>& action)
 
 // Counts the events of one type that reach `target` while it lives.
 struct EventCounter : QObject {
-    EventCounter(QObject* target, QEvent::Type type) : type(type) { target->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override { count += event->type() == type; return false; }
+    EventCounter(QObject* target, QEvent::Type type)
+        : type(type)
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == type;
+        return false;
+    }
     const QEvent::Type type;
     int count = 0;
 };
@@ -57,9 +65,9 @@ struct Rig {
     {
         for (int n = 2; n <= 9; ++n) {
             std::error_code error;
-            std::filesystem::create_symlink("/nonexistent/korvane-test-port",
-                                            std::filesystem::path(dir.path().toStdString()) / ("COM" + std::to_string(n)),
-                                            error);
+            std::filesystem::create_symlink(
+                "/nonexistent/korvane-test-port",
+                std::filesystem::path(dir.path().toStdString()) / ("COM" + std::to_string(n)), error);
         }
         window = std::make_unique<MainWindow>(dir.path().toStdString());
         window->show();
@@ -92,14 +100,17 @@ struct Rig {
     void run(CommandId id)
     {
         window->runCommand(int(id));
-        if (id == CommandId::Connect)
-            [[maybe_unused]] const bool searched
-                = QTest::qWaitFor([this] { return window->action(CommandId::Connect)->isEnabled(); }, kDeadlineMs);
+        if (id == CommandId::Connect) {
+            // Connect is enabled again once the search is over.
+            [[maybe_unused]] const bool searched =
+                QTest::qWaitFor([this] { return window->action(CommandId::Connect)->isEnabled(); }, kDeadlineMs);
+        }
     }
 
     bool waitForScreen()
     {
-        return QTest::qWaitFor([this] { return window->engine().screen().read([](const ScreenView&) {}); }, kDeadlineMs);
+        return QTest::qWaitFor([this] { return window->engine().screen().read([](const ScreenView&) {}); },
+                               kDeadlineMs);
     }
 
     // The File menu's marks, checked ones with "*", disabled ones with "-".

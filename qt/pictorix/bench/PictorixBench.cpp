@@ -35,7 +35,7 @@ QByteArray snapshotBytes()
     return bytes;
 }
 
-void BM_StartupToWindowShown(benchmark::State &state)
+void BM_StartupToWindowShown(benchmark::State& state)
 {
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("Temp.bmp")));
@@ -53,7 +53,7 @@ void BM_StartupToWindowShown(benchmark::State &state)
 }
 BENCHMARK(BM_StartupToWindowShown)->Unit(benchmark::kMillisecond);
 
-void BM_Save(benchmark::State &state)
+void BM_Save(benchmark::State& state)
 {
     const auto code = qint16(state.range(0));
     state.SetLabel(TwistedPixel::formatName(code).toStdString());
@@ -68,9 +68,9 @@ void BM_Save(benchmark::State &state)
 }
 BENCHMARK(BM_Save)->Arg(4)->Arg(8)->Arg(9)->Arg(10)->Arg(11)->Arg(5)->Arg(6)->Arg(7)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

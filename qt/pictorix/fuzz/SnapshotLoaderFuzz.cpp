@@ -17,7 +17,7 @@
 
 namespace {
 
-void check(bool holds, const char *promise)
+void check(bool holds, const char* promise)
 {
     if (holds)
         return;
@@ -25,7 +25,7 @@ void check(bool holds, const char *promise)
     std::abort();
 }
 
-qint64 le(const QByteArray &b, int at, int size)
+qint64 le(const QByteArray& b, int at, int size)
 {
     quint32 value = 0;
     for (int i = size - 1; i >= 0; --i)
@@ -36,17 +36,17 @@ qint64 le(const QByteArray &b, int at, int size)
 // Larger pictures are only decoded: the encoders' speed is not what this looks for.
 constexpr qint64 EncodedPixels = 512 * 512;
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     // The fuzzer's own buffer, not a copy: a read past it is an ASan report.
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const QString why = SnapshotLoader::checkBitmap(bytes);
     QImage picture;
     try {
         picture = SnapshotLoader::decode(bytes, QStringLiteral("fuzz input"));
-    } catch (const RuntimeError &error) {
+    } catch (const RuntimeError& error) {
         check(error.number() == RuntimeError::InvalidPicture, "a refused file raises 481");
         check(error.description().startsWith(QStringLiteral("Invalid picture: fuzz input")),
               "the refusal names the file");
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         out.open(QIODevice::WriteOnly);
         try {
             TwistedPixel::encode(out, picture, code);
-        } catch (const RuntimeError &error) {
+        } catch (const RuntimeError& error) {
             std::fprintf(stderr, "%s\n", error.what());
             check(false, "an accepted picture can be saved in every format");
         }

@@ -21,7 +21,7 @@ struct MessageBoxWatcher {
     MessageBoxWatcher()
     {
         timer.callOnTimeout([this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 seen.push_back({box->windowTitle(), box->text()});
                 box->done(QMessageBox::Ok);
             }

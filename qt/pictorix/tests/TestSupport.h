@@ -17,7 +17,7 @@
 namespace TestSupport {
 
 // Writes value little-endian into size bytes of b from offset at.
-inline void putLE(QByteArray &b, int at, quint32 value, int size = 4)
+inline void putLE(QByteArray& b, int at, quint32 value, int size = 4)
 {
     for (int i = 0; i < size; ++i)
         b[at + i] = char((value >> (8 * i)) & 0xFF);
@@ -25,10 +25,10 @@ inline void putLE(QByteArray &b, int at, quint32 value, int size = 4)
 
 inline QList<QRgb> snapshotPalette()
 {
-    return {qRgb(0, 0, 0),       qRgb(0, 0, 128),     qRgb(0, 128, 0),     qRgb(0, 128, 128),
-            qRgb(128, 0, 0),     qRgb(128, 0, 128),   qRgb(128, 128, 0),   qRgb(192, 192, 192),
-            qRgb(128, 128, 128), qRgb(0, 0, 255),     qRgb(0, 255, 0),     qRgb(0, 255, 255),
-            qRgb(255, 0, 0),     qRgb(255, 0, 255),   qRgb(255, 255, 0),   qRgb(255, 255, 255)};
+    return {qRgb(0, 0, 0),       qRgb(0, 0, 128),   qRgb(0, 128, 0),   qRgb(0, 128, 128),
+            qRgb(128, 0, 0),     qRgb(128, 0, 128), qRgb(128, 128, 0), qRgb(192, 192, 192),
+            qRgb(128, 128, 128), qRgb(0, 0, 255),   qRgb(0, 255, 0),   qRgb(0, 255, 255),
+            qRgb(255, 0, 0),     qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(255, 255, 255)};
 }
 
 // The palette index of pixel (x, y), counted from the top row; two seeds differ in most pixels. Long runs
@@ -51,11 +51,11 @@ inline QByteArray snapshotBytes(int seed = 0)
     b[1] = 'M';
     putLE(b, 2, 38518);
     putLE(b, 10, 118);
-    putLE(b, 14, 40); // info header size
+    putLE(b, 14, 40);  // info header size
     putLE(b, 18, 320);
     putLE(b, 22, 240);
-    putLE(b, 26, 1, 2); // planes
-    putLE(b, 28, 4, 2); // bits a pixel
+    putLE(b, 26, 1, 2);  // planes
+    putLE(b, 28, 4, 2);  // bits a pixel
     putLE(b, 34, 38400);
     const QList<QRgb> palette = snapshotPalette();
     for (int i = 0; i < 16; ++i) {
@@ -63,7 +63,7 @@ inline QByteArray snapshotBytes(int seed = 0)
         b[55 + 4 * i] = char(qGreen(palette[i]));
         b[56 + 4 * i] = char(qRed(palette[i]));
     }
-    for (int y = 239; y >= 0; --y) // bottom-up: the first row in the file is the lowest
+    for (int y = 239; y >= 0; --y)  // bottom-up: the first row in the file is the lowest
         for (int x = 0; x < 320; x += 2)
             b.append(char(snapshotIndex(seed, x, y) << 4 | snapshotIndex(seed, x + 1, y)));
     return b;
@@ -75,30 +75,30 @@ inline QImage snapshot(int seed = 0)
     return SnapshotLoader::decode(snapshotBytes(seed), QStringLiteral("snapshot"));
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
+inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-inline QByteArray readFile(const QString &path)
+inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Files and folders in folder, hidden ones too, by name.
-inline QStringList folderEntries(const QString &folder)
+inline QStringList folderEntries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // The number of the RuntimeError that action raises, 0 if none; its text in *description.
-inline int raisedNumber(const std::function<void()> &action, QString *description = nullptr)
+inline int raisedNumber(const std::function<void()>& action, QString* description = nullptr)
 {
     try {
         action();
-    } catch (const RuntimeError &error) {
+    } catch (const RuntimeError& error) {
         if (description)
             *description = error.description();
         return error.number();
@@ -107,31 +107,35 @@ inline int raisedNumber(const std::function<void()> &action, QString *descriptio
 }
 
 // Runs program with args, its errors going to the test's log; its standard output, empty when it failed.
-inline QByteArray run(const QString &program, const QStringList &args)
+inline QByteArray run(const QString& program, const QStringList& args)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, args);
-    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const bool ok =
+        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return ok ? process.readAllStandardOutput() : QByteArray();
 }
 
 // An image file's first frame decoded by ImageMagick as format ("PCX", ...), apart from Qt: RGB888 or null.
-inline QImage decodeWithImageMagick(const QString &path, const QString &format)
+inline QImage decodeWithImageMagick(const QString& path, const QString& format)
 {
-    const QStringList args{format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("ppm:-")};
-    return QImage::fromData(run(QStringLiteral("/usr/bin/convert"), args), "PPM").convertToFormat(QImage::Format_RGB888);
+    const QStringList args{format + ':' + path + QStringLiteral("[0]"), QStringLiteral("-depth"), QStringLiteral("8"),
+                           QStringLiteral("ppm:-")};
+    return QImage::fromData(run(QStringLiteral("/usr/bin/convert"), args), "PPM")
+        .convertToFormat(QImage::Format_RGB888);
 }
 
 // A PDF file's first page drawn at dpi by pdftoppm.
-inline QImage rasterisePdf(const QString &pdf, int dpi)
+inline QImage rasterisePdf(const QString& pdf, int dpi)
 {
-    const QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf};
+    const QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                           QStringLiteral("-singlefile"), pdf};
     return QImage::fromData(run(QStringLiteral("pdftoppm"), args), "PNG");
 }
 
 // The smallest rectangle holding every pixel darker than near-white.
-inline QRect inkBox(const QImage &page)
+inline QRect inkBox(const QImage& page)
 {
     QRect box;
     for (int y = 0; y < page.height(); ++y)
@@ -141,4 +145,4 @@ inline QRect inkBox(const QImage &page)
     return box;
 }
 
-} // namespace TestSupport
+}  // namespace TestSupport

@@ -20,12 +20,12 @@ namespace {
 const QString QueueName = QStringLiteral("PictorixTestPdf");
 constexpr int DeadlineMs = 90000;
 
-bool lpadmin(const QStringList &args)
+bool lpadmin(const QStringList& args)
 {
     return QProcess::execute(QStringLiteral("lpadmin"), args) == 0;
 }
 
-} // namespace
+}  // namespace
 
 class TestCupsPrint : public QObject {
     Q_OBJECT
@@ -54,8 +54,9 @@ void TestCupsPrint::initTestCase()
     const QByteArray current = run(QStringLiteral("lpstat"), {QStringLiteral("-d")});
     if (current.startsWith("system default destination: "))
         previousDefault_ = QString::fromLocal8Bit(current.mid(current.indexOf(": ") + 2).trimmed());
-    addedQueue_ = lpadmin({QStringLiteral("-p"), QueueName, QStringLiteral("-E"), QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
-                           QStringLiteral("-m"), QStringLiteral("lsb/usr/cups-pdf/CUPS-PDF_opt.ppd")});
+    addedQueue_ = lpadmin({QStringLiteral("-p"), QueueName, QStringLiteral("-E"), QStringLiteral("-v"),
+                           QStringLiteral("cups-pdf:/"), QStringLiteral("-m"),
+                           QStringLiteral("lsb/usr/cups-pdf/CUPS-PDF_opt.ppd")});
     QVERIFY(addedQueue_);
     QVERIFY(lpadmin({QStringLiteral("-d"), QueueName}));
 }
@@ -64,28 +65,31 @@ void TestCupsPrint::printClickGivesOneLandscapePage()
 {
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes()));
-    FrmZLS740 form; // with the system's default printer
+    FrmZLS740 form;  // with the system's default printer
     form.load(dir.path());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    const QDir folder(QDir::homePath() + QStringLiteral("/PDF")); // the PDF printer's Out setting as installed
+    const QDir folder(QDir::homePath() + QStringLiteral("/PDF"));  // the PDF printer's Out setting as installed
     const QStringList before = folder.entryList({QStringLiteral("*.pdf")}, QDir::Files);
     MessageBoxWatcher watcher;
-    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("cmdPrint")), Qt::LeftButton);
     QVERIFY2(watcher.seen.empty(), watcher.seen.empty() ? "" : qPrintable(watcher.seen[0].text));
 
     QString written;
     const auto newPdf = [&] {
-        for (const QString &name : folder.entryList({QStringLiteral("*.pdf")}, QDir::Files))
+        for (const QString& name : folder.entryList({QStringLiteral("*.pdf")}, QDir::Files))
             if (!before.contains(name))
                 written = folder.filePath(name);
         return !written.isEmpty();
     };
-    QVERIFY2(QTest::qWaitFor(newPdf, DeadlineMs), qPrintable(QStringLiteral("no PDF appeared in %1").arg(folder.path())));
+    QVERIFY2(QTest::qWaitFor(newPdf, DeadlineMs),
+             qPrintable(QStringLiteral("no PDF appeared in %1").arg(folder.path())));
     const auto removeWritten = qScopeGuard([&] { QFile::remove(written); });
     // The file is complete once the queue holds no job any more.
-    const auto queueEmpty = [] { return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}).trimmed().isEmpty(); };
+    const auto queueEmpty = [] {
+        return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}).trimmed().isEmpty();
+    };
     QVERIFY(QTest::qWaitFor(queueEmpty, DeadlineMs));
 
     const QString info = QString::fromLatin1(run(QStringLiteral("pdfinfo"), {written}));
@@ -94,8 +98,10 @@ void TestCupsPrint::printClickGivesOneLandscapePage()
     const QImage page = rasterisePdf(written, 50);
     const QSize ink = inkBox(page).size(), box = page.height() > page.width() ? ink.transposed() : ink;
     const QSizeF side = page.height() > page.width() ? page.size().transposed() : page.size();
-    QVERIFY2(qAbs(box.width() / side.width() - 0.8) < 0.02 && qAbs(box.height() / side.height() - 0.77) < 0.02,
-             qPrintable(QStringLiteral("%1x%2 on %3x%4").arg(box.width()).arg(box.height()).arg(side.width()).arg(side.height())));
+    QVERIFY2(
+        qAbs(box.width() / side.width() - 0.8) < 0.02 && qAbs(box.height() / side.height() - 0.77) < 0.02,
+        qPrintable(
+            QStringLiteral("%1x%2 on %3x%4").arg(box.width()).arg(box.height()).arg(side.width()).arg(side.height())));
 }
 
 void TestCupsPrint::cleanupTestCase()
@@ -105,7 +111,7 @@ void TestCupsPrint::cleanupTestCase()
             lpadmin({QStringLiteral("-d"), previousDefault_});
         lpadmin({QStringLiteral("-x"), QueueName});
     }
-    server_.terminate(); // and killed with the test should it linger
+    server_.terminate();  // and killed with the test should it linger
     server_.waitForFinished(30000);
 }
 

@@ -23,10 +23,11 @@ private slots:
 void TestFrmZLS740::startsOrReportsTheFailure_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("report"); // none: the window shows
+    QTest::addColumn<QString>("report");  // none: the window shows
     QTest::newRow("snapshot") << snapshotBytes(4) << QString();
     QTest::newRow("no snapshot") << QByteArray() << QStringLiteral("Run-time error '53':\n\nFile not found: ");
-    QTest::newRow("not a picture") << QByteArray(38518, 'x') << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
+    QTest::newRow("not a picture") << QByteArray(38518, 'x')
+                                   << QStringLiteral("Run-time error '481':\n\nInvalid picture: ");
 }
 
 void TestFrmZLS740::startsOrReportsTheFailure()
@@ -37,26 +38,26 @@ void TestFrmZLS740::startsOrReportsTheFailure()
     const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
     if (!bytes.isEmpty())
         QVERIFY(writeFile(path, bytes));
-    QImage picture, copied; // what the window shows and Ctrl+C copies, if it shows; then Close, which asks nothing
+    QImage picture, copied;  // what the window shows and Ctrl+C copies, if it shows; then Close, which asks nothing
     QString format;
-    QObject context; // the call goes with it, so it cannot come in a later test
+    QObject context;  // the call goes with it, so it cannot come in a later test
     QTimer::singleShot(0, &context, [&] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *form = qobject_cast<FrmZLS740 *>(w); form && form->isVisible()) {
-                picture = form->findChild<TwistedPixel *>(QStringLiteral("tpBMP"))->imagePicture();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<FrmZLS740*>(w); form && form->isVisible()) {
+                picture = form->findChild<TwistedPixel*>(QStringLiteral("tpBMP"))->imagePicture();
                 format = QStringLiteral("%1 %2").arg(form->fileTypeCode()).arg(form->fileExtension());
                 QGuiApplication::clipboard()->setText(QStringLiteral("older"));
                 QVERIFY(QTest::qWaitForWindowActive(form));
                 QTest::keyClick(form, Qt::Key_C, Qt::ControlModifier);
                 copied = QGuiApplication::clipboard()->image();
-                QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
+                QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
             }
     });
     MessageBoxWatcher watcher;
     QStringList reports;
-    const int exitCode = Pictorix::run(*qApp, dir.path(), [&](const QString &text) { reports << text; });
+    const int exitCode = Pictorix::run(*qApp, dir.path(), [&](const QString& text) { reports << text; });
     QVERIFY(watcher.seen.empty());
-    if (!bytes.isEmpty()) // the tool never touches the snapshot
+    if (!bytes.isEmpty())  // the tool never touches the snapshot
         QCOMPARE(readFile(path), bytes);
     if (report.isEmpty()) {
         QCOMPARE(exitCode, 0);
@@ -66,7 +67,7 @@ void TestFrmZLS740::startsOrReportsTheFailure()
         QCOMPARE(format, QStringLiteral("11 jpg"));
         return;
     }
-    QVERIFY(exitCode != 0 && format.isEmpty()); // the window never showed
+    QVERIFY(exitCode != 0 && format.isEmpty());  // the window never showed
     QCOMPARE(reports.size(), 1);
     QVERIFY2(reports[0].startsWith(report) && reports[0].contains(path), qPrintable(reports[0]));
 }

@@ -23,7 +23,7 @@ private slots:
     void missingPrinterIsReported();
 
 private:
-    void clickPrint() { QTest::mouseClick(form_->findChild<QPushButton *>(QStringLiteral("cmdPrint")), Qt::LeftButton); }
+    void clickPrint() { QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("cmdPrint")), Qt::LeftButton); }
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<FrmZLS740> form_;
@@ -69,7 +69,7 @@ void TestPrintCommand::printsThePictureInItsRectangle()
     QVERIFY(watcher.seen.empty());
     const QString info = QString::fromLatin1(run(QStringLiteral("pdfinfo"), {pdf}));
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))) && info.contains(pageText),
-             qPrintable(info)); // one landscape page
+             qPrintable(info));  // one landscape page
 
     constexpr int Dpi = 100;
     const QImage page = rasterisePdf(pdf, Dpi);
@@ -77,15 +77,19 @@ void TestPrintCommand::printsThePictureInItsRectangle()
     // From the drawing area's corner: 0.1 and 0.07 of the page in, 0.8 by 0.77 of it; within 2 pixels.
     const QRect ink = inkBox(page);
     const QRectF want(margin + 0.1 * w, margin + 0.07 * h, 0.8 * w, 0.77 * h);
-    for (const auto &[got, wanted] : {std::pair{ink.left(), want.left()}, {ink.top(), want.top()},
-                                      {ink.width(), want.width()}, {ink.height(), want.height()}})
+    for (const auto& [got, wanted] : {std::pair{ink.left(), want.left()},
+                                      {ink.top(), want.top()},
+                                      {ink.width(), want.width()},
+                                      {ink.height(), want.height()}})
         QVERIFY2(qAbs(got - wanted) <= 2.0, qPrintable(QStringLiteral("%1 instead of %2").arg(got).arg(wanted)));
     // Not turned or mirrored: a block's middle has its colour (within the page picture's loss).
     for (const QPoint at : {QPoint(40, 32), QPoint(200, 122), QPoint(13, 227), QPoint(301, 12)}) {
         const QRgb got = page.pixel(ink.left() + qRound((at.x() + 0.5) * ink.width() / 320.0),
                                     ink.top() + qRound((at.y() + 0.5) * ink.height() / 240.0));
         const QRgb colour = snapshotPalette()[snapshotIndex(0, at.x(), at.y())];
-        QVERIFY2(qMax(qAbs(qRed(got) - qRed(colour)), qMax(qAbs(qGreen(got) - qGreen(colour)), qAbs(qBlue(got) - qBlue(colour)))) < 48,
+        QVERIFY2(qMax(qAbs(qRed(got) - qRed(colour)),
+                      qMax(qAbs(qGreen(got) - qGreen(colour)), qAbs(qBlue(got) - qBlue(colour))))
+                     < 48,
                  qPrintable(QStringLiteral("pixel %1,%2").arg(at.x()).arg(at.y())));
     }
 }

@@ -20,17 +20,17 @@ namespace {
 class ScriptedDialog : public SaveDialog {
 public:
     std::optional<QString> answer;
-    QStringList offered; // proposed name, then the name filters, of each showing
+    QStringList offered;  // proposed name, then the name filters, of each showing
 
 protected:
-    std::optional<QString> ask(QFileDialog &dialog) override
+    std::optional<QString> ask(QFileDialog& dialog) override
     {
-        offered << dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text() << dialog.nameFilters();
+        offered << dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text() << dialog.nameFilters();
         return answer;
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestSaveCommand : public QObject {
     Q_OBJECT
@@ -44,10 +44,10 @@ void TestSaveCommand::saveWritesOrReports_data()
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("proposed");
     QTest::addColumn<int>("option");
-    QTest::addColumn<QString>("answer"); // "": the user cancels; "=": the proposed name
-    QTest::addColumn<QString>("outcome"); // ImageMagick's format of the file, "box:" and the message, or "" for none
-    const auto row = [](const char *name, QDateTime now, const char *proposed, int option, const char *answer,
-                        const char *outcome) {
+    QTest::addColumn<QString>("answer");   // "": the user cancels; "=": the proposed name
+    QTest::addColumn<QString>("outcome");  // ImageMagick's format of the file, "box:" and the message, or "" for none
+    const auto row = [](const char* name, QDateTime now, const char* proposed, int option, const char* answer,
+                        const char* outcome) {
         QTest::newRow(name) << now << QString::fromLatin1(proposed) << option << QString::fromLatin1(answer)
                             << QString::fromLatin1(outcome);
     };
@@ -73,15 +73,15 @@ void TestSaveCommand::saveWritesOrReports()
     FrmZLS740 form;
     form.load(dir.path());
     auto owned = std::make_unique<ScriptedDialog>();
-    ScriptedDialog &dialog = *owned;
+    ScriptedDialog& dialog = *owned;
     form.setSaveDialog(std::move(owned));
     form.setClock([&] { return now; });
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const auto save = [&](int index, const QString &name) {
-        form.findChild<QRadioButton *>(QStringLiteral("opFiletype_%1").arg(index))->setChecked(true);
+    const auto save = [&](int index, const QString& name) {
+        form.findChild<QRadioButton*>(QStringLiteral("opFiletype_%1").arg(index))->setChecked(true);
         dialog.answer = name.isEmpty() ? std::nullopt : std::optional(dir.filePath(name));
-        QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("cmdSave")), Qt::LeftButton);
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
     };
 
     MessageBoxWatcher watcher;
@@ -90,8 +90,8 @@ void TestSaveCommand::saveWritesOrReports()
     QCOMPARE(dialog.offered, (QStringList{proposed, QStringLiteral("*.%1 (*.%1)").arg(form.fileExtension())}));
     QCOMPARE(dialog.initDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/Img"));
     const bool box = outcome.startsWith(QStringLiteral("box:")), written = !box && !outcome.isEmpty();
-    QCOMPARE(watcher.seen.size(), size_t(box ? 1 : 0)); // a cancel is silent
-    if (box) { // the description alone, not the run-time error report
+    QCOMPARE(watcher.seen.size(), size_t(box ? 1 : 0));  // a cancel is silent
+    if (box) {                                           // the description alone, not the run-time error report
         QCOMPARE(watcher.seen[0].title, QStringLiteral("ZLS740"));
         QVERIFY2(watcher.seen[0].text.startsWith(outcome.mid(4)), qPrintable(watcher.seen[0].text));
     }

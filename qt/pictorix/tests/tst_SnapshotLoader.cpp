@@ -21,7 +21,7 @@ private slots:
 
 void TestSnapshotLoader::loadsTheSnapshotPixelForPixel_data()
 {
-    QTest::addColumn<int>("colours"); // in the file's colour table
+    QTest::addColumn<int>("colours");  // in the file's colour table
     QTest::newRow("as the viewer writes it") << 16;
     // The pixels use all 16 colours: those past the table are black.
     QTest::newRow("table cut to 2 colours") << 2;
@@ -55,7 +55,7 @@ void TestSnapshotLoader::refusesHostileFiles_data()
     QTest::newRow("truncated header") << good.left(30);
     QTest::newRow("truncated pixel data") << good.chopped(1);
     // One header field at a hostile value: at offset, of size bytes.
-    const auto field = [&good](const char *name, int at, quint32 value, int size = 4) {
+    const auto field = [&good](const char* name, int at, quint32 value, int size = 4) {
         QByteArray b = good;
         putLE(b, at, value, size);
         QTest::newRow(name) << b;

@@ -14,14 +14,14 @@ using namespace TestSupport;
 namespace {
 
 // SaveImage through the late-binding entry point, as the form calls it; the number of the error raised.
-int save(TwistedPixel &control, const QString &fileName, qint16 code, QString *description = nullptr)
+int save(TwistedPixel& control, const QString& fileName, qint16 code, QString* description = nullptr)
 {
     QVariantList args{fileName, QVariant::fromValue(code)};
     return raisedNumber([&] { control.invoke(TwistedPixel::DispSaveImage, TwistedPixel::Call::Method, args); },
                         description);
 }
 
-} // namespace
+}  // namespace
 
 class TestTwistedPixel : public QObject {
     Q_OBJECT
@@ -35,11 +35,11 @@ private slots:
 void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
 {
     QTest::addColumn<qint16>("code");
-    QTest::addColumn<QString>("decoder"); // ImageMagick's name of the format
+    QTest::addColumn<QString>("decoder");  // ImageMagick's name of the format
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<double>("tolerance");
-    QTest::addColumn<int>("error"); // raised instead of writing a file
-    const auto row = [](const char *name, qint16 code, const char *decoder, const QByteArray &head,
+    QTest::addColumn<int>("error");  // raised instead of writing a file
+    const auto row = [](const char* name, qint16 code, const char* decoder, const QByteArray& head,
                         double tolerance = 0.0, int error = 0) {
         QTest::newRow(name) << code << QString::fromLatin1(decoder) << head << tolerance << error;
     };
@@ -67,7 +67,7 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
     QFETCH(int, error);
     QTemporaryDir dir;
     TwistedPixel control;
-    const QString path = dir.filePath(QStringLiteral("0408114955")); // the format follows the code, not the name
+    const QString path = dir.filePath(QStringLiteral("0408114955"));  // the format follows the code, not the name
     QCOMPARE(save(control, path, code), RuntimeError::NoPicture);
     control.setImagePicture(snapshot(7));
     QString description;
@@ -85,7 +85,7 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
     QCOMPARE(decoded.size(), expected.size());
     if (tolerance == 0.0)
         QCOMPARE(decoded, expected);
-    double mean = 0; // mean absolute difference per colour channel; rows of 960 bytes have no padding
+    double mean = 0;  // mean absolute difference per colour channel; rows of 960 bytes have no padding
     for (qsizetype i = 0; i < decoded.sizeInBytes(); ++i)
         mean += qAbs(decoded.constBits()[i] - expected.constBits()[i]) / double(decoded.sizeInBytes());
     QVERIFY2(mean <= tolerance, qPrintable(QStringLiteral("mean error %1").arg(mean)));
@@ -111,12 +111,12 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
     QTemporaryDir dir;
     QString folder = dir.path();
     bool mounted = false;
-    const auto unmount = qScopeGuard([&] { // before the temporary folder is removed
+    const auto unmount = qScopeGuard([&] {  // before the temporary folder is removed
         if (mounted)
             QProcess::execute(QStringLiteral("umount"), {folder});
     });
     if (fullDisk) {
-        folder = dir.filePath(QStringLiteral("small")); // a small memory file system as a full disk
+        folder = dir.filePath(QStringLiteral("small"));  // a small memory file system as a full disk
         QVERIFY(QDir().mkdir(folder));
         mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=48k", "tmpfs", folder}) == 0;
         if (!mounted)

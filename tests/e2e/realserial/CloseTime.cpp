@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     }
     korvane::SerialPort port;
     if (const auto result = port.open(argv[1]); result != korvane::PortResult::Ok) {
-        std::fprintf(stderr, "realserial-close: %s: %s %s\n", argv[1], korvane::describe(result), port.errorText().c_str());
+        std::fprintf(stderr, "realserial-close: %s: %s %s\n", argv[1], korvane::describe(result),
+                     port.errorText().c_str());
         return 1;
     }
     const std::uint8_t request[] = {0x57, 0x00, 0x00, 0x0A};

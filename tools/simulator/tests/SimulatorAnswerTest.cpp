@@ -75,7 +75,8 @@ protected:
         std::vector<std::uint8_t> bytes;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (bytes.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd p{fd, POLLIN, 0};
             if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
                 break;
