@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: MIT
 //
 // korvane-grab as scripts run it, against the simulated instrument.
-#include "GrabTestSupport.h"
+#include "ChildProcess.h"
 #include "PngWriter.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +187,7 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
          {"--count", "3", "--interval", "0", "-o", "s.bmp"}, 3, ") was lost", 1},
         {"a folder that is a file", 5, {}, {"-o", "plain/s.bmp"}, 4, "cannot create a file beside plain/s.bmp"},
         // A write that fails part-way, as on a full disk.
-        {"a file-size limit", 5, {}, {"-o", "older.bmp"}, 4, "cannot write older.bmp: File too large", 0, {"", 20}},
+        {"a file-size limit", 5, {}, {"-o", "older.bmp"}, 4, "cannot write older.bmp: File too large", 0, {"", 10240}},
         {"a full standard output", 5, {}, {"-o", "-"}, 4, "cannot write to standard output: No space left", 0,
          {"/dev/full", 0}},
         // A wrong command line, with the reason and where to read more.
