@@ -63,24 +63,10 @@ ChildProcess::~ChildProcess()
 int ChildProcess::wait(std::chrono::milliseconds deadline)
 {
     int status = 0;
-    pid_t ended = 0;
-    waitFor([&] { return (ended = ::waitpid(pid_, &status, WNOHANG)) != 0; }, deadline);
-    if (ended == 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    const bool exited = ended == pid_ && WIFEXITED(status);
+    if (!waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, deadline))
+        return -1;  // killed when destroyed
     pid_ = -1;
-    return exited ? WEXITSTATUS(status) : -1;
-}
-
-void ChildProcess::stop()
-{
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& workDir,

@@ -30,11 +30,9 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     pid_t pid() const { return pid_; }
-    // Waits up to `deadline` for the program to end, else kills it. Its exit
-    // code; -1 when it was killed or ended by a signal (127: it could not be run).
+    // Waits up to `deadline` for the program to end. Its exit code; -1 when
+    // it did not end in time or ended by a signal (127: it could not be run).
     int wait(std::chrono::milliseconds deadline);
-    // Asks the program to end (SIGTERM) and waits for it.
-    void stop();
 
     std::string output() const { return fileContents(outPath_); }
     std::string errors() const { return fileContents(files_.file("err")); }

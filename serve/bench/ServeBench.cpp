@@ -281,7 +281,6 @@ int main(int argc, char** argv)
                     100 * mean / double(kRawPixelBytes), kRawPixelBytes, double(kRawPixelBytes) / mean);
     }
 
-    serve.stop();
     simulator.stop();
     return 0;
 }
