@@ -4,6 +4,7 @@
 
 #include "OptionReader.h"
 #include "SerialPort.h"
+#include "SharedOptions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,6 +29,36 @@ std::optional<ImageFormat> formatNamed(std::string name)
     return std::nullopt;
 }
 
+// What the options leave to be checked once all are read; false with the
+// reason in `error`.
+bool finish(GrabCommandLine& line, std::optional<ImageFormat> format, bool intervalGiven, std::string* error)
+{
+    const auto fail = [error](const std::string& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (line.help || line.version)
+        return true;
+    if (line.output.empty())
+        return fail("no image file given: -o FILE, or -o - for standard output");
+    if (intervalGiven && !line.series)
+        return fail("option --interval needs --count");
+    const bool toStandardOutput = line.output == "-";
+    if (toStandardOutput && line.count > 1)
+        return fail("a series of screens needs a file name to derive its names from, not -o -");
+    if (format) {
+        line.format = *format;
+    } else if (!toStandardOutput) {
+        const std::string extension = std::filesystem::path(line.output).extension().string();
+        const auto byName = extension.empty() ? ImageFormat::Bmp : formatNamed(extension.substr(1));
+        if (!byName)
+            return fail("cannot tell the image format from " + line.output + ": add --format bmp or --format png");
+        line.format = *byName;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool GrabCommandLine::parse(const std::vector<std::string>& arguments, GrabCommandLine& result, std::string* error)
@@ -35,65 +66,32 @@ bool GrabCommandLine::parse(const std::vector<std::string>& arguments, GrabComma
     GrabCommandLine line;
     std::optional<ImageFormat> format;
     bool intervalGiven = false;
-    OptionReader reader(arguments, error);
-    while (reader.next()) {
+    const auto own = [&](OptionReader& reader) -> std::optional<bool> {
         const std::string& name = reader.name();
-        bool ok = true;
-        if (name == "--help" || name == "-h")
-            ok = reader.flag(line.help);
-        else if (name == "--version")
-            ok = reader.flag(line.version);
-        else if (name == "--output" || name == "-o")
-            ok = reader.text(line.output);
-        else if (name == "--port")
-            ok = reader.text(line.port);
-        else if (name == "--mono")
-            ok = reader.flag(line.monochrome);
-        else if (name == "--baud") {
-            ok = reader.integer(line.baudRate, 1);
-            if (ok && !SerialPort::isBaudRate(line.baudRate))
-                return reader.fail("option --baud needs a rate the system can set, such as 9600, 115200, 921600 "
-                                   "or 1000000");
-        } else if (name == "--format") {
+        if (name == "--output" || name == "-o")
+            return reader.text(line.output);
+        if (name == "--format") {
             const auto v = reader.value();
             format = v ? formatNamed(*v) : std::nullopt;
-            if (!format)
-                return reader.fail("option --format needs bmp or png");
-        } else if (name == "--count") {
-            ok = reader.integer(line.count, 1, kMostScreens);
-            line.series = true;
-        } else if (name == "--interval") {
-            ok = reader.seconds(line.intervalSeconds, true, kLongestSeconds);
-            intervalGiven = true;
-        } else if (name == "--timeout")
-            ok = reader.seconds(line.timeoutSeconds, false, kLongestSeconds);
-        else if (name.size() > 1 && name[0] == '-')
-            return reader.fail("unknown option " + reader.argument());
-        else
-            return reader.fail("unexpected argument " + reader.argument() + " (the image file goes after -o)");
-        if (!ok)
-            return false;
-    }
-
-    if (!line.help && !line.version) {
-        if (line.output.empty())
-            return reader.fail("no image file given: -o FILE, or -o - for standard output");
-        if (intervalGiven && !line.series)
-            return reader.fail("option --interval needs --count");
-        const bool toStandardOutput = line.output == "-";
-        if (toStandardOutput && line.count > 1)
-            return reader.fail("a series of screens needs a file name to derive its names from, not -o -");
-        if (format) {
-            line.format = *format;
-        } else if (!toStandardOutput) {
-            const std::string extension = std::filesystem::path(line.output).extension().string();
-            const auto byName = extension.empty() ? ImageFormat::Bmp : formatNamed(extension.substr(1));
-            if (!byName)
-                return reader.fail("cannot tell the image format from " + line.output
-                                   + ": add --format bmp or --format png");
-            line.format = *byName;
+            return format || reader.fail("option --format needs bmp or png");
         }
-    }
+        if (name == "--count") {
+            line.series = true;
+            return reader.integer(line.count, 1, kMostScreens);
+        }
+        if (name == "--interval") {
+            intervalGiven = true;
+            return reader.seconds(line.intervalSeconds, true, kLongestSeconds);
+        }
+        if (name == "--timeout")
+            return reader.seconds(line.timeoutSeconds, false, kLongestSeconds);
+        return std::nullopt;
+    };
+    const SharedOptions shared(line.help, line.version, line.port, line.baudRate, line.monochrome,
+                               SerialPort::isBaudRate);
+    if (!shared.read(arguments, error, own, " (the image file goes after -o)")
+        || !finish(line, format, intervalGiven, error))
+        return false;
     result = std::move(line);
     return true;
 }

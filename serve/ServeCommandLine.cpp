@@ -4,6 +4,7 @@
 
 #include "OptionReader.h"
 #include "SerialPort.h"
+#include "SharedOptions.h"
 
 #include <charconv>
 
@@ -41,36 +42,23 @@ bool splitListen(const std::string& text, std::string& host, unsigned short& por
 bool ServeCommandLine::parse(const std::vector<std::string>& arguments, ServeCommandLine& result, std::string* error)
 {
     ServeCommandLine line;
-    OptionReader reader(arguments, error);
-    while (reader.next()) {
+    const auto own = [&line](OptionReader& reader) -> std::optional<bool> {
         const std::string& name = reader.name();
         bool ok = true;
-        if (name == "--help" || name == "-h")
-            ok = reader.flag(line.help);
-        else if (name == "--version")
-            ok = reader.flag(line.version);
-        else if (name == "--port")
-            ok = reader.text(line.port);
-        else if (name == "--mono")
-            ok = reader.flag(line.monochrome);
-        else if (name == "--once")
+        if (name == "--once")
             ok = reader.flag(line.once);
-        else if (name == "--baud") {
-            ok = reader.integer(line.baudRate, 1);
-            if (ok && !SerialPort::isBaudRate(line.baudRate))
-                return reader.fail("option --baud needs a rate the system can set, such as 9600, 115200, 921600 "
-                                   "or 1000000");
-        } else if (name == "--listen") {
+        else if (name == "--listen") {
             const auto v = reader.value();
             if (!v || !splitListen(*v, line.listenHost, line.listenPort))
                 return reader.fail("option --listen needs HOST:PORT, such as 0.0.0.0:8740 or [::1]:8740");
-        } else if (name.size() > 1 && name[0] == '-')
-            return reader.fail("unknown option " + reader.argument());
-        else
-            return reader.fail("unexpected argument " + reader.argument());
-        if (!ok)
-            return false;
-    }
+        } else
+            return std::nullopt;
+        return ok;
+    };
+    const SharedOptions shared(line.help, line.version, line.port, line.baudRate, line.monochrome,
+                               SerialPort::isBaudRate);
+    if (!shared.read(arguments, error, own))
+        return false;
     result = std::move(line);
     return true;
 }

@@ -1,6 +1,6 @@
 // Korvane - shared code tests.
 // SPDX-License-Identifier: MIT
-#include "OptionReader.h"
+#include "SharedOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,21 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-// Made-up options, one of each kind of value: what was read ("--int=-3 --flag=1") or "refused: <why>".
-std::string transcript(const Arguments& arguments)
+// The only rate this made-up system can set.
+bool isRate(int rate)
 {
-    std::string error;
-    OptionReader reader(arguments, &error);
+    return rate == 9600;
+}
+
+// A made-up program with an option of each kind of value of its own and the
+// shared options (`onInstrument`: all of them, and a word refused with a
+// hint; else --help only, and a word refused as an unknown option): what was
+// read in turn ("--int=-3 --flag=1"), then the shared options set ("help
+// port=COM5"), or "refused: <why>".
+std::string transcript(const Arguments& arguments, bool onInstrument = true)
+{
     std::ostringstream out;
-    while (reader.next()) {
+    const auto own = [&out](OptionReader& reader) -> std::optional<bool> {
         const std::string& name = reader.name();
         bool ok = true;
         std::ostringstream read;
@@ -52,13 +60,23 @@ std::string transcript(const Arguments& arguments)
             ok = number.has_value() || reader.fail("no decimal");
             read << number.value_or(0);
         } else {
-            ok = reader.fail("unknown option " + reader.argument());
+            return std::nullopt;
         }
-        if (!ok)
-            return "refused: " + error;
-        out << (out.tellp() > 0 ? " " : "") << name << "=" << read.str();
-    }
-    return out.str();
+        out << name << "=" << read.str() << " ";
+        return ok;
+    };
+    bool help = false, version = false, monochrome = false;
+    std::string port;
+    int baudRate = 0;
+    std::string error;
+    if (onInstrument
+            ? !SharedOptions(help, version, port, baudRate, monochrome, isRate).read(arguments, &error, own, " (hint)")
+            : !SharedOptions(help).read(arguments, &error, own, std::nullopt))
+        return "refused: " + error;
+    out << (help ? "help " : "") << (version ? "version " : "") << (port.empty() ? "" : "port=" + port + " ")
+        << (baudRate ? "baud=" + std::to_string(baudRate) + " " : "") << (monochrome ? "mono " : "");
+    const std::string text = out.str();
+    return text.substr(0, text.size() - !text.empty());
 }
 
 }  // namespace
@@ -109,4 +127,35 @@ TEST(OptionReader, RefusesWithAReasonThatNamesTheOption)
     OptionReader reader(arguments, nullptr);
     bool flag = false;
     EXPECT_TRUE(reader.next() && !reader.flag(flag) && !flag);
+}
+
+TEST(SharedOptions, ReadsTheSharedOptionsAndRefusesTheRestAlike)
+{
+    const struct {
+        Arguments arguments;
+        bool onInstrument;
+        std::string expected;
+    } rows[] = {
+        {{"-h", "--version", "--port", "COM5", "--baud=9600", "--mono", "--flag"},
+         true,
+         "--flag=1 help version port=COM5 baud=9600 mono"},
+        {{"--port=/dev/ttyUSB0", "--help"}, true, "help port=/dev/ttyUSB0"},
+        {{"--baud", "0"}, true, "refused: option --baud needs a whole number of at least 1"},
+        {{"--baud", "12345"},
+         true,
+         "refused: option --baud needs a rate the system can set, such as 9600, 115200, 921600 or 1000000"},
+        {{"--port", "COM1", "-x"}, true, "refused: unknown option -x"},
+        {{"--frobnicate=1"}, true, "refused: unknown option --frobnicate=1"},
+        {{"COM5"}, true, "refused: unexpected argument COM5 (hint)"},
+        {{"-"}, true, "refused: unexpected argument - (hint)"},
+        // A program that only takes --help knows none of the others.
+        {{"--help", "--flag"}, false, "--flag=1 help"},
+        {{"--version"}, false, "refused: unknown option --version"},
+        {{"--port", "COM5"}, false, "refused: unknown option --port"},
+        {{"COM5"}, false, "refused: unknown option COM5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.arguments));
+        EXPECT_EQ(transcript(row.arguments, row.onInstrument), row.expected);
+    }
 }

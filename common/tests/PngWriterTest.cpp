@@ -1,7 +1,9 @@
-// Korvane - command-line capture tests.
+// Korvane - shared code tests.
 // SPDX-License-Identifier: MIT
 #include "PngWriter.h"
-#include "GrabTestSupport.h"
+
+#include "ChildProcess.h"
+#include "HeaderTemplate.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 //
 // Decoding cost against a plain copy of one frame, and screens per second
 // through a pseudo-terminal from the simulator, unpaced and paced.
+#include "CommonTestSupport.h"
 #include "Engine.h"
 #include "FrameDecoder.h"
 #include "ScreenImage.h"
@@ -12,9 +13,7 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <thread>
 
@@ -99,8 +98,8 @@ EngineConfig benchConfig(const std::string& workDir)
 void BM_LinkScreensPerSecond(benchmark::State& state)
 {
     const double rate = double(state.range(0));
-    char pattern[] = "/tmp/korvane-bench-XXXXXX";
-    const std::string dir = ::mkdtemp(pattern);
+    const test::ScratchDir scratch;
+    const std::string dir = scratch.path().string();
     zls740sim::SimulatorOptions options;
     options.linkDir = dir;
     options.comNumber = 9;
@@ -138,7 +137,6 @@ void BM_LinkScreensPerSecond(benchmark::State& state)
         state.counters["pct_of_byte_rate"] = 100.0 * fps / (rate / double(kFrameBytes));
     engine.shutdown();
     sim.stop();
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_LinkScreensPerSecond)->Arg(0)->Arg(1000000)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -1,6 +1,7 @@
 // Korvane - shared code tests.
 // SPDX-License-Identifier: MIT
 #include "AtomicFile.h"
+#include "CommonTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <stdlib.h>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -24,26 +23,10 @@ using namespace korvane;
 
 namespace {
 
-struct Scratch {
-    Scratch()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-common-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() { std::filesystem::remove_all(path); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::size_t entries() const
-    {
-        return std::size_t(
-            std::distance(std::filesystem::directory_iterator(path), std::filesystem::directory_iterator()));
-    }
-    std::filesystem::path path;
-};
-
-std::string contents(const std::string& path)
+std::size_t entries(const test::ScratchDir& dir)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return std::size_t(
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()));
 }
 
 // The temporary file's descriptor flags (-1: none open), taken by the SIGXFSZ handler mid-write.
@@ -75,7 +58,7 @@ extern "C" mode_t umask(mode_t mask) noexcept
 
 TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
 {
-    Scratch dir;
+    test::ScratchDir dir;
     const std::string target = dir.file("Temp.bmp");
     std::ofstream(target) << "old picture";
     const std::string picture(38518, 'n');
@@ -85,7 +68,7 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     ASSERT_TRUE(replaceFile(target, picture.data(), picture.size()));
     EXPECT_EQ(umaskCalls, 0);
     ::umask(previous);
-    EXPECT_TRUE(contents(target) == picture);
+    EXPECT_TRUE(test::fileContents(target) == picture);
     struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -115,14 +98,14 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     ASSERT_NE(temporaryFlags, -1);
     EXPECT_TRUE(temporaryFlags & FD_CLOEXEC);
-    EXPECT_TRUE(contents(target) == picture) << "the old file is kept whole";
-    EXPECT_EQ(dir.entries(), 2u) << "no temporary file may be left beside the target";
+    EXPECT_TRUE(test::fileContents(target) == picture) << "the old file is kept whole";
+    EXPECT_EQ(entries(dir), 2u) << "no temporary file may be left beside the target";
 }
 
 // Threads writing the same target at once never share a temporary file.
 TEST(AtomicFile, WritersAtOnceNeverMixTheirBytes)
 {
-    Scratch dir;
+    test::ScratchDir dir;
     const std::string target = dir.file("report.txt");
     std::vector<std::thread> writers;
     for (char c : {'a', 'b', 'c', 'd'}) {
@@ -134,8 +117,8 @@ TEST(AtomicFile, WritersAtOnceNeverMixTheirBytes)
     }
     for (auto& writer : writers)
         writer.join();
-    const std::string last = contents(target);
+    const std::string last = test::fileContents(target);
     ASSERT_EQ(last.size(), 20000u);
     EXPECT_EQ(last.find_first_not_of(last[0]), std::string::npos);
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(entries(dir), 1u);
 }

@@ -63,9 +63,7 @@ TEST_F(Export, TheImageToolInheritsOnlyStandardInputOutputAndError)
     }
     ASSERT_EQ(engine.exportSnapshot(), ExportResult::Started);
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(dir.file("fds.txt")); }));
-    std::ifstream in(dir.file("fds.txt"));
-    const std::string fds((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(fds, "0\n1\n2\n");
+    EXPECT_EQ(fileContents(dir.file("fds.txt")), "0\n1\n2\n");
 }
 
 TEST_F(Export, WritesTheCurrentScreenAndStartsTheImageToolInTheWorkingFolder)

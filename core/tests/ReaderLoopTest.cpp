@@ -3,7 +3,6 @@
 #include "EngineFixture.h"
 #include "FrameDecoder.h"
 
-#include <fstream>
 #include <future>
 #include <unistd.h>
 
@@ -38,8 +37,7 @@ bool anotherThreadRunnable()
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         if (task.path().filename() == own)
             continue;
-        std::ifstream in(task.path() / "stat");
-        const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string stat = fileContents(task.path() / "stat");
         const auto end = stat.rfind(')');
         if (end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'R')
             return true;

@@ -30,12 +30,6 @@ std::uint8_t pixel(const std::uint8_t* rows, int x, int y)
     return x % 2 == 0 ? byte >> 4 : byte & 0x0F;
 }
 
-std::string slurp(const std::string& path)
-{
-    const Bytes bytes = readFile(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 }  // namespace
 
 TEST(Snapshot, IsTheHeaderAndThePictureTurnedBy180Degrees)
@@ -74,7 +68,7 @@ TEST(ProcessLauncher, StartsTheProgramInItsFolderWithoutAShell)
 
     ASSERT_TRUE(ProcessLauncher::startDetached(tool, dir.string()));
     const std::string marker = (dir / "started.txt").string();
-    EXPECT_TRUE(waitFor([&] { return slurp(marker) == dir.string() + "\n0\n"; })) << slurp(marker);
+    EXPECT_TRUE(waitFor([&] { return fileContents(marker) == dir.string() + "\n0\n"; })) << fileContents(marker);
     EXPECT_FALSE(std::filesystem::exists(scratch.path() / "pwned"));
     EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 
@@ -116,5 +110,5 @@ TEST(ProcessLauncher, ReportsTheStartAlsoWhenChildrenAreReapedUnseen)
     EXPECT_NE(WEXITSTATUS(status), 3) << "could not become another user";
     EXPECT_EQ(WEXITSTATUS(status) & 1, 0) << "a start reported as failed";
     EXPECT_EQ(WEXITSTATUS(status) & 2, 0) << "a program that could not be started reported as started";
-    EXPECT_TRUE(waitFor([&] { return slurp(scratch.file("started.txt")) == "started\n"; }));
+    EXPECT_TRUE(waitFor([&] { return fileContents(scratch.file("started.txt")) == "started\n"; }));
 }

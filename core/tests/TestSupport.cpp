@@ -2,30 +2,18 @@
 // SPDX-License-Identifier: MIT
 #include "TestSupport.h"
 
+#include "ScreenImage.h"
+#include "SnapshotWriter.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <poll.h>
+#include <sstream>
 #include <stdexcept>
-#include <stdlib.h>
 #include <unistd.h>
 
 namespace korvane::test {
-
-ScratchDir::ScratchDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 TestLine::TestLine()
 {
@@ -98,23 +86,6 @@ EngineConfig testConfig(const std::filesystem::path& workDir, const std::string&
     return config;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return condition();
-}
-
-std::vector<std::uint8_t> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 bool isPalette(const std::uint8_t* entries, const Palette& palette)
 {
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
@@ -123,6 +94,17 @@ bool isPalette(const std::uint8_t* entries, const Palette& palette)
             return false;
     }
     return true;
+}
+
+std::string engineSnapshot(const zls740sim::Frame& frame, const HeaderBytes& header, std::int32_t mode)
+{
+    ScreenImage image;
+    image.loadHeader(header);
+    std::copy(frame.begin(), frame.end(), image.frameBuffer().begin());
+    image.publishFrame(mode);
+    std::ostringstream out;
+    image.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); });
+    return out.str();
 }
 
 }  // namespace korvane::test

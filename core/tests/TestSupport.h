@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "CommonTestSupport.h"
 #include "Engine.h"
 #include "EngineHost.h"
 #include "Palettes.h"
@@ -19,20 +20,6 @@
 #include <vector>
 
 namespace korvane::test {
-
-// A scratch folder, removed again at the end of the test.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A pseudo-terminal whose master end the test plays; the slave end is what
 // the engine opens as a serial port.
@@ -87,12 +74,11 @@ public:
 // for silent ports than the viewer does, so that tests of many ports stay quick.
 EngineConfig testConfig(const std::filesystem::path& workDir, const std::string& programDir = {});
 
-// Waits for `condition` with a generous deadline; true once it holds.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
-
-std::vector<std::uint8_t> readFile(const std::string& path);
-
 // Whether 16 palette entries as stored (blue, green, red, reserved) hold `palette`'s colours.
 bool isPalette(const std::uint8_t* entries, const Palette& palette);
+
+// The snapshot the viewer's engine writes after decoding `frame` with the
+// header `header` in colour mode `mode`.
+std::string engineSnapshot(const zls740sim::Frame& frame, const HeaderBytes& header, std::int32_t mode);
 
 }  // namespace korvane::test

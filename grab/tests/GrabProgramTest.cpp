@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: MIT
 //
 // korvane-grab as scripts run it, against the simulated instrument.
-#include "GrabTestSupport.h"
+#include "ChildProcess.h"
 #include "PngWriter.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -186,22 +187,19 @@ TEST_F(GrabProgramTest, EachFailureEndsWithItsCodeAndOneLine)
          {"--count", "3", "--interval", "0", "-o", "s.bmp"}, 3, ") was lost", 1},
         {"a folder that is a file", 5, {}, {"-o", "plain/s.bmp"}, 4, "cannot create a file beside plain/s.bmp"},
         // A write that fails part-way, as on a full disk.
-        {"a file-size limit", 5, {}, {"-o", "older.bmp"}, 4, "cannot write older.bmp: File too large", 0, {"", 20}},
+        {"a file-size limit", 5, {}, {"-o", "older.bmp"}, 4, "cannot write older.bmp: File too large", 0, {"", 10240}},
         {"a full standard output", 5, {}, {"-o", "-"}, 4, "cannot write to standard output: No space left", 0,
          {"/dev/full", 0}},
         // A wrong command line, with the reason and where to read more.
         {"an unknown option", 5, {}, {"--frobnicate", "-o", "a.bmp"}, 2, "unknown option --frobnicate"},
         {"no image file", 5, {}, {}, 2, "no image file given"},
         {"a series to standard output", 5, {}, {"-o", "-", "--count", "2"}, 2, "a series of screens needs a file name"},
-        {"two files", 0, {}, {"-o", "a.bmp", "b.bmp"}, 2, "unexpected argument b.bmp"},
         {"an unknown type", 0, {}, {"-o", "a.jpg"}, 2, "cannot tell the image format from a.jpg"},
         {"an unknown format", 0, {}, {"-o", "a.bmp", "--format", "jpg"}, 2, "option --format needs bmp or png"},
         {"no screens", 0, {}, {"-o", "a.bmp", "--count", "0"}, 2, "--count needs a whole number from 1"},
         {"an interval alone", 0, {}, {"-o", "a.bmp", "--interval", "2"}, 2, "--interval needs --count"},
         {"no time", 0, {}, {"-o", "a.bmp", "--timeout", "0"}, 2,
          "option --timeout needs a number of seconds, more than 0"},
-        {"a rate no line has", 0, {}, {"-o", "a.bmp", "--baud", "12345"}, 2,
-         "option --baud needs a rate the system can set"},
         // clang-format on
     };
     const std::string older = "an older picture";

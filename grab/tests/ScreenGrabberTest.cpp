@@ -1,7 +1,6 @@
 // Korvane - command-line capture tests.
 // SPDX-License-Identifier: MIT
 #include "ScreenGrabber.h"
-#include "GrabTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

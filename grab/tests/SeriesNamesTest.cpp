@@ -1,7 +1,7 @@
 // Korvane - command-line capture tests.
 // SPDX-License-Identifier: MIT
 #include "SeriesNames.h"
-#include "GrabTestSupport.h"
+#include "CommonTestSupport.h"
 
 #include <gtest/gtest.h>
 

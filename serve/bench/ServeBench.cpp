@@ -12,7 +12,7 @@
 //    simulator, the clock and the viewers are in this one process;
 //  - the screen message's size on the wire against 38,400 bytes of pixels.
 // Usage: korvane-serve-bench [--seconds N] (each window; default 10)
-#include "ServeChild.h"
+#include "ChildProcess.h"
 #include "ViewerCrowd.h"
 #include "Zls740Simulator.h"
 
@@ -24,16 +24,18 @@
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using korvane::bench::ServeChild;
 using korvane::bench::ViewerCrowd;
+using korvane::test::ChildProcess;
 
 // The ZLS740's link: 983,040 bytes a second, 24 screens of 40,960 bytes.
 constexpr double kInstrumentRate = 983040;
@@ -124,6 +126,46 @@ struct Window {
     std::size_t unmatched = 0;  // screens whose frame end the clock did not see in time
 };
 
+// The first whole line korvane-serve wrote that holds `text`, waiting up to
+// half a minute; empty if none came.
+std::string lineWith(const ChildProcess& serve, const std::string& text)
+{
+    std::string found;
+    korvane::test::waitFor(
+        [&] {
+            std::istringstream lines(serve.output());
+            for (std::string line; std::getline(lines, line) && !lines.eof();)
+                if (line.find(text) != std::string::npos) {
+                    found = line;
+                    return true;
+                }
+            return false;
+        },
+        std::chrono::seconds(30));
+    return found;
+}
+
+// User and system time process `pid` has taken so far, in seconds.
+double processorSeconds(pid_t pid)
+{
+    const std::string stat = korvane::test::fileContents("/proc/" + std::to_string(pid) + "/stat");
+    // Fields after the command name, which is in parentheses and may hold
+    // spaces: state is field 3, utime 14 and stime 15.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14)
+            utime = std::stoull(field);
+        if (number == 15)
+            stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+}
+
 int fail(const std::string& why)
 {
     std::fprintf(stderr, "korvane-serve-bench: %s\n", why.c_str());
@@ -144,10 +186,8 @@ int main(int argc, char** argv)
     }
 
     namespace fs = std::filesystem;
-    std::string folderTemplate = (fs::temp_directory_path() / "korvane-serve-bench.XXXXXX").string();
-    if (!::mkdtemp(folderTemplate.data()))
-        return fail("cannot make a scratch folder");
-    const std::string folder = folderTemplate;
+    const korvane::test::ScratchDir scratch;
+    const std::string folder = scratch.path().string();
     const std::string server = (fs::read_symlink("/proc/self/exe").parent_path() / "korvane-serve").string();
 
     zls740sim::SimulatorOptions options;
@@ -160,15 +200,13 @@ int main(int argc, char** argv)
         return fail("simulator: " + error);
     FrameClock frames(simulator);
 
-    ServeChild serve;
-    if (!serve.start(server, folder, {"--listen", "127.0.0.1:0", "--port", "COM5"}, &error))
-        return fail(error);
-    const std::string address = serve.waitForLine(" in a browser", std::chrono::seconds(30));
+    ChildProcess serve(server, {"--listen", "127.0.0.1:0", "--port", "COM5"}, folder);
+    const std::string address = lineWith(serve, " in a browser");
     const std::size_t portAt = address.find("127.0.0.1:");
     if (portAt == std::string::npos)
         return fail("korvane-serve printed no address");
     const auto port = static_cast<unsigned short>(std::atoi(address.c_str() + portAt + 10));
-    if (serve.waitForLine("instrument found", std::chrono::seconds(30)).empty())
+    if (lineWith(serve, "instrument found").empty())
         return fail("korvane-serve found no instrument");
     // Screens flowing for a moment before the first window.
     simulator.waitForFrames(simulator.framesSent() + 24, 30000);
@@ -191,12 +229,12 @@ int main(int argc, char** argv)
         Window w;
         w.viewers = viewers;
         const auto start = Clock::now();
-        const double serverStart = serve.processorSeconds();
+        const double serverStart = processorSeconds(serve.pid());
         const double benchStart = ownProcessorSeconds();
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         const auto end = Clock::now();
         w.seconds = std::chrono::duration<double>(end - start).count();
-        w.serverCore = 100 * (serve.processorSeconds() - serverStart) / w.seconds;
+        w.serverCore = 100 * (processorSeconds(serve.pid()) - serverStart) / w.seconds;
         w.benchCore = 100 * (ownProcessorSeconds() - benchStart) / w.seconds;
         w.frameRate = double(frames.framesBetween(start, end)) / w.seconds;
         const auto screens = crowd.takeScreens();
@@ -243,8 +281,6 @@ int main(int argc, char** argv)
                     100 * mean / double(kRawPixelBytes), kRawPixelBytes, double(kRawPixelBytes) / mean);
     }
 
-    serve.stop();
     simulator.stop();
-    fs::remove_all(folder);
     return 0;
 }

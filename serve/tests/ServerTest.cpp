@@ -6,8 +6,8 @@
 
 #include "ServeProgram.h"
 
-#include "GrabTestSupport.h"
 #include "PngWriter.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,72 +3,96 @@
 #include "SimulatorCommandLine.h"
 
 #include "OptionReader.h"
+#include "SharedOptions.h"
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace zls740sim {
+
+namespace {
+
+// The options that name a file or folder, or take a whole number of 0 or
+// more; none for any other.
+std::optional<bool> readNameOrCount(korvane::OptionReader& reader, SimulatorCommandLine& line)
+{
+    SimulatorOptions& o = line.options;
+    const std::pair<const char*, std::string*> names[] = {
+        {"--dir", &o.linkDir},       {"--serve-device", &o.serveDevice},
+        {"--replay", &o.replayFile}, {"--last-frame", &o.lastFrameFile},
+        {"--report", &o.reportFile}, {"--write-frame", &line.writeFrameFile},
+    };
+    const std::pair<const char*, int*> counts[] = {
+        {"--com", &o.comNumber},
+        {"--trailing-after", &o.trailingAfterMs},
+        {"--fault-every", &o.faultEvery},
+        {"--close-after", &o.closeAfterFrames},
+    };
+    const std::pair<const char*, std::size_t*> sizes[] = {
+        {"--answer-bytes", &o.answerBytes},
+        {"--stall-after", &o.stallAfterBytes},
+    };
+    for (const auto& [name, target] : names)
+        if (reader.name() == name)
+            return reader.text(*target);
+    for (const auto& [name, target] : counts)
+        if (reader.name() == name)
+            return reader.integer(*target, 0);
+    for (const auto& [name, target] : sizes)
+        if (reader.name() == name)
+            return reader.integer(*target, 0);
+    if (reader.name() == "--index")
+        return reader.integer(line.frameIndex, 0);
+    return std::nullopt;
+}
+
+// Every option of the simulator's own; none for any other.
+std::optional<bool> readOwn(korvane::OptionReader& reader, SimulatorCommandLine& line)
+{
+    if (const auto read = readNameOrCount(reader, line))
+        return read;
+    SimulatorOptions& o = line.options;
+    const std::string& name = reader.name();
+    if (name == "--silent")
+        return reader.flag(o.silent);
+    if (name == "--rate") {
+        const auto rate = reader.decimal();
+        if (!rate || *rate < 0)
+            return reader.fail("option --rate needs a number of bytes per second, 0 or more");
+        o.bytesPerSecond = *rate;
+        return true;
+    }
+    if (name == "--trickle") {
+        int ms = 0;
+        if (!reader.integer(ms, 1))
+            return false;
+        o.bytesPerSecond = 1000.0 / ms;
+        return true;
+    }
+    if (name == "--chatter") {
+        const auto rate = reader.decimal();
+        if (!rate || *rate <= 0)
+            return reader.fail("option --chatter needs a number of lines per second, more than 0");
+        o.chatterPerSecond = *rate;
+        return true;
+    }
+    if (name == "--reopen-after")
+        return reader.integer(o.reopenAfterMs, std::numeric_limits<int>::min());
+    return std::nullopt;
+}
+
+}  // namespace
 
 bool SimulatorCommandLine::parse(const std::vector<std::string>& arguments, SimulatorCommandLine& result,
                                  std::string* error)
 {
     SimulatorCommandLine line;
-    SimulatorOptions& o = line.options;
-    korvane::OptionReader reader(arguments, error);
-    while (reader.next()) {
-        const std::string& name = reader.name();
-        bool ok = true;
-        if (name == "--help" || name == "-h")
-            ok = reader.flag(line.help);
-        else if (name == "--dir")
-            ok = reader.text(o.linkDir);
-        else if (name == "--com")
-            ok = reader.integer(o.comNumber, 0);
-        else if (name == "--serve-device")
-            ok = reader.text(o.serveDevice);
-        else if (name == "--answer-bytes")
-            ok = reader.integer(o.answerBytes, 0);
-        else if (name == "--trailing-after")
-            ok = reader.integer(o.trailingAfterMs, 0);
-        else if (name == "--silent")
-            ok = reader.flag(o.silent);
-        else if (name == "--stall-after")
-            ok = reader.integer(o.stallAfterBytes, 0);
-        else if (name == "--rate") {
-            const auto rate = reader.decimal();
-            if (!rate || *rate < 0)
-                return reader.fail("option --rate needs a number of bytes per second, 0 or more");
-            o.bytesPerSecond = *rate;
-        } else if (name == "--trickle") {
-            int ms = 0;
-            if (!reader.integer(ms, 1))
-                return false;
-            o.bytesPerSecond = 1000.0 / ms;
-        } else if (name == "--chatter") {
-            const auto rate = reader.decimal();
-            if (!rate || *rate <= 0)
-                return reader.fail("option --chatter needs a number of lines per second, more than 0");
-            o.chatterPerSecond = *rate;
-        } else if (name == "--fault-every")
-            ok = reader.integer(o.faultEvery, 0);
-        else if (name == "--close-after")
-            ok = reader.integer(o.closeAfterFrames, 0);
-        else if (name == "--reopen-after")
-            ok = reader.integer(o.reopenAfterMs, std::numeric_limits<int>::min());
-        else if (name == "--replay")
-            ok = reader.text(o.replayFile);
-        else if (name == "--last-frame")
-            ok = reader.text(o.lastFrameFile);
-        else if (name == "--report")
-            ok = reader.text(o.reportFile);
-        else if (name == "--write-frame")
-            ok = reader.text(line.writeFrameFile);
-        else if (name == "--index")
-            ok = reader.integer(line.frameIndex, 0);
-        else
-            return reader.fail("unknown option " + reader.argument());
-        if (!ok)
-            return false;
-    }
+    const korvane::SharedOptions shared(line.help);
+    // Words are called unknown options too: the simulator takes none.
+    if (!shared.read(
+            arguments, error, [&line](korvane::OptionReader& reader) { return readOwn(reader, line); }, std::nullopt))
+        return false;
     result = std::move(line);
     return true;
 }

@@ -2,14 +2,13 @@
 // SPDX-License-Identifier: MIT
 //
 // What the simulator answers over a real pseudo-terminal: the engine's tests trust these faults.
+#include "CommonTestSupport.h"
 #include "Zls740Simulator.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,24 +29,16 @@ std::vector<std::uint8_t> bytesOf(const Frame& frame, std::size_t count = kFrame
 // A simulator linked in a fresh folder; the test at the viewer's end (the slave device, raw).
 class SimulatorAnswerTest : public ::testing::Test {
 protected:
-    SimulatorAnswerTest()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zls740sim-test-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
     ~SimulatorAnswerTest() override
     {
         if (fd >= 0)
             ::close(fd);
-        simulator.reset();
-        std::filesystem::remove_all(dir);
     }
 
     SimulatorOptions options() const
     {
         SimulatorOptions o;
-        o.linkDir = dir;
+        o.linkDir = dir.path().string();
         return o;
     }
 
@@ -89,7 +80,7 @@ protected:
         return bytes;
     }
 
-    std::string dir;
+    korvane::test::ScratchDir dir;
     std::unique_ptr<Zls740Simulator> simulator;
     int fd = -1;
 };
@@ -103,8 +94,8 @@ TEST_F(SimulatorAnswerTest, AnswersAsToldOrNotAtAll)
         replayed[0][i] = static_cast<std::uint8_t>(i * 31);
         replayed[1][i] = static_cast<std::uint8_t>(i * 17 + 5);
     }
-    const std::string replayFile = dir + "/frames.bin";
-    std::ofstream(replayFile, std::ios::binary).write(reinterpret_cast<const char*>(replayed), sizeof replayed);
+    const std::string replayFile = dir.file("frames.bin");
+    korvane::test::writeFile(replayFile, std::string(reinterpret_cast<const char*>(replayed), sizeof replayed));
     std::vector<std::uint8_t> trailing = bytesOf(replayed[1]);
     trailing.insert(trailing.end(), 3, 0xA5);
     struct Case {

@@ -1,0 +1,36 @@
+// Korvane - test support.
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace korvane::test {
+
+// A scratch folder, removed again at the end of the test.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A file's bytes; empty when it cannot be read.
+std::string fileContents(const std::string& path);
+std::vector<std::uint8_t> readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Waits for `condition` with a generous deadline; true once it holds.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+}  // namespace korvane::test
