@@ -14,7 +14,7 @@
 #include <functional>
 
 // Snapshot files as the viewer writes them, and outside programs that read back what the tool wrote.
-namespace TestSupport {
+namespace korvane::pictorix::test {
 
 // Writes value little-endian into size bytes of b from offset at.
 inline void putLE(QByteArray& b, int at, quint32 value, int size = 4)
@@ -145,4 +145,4 @@ inline QRect inkBox(const QImage& page)
     return box;
 }
 
-}  // namespace TestSupport
+}  // namespace korvane::pictorix::test

@@ -11,7 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 class TestFrmZLS740 : public QObject {
     Q_OBJECT

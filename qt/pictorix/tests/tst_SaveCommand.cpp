@@ -12,7 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 namespace {
 

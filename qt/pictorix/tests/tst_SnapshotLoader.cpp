@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 class TestSnapshotLoader : public QObject {
     Q_OBJECT
@@ -78,7 +79,7 @@ void TestSnapshotLoader::refusesHostileFiles()
     const QString path = dir.filePath(QStringLiteral("Temp.bmp"));
     QVERIFY(writeFile(path, bytes));
     QString description;
-    QCOMPARE(raisedNumber([&] { SnapshotLoader::load(path); }, &description), RuntimeError::InvalidPicture);
+    QCOMPARE(raisedNumber([&] { SnapshotLoader::load(path); }, &description), RuntimeError::kInvalidPicture);
     QVERIFY2(description.startsWith(QStringLiteral("Invalid picture")) && description.contains(path),
              qPrintable(description));
 }

@@ -9,7 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 namespace {
 
@@ -53,9 +54,9 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
     row("gif", 5, "GIF", "GIF8");
     row("Ico", 6, "ICO", QByteArray::fromHex("000001000100"));
     row("cur", 7, "CUR", QByteArray::fromHex("000002000100"));
-    row("wmf", 3, "", {}, 0.0, RuntimeError::FormatNotAvailable);
-    row("unknown 2", 2, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
-    row("unknown 12", 12, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
+    row("wmf", 3, "", {}, 0.0, RuntimeError::kFormatNotAvailable);
+    row("unknown 2", 2, "", {}, 0.0, RuntimeError::kInvalidPropertyValue);
+    row("unknown 12", 12, "", {}, 0.0, RuntimeError::kInvalidPropertyValue);
 }
 
 void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
@@ -68,7 +69,7 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
     QTemporaryDir dir;
     TwistedPixel control;
     const QString path = dir.filePath(QStringLiteral("0408114955"));  // the format follows the code, not the name
-    QCOMPARE(save(control, path, code), RuntimeError::NoPicture);
+    QCOMPARE(save(control, path, code), RuntimeError::kNoPicture);
     control.setImagePicture(snapshot(7));
     QString description;
     QCOMPARE(save(control, path, code, &description), error);
@@ -96,11 +97,11 @@ void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("fullDisk");
     QTest::addColumn<int>("error");
-    QTest::newRow("folder missing") << QStringLiteral("missing/kept.bmp") << false << RuntimeError::PathNotFound;
+    QTest::newRow("folder missing") << QStringLiteral("missing/kept.bmp") << false << RuntimeError::kPathNotFound;
     // A folder cannot be replaced by a file: the write fails at the rename.
-    QTest::newRow("name of a folder") << QStringLiteral("folder") << false << RuntimeError::FileAccess;
+    QTest::newRow("name of a folder") << QStringLiteral("folder") << false << RuntimeError::kFileAccess;
     // 38518 bytes of BMP do not fit beside the 30000 bytes already there.
-    QTest::newRow("disk full") << QStringLiteral("kept.bmp") << true << RuntimeError::FileAccess;
+    QTest::newRow("disk full") << QStringLiteral("kept.bmp") << true << RuntimeError::kFileAccess;
 }
 
 void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
