@@ -26,21 +26,21 @@ std::uint16_t field16(std::string_view file, std::size_t at)
 BitmapHeader BitmapHeader::read(std::string_view file)
 {
     BitmapHeader header;
-    header.type = field16(file, 0);
-    header.pixelOffset = field32(file, 10);
-    header.infoBytes = field32(file, 14);
+    header.bfType = field16(file, 0);
+    header.bfOffBits = field32(file, 10);
+    header.biSize = field32(file, 14);
     if (header.coreHeader()) {
-        header.width = field16(file, 18);
-        header.height = field16(file, 20);
-        header.planes = field16(file, 22);
-        header.bitCount = field16(file, 24);
+        header.biWidth = field16(file, 18);
+        header.biHeight = field16(file, 20);
+        header.biPlanes = field16(file, 22);
+        header.biBitCount = field16(file, 24);
     } else {
-        header.width = std::int32_t(field32(file, 18));
-        header.height = std::int32_t(field32(file, 22));
-        header.planes = field16(file, 26);
-        header.bitCount = field16(file, 28);
-        header.compression = field32(file, 30);
-        header.coloursUsed = field32(file, 46);
+        header.biWidth = std::int32_t(field32(file, 18));
+        header.biHeight = std::int32_t(field32(file, 22));
+        header.biPlanes = field16(file, 26);
+        header.biBitCount = field16(file, 28);
+        header.biCompression = field32(file, 30);
+        header.biClrUsed = field32(file, 46);
     }
     return header;
 }
@@ -60,9 +60,9 @@ std::optional<std::string> BitmapHeader::checkHeaders(std::int64_t fileBytes) co
 {
     if (fileBytes < kFileHeaderBytes + kCoreInfoBytes)
         return "the file is too short to be a bitmap (" + std::to_string(fileBytes) + " bytes)";
-    if (type != kBitmapType)
+    if (bfType != kBitmapType)
         return "the file does not start like a bitmap file";
-    switch (infoBytes) {
+    switch (biSize) {
     case kCoreInfoBytes:
     case 40:
     case 52:
@@ -70,78 +70,78 @@ std::optional<std::string> BitmapHeader::checkHeaders(std::int64_t fileBytes) co
     case 64:
     case 108:
     case 124: break;
-    default: return "unknown bitmap header size " + std::to_string(infoBytes);
+    default: return "unknown bitmap header size " + std::to_string(biSize);
     }
-    if (kFileHeaderBytes + infoBytes > fileBytes)
+    if (kFileHeaderBytes + biSize > fileBytes)
         return "the bitmap header is cut short";
     return {};
 }
 
 std::optional<std::string> BitmapHeader::checkCoding() const
 {
-    const bool knownDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24
-        || (!coreHeader() && (bitCount == 16 || bitCount == 32));
+    const bool knownDepth = biBitCount == 1 || biBitCount == 4 || biBitCount == 8 || biBitCount == 24
+        || (!coreHeader() && (biBitCount == 16 || biBitCount == 32));
     if (!knownDepth)
-        return "unsupported colour depth of " + std::to_string(bitCount) + " bits per pixel";
-    switch (compression) {
+        return "unsupported colour depth of " + std::to_string(biBitCount) + " bits per pixel";
+    switch (biCompression) {
     case 0: break;
     case 1:
-        if (bitCount != 8)
-            return "8-bit run-length coding with " + std::to_string(bitCount) + " bits per pixel";
+        if (biBitCount != 8)
+            return "8-bit run-length coding with " + std::to_string(biBitCount) + " bits per pixel";
         break;
     case 2:
-        if (bitCount != 4)
-            return "4-bit run-length coding with " + std::to_string(bitCount) + " bits per pixel";
+        if (biBitCount != 4)
+            return "4-bit run-length coding with " + std::to_string(biBitCount) + " bits per pixel";
         break;
     case 3:
-        if (bitCount != 16 && bitCount != 32)
-            return "colour masks with " + std::to_string(bitCount) + " bits per pixel";
+        if (biBitCount != 16 && biBitCount != 32)
+            return "colour masks with " + std::to_string(biBitCount) + " bits per pixel";
         break;
-    default: return "unsupported compression " + std::to_string(compression);
+    default: return "unsupported compression " + std::to_string(biCompression);
     }
-    if (runLength() && height < 0)
+    if (runLength() && biHeight < 0)
         return "a top-down bitmap cannot be run-length coded";
-    if (planes != 1)
-        return std::to_string(planes) + " colour planes instead of 1";
+    if (biPlanes != 1)
+        return std::to_string(biPlanes) + " colour planes instead of 1";
     return {};
 }
 
 std::optional<std::string> BitmapHeader::checkSize() const
 {
-    const std::int64_t rows = height < 0 ? -height : height;
-    if (width <= 0 || rows <= 0)
-        return "the picture has no pixels (" + std::to_string(width) + " x " + std::to_string(rows) + ")";
-    if (width > kMaxSide || rows > kMaxSide || width * rows > kMaxPixels)
-        return "the picture is too large (" + std::to_string(width) + " x " + std::to_string(rows) + " pixels)";
+    const std::int64_t rows = this->rows();
+    if (biWidth <= 0 || rows <= 0)
+        return "the picture has no pixels (" + std::to_string(biWidth) + " x " + std::to_string(rows) + ")";
+    if (biWidth > kMaxSide || rows > kMaxSide || biWidth * rows > kMaxPixels)
+        return "the picture is too large (" + std::to_string(biWidth) + " x " + std::to_string(rows) + " pixels)";
     return {};
 }
 
 std::optional<std::string> BitmapHeader::checkLayout(std::int64_t fileBytes) const
 {
-    std::int64_t paletteEntries = coloursUsed;
-    if (bitCount <= 8) {
-        const std::int64_t most = std::int64_t(1) << bitCount;
-        if (coloursUsed > most)
-            return std::to_string(coloursUsed) + " palette entries for " + std::to_string(bitCount) + " bits per pixel";
-        if (coloursUsed == 0)
+    std::int64_t paletteEntries = biClrUsed;
+    if (biBitCount <= 8) {
+        const std::int64_t most = std::int64_t(1) << biBitCount;
+        if (biClrUsed > most)
+            return std::to_string(biClrUsed) + " palette entries for " + std::to_string(biBitCount) + " bits per pixel";
+        if (biClrUsed == 0)
             paletteEntries = most;
-    } else if (coloursUsed > 256) {
-        return std::to_string(coloursUsed) + " palette entries";
+    } else if (biClrUsed > 256) {
+        return std::to_string(biClrUsed) + " palette entries";
     }
     // The old 40-byte info header keeps the three colour masks after itself.
-    const std::int64_t maskBytes = compression == 3 && infoBytes == 40 ? 12 : 0;
-    const std::int64_t headersEnd = kFileHeaderBytes + infoBytes + maskBytes;
+    const std::int64_t maskBytes = biCompression == 3 && biSize == 40 ? 12 : 0;
+    const std::int64_t headersEnd = kFileHeaderBytes + biSize + maskBytes;
     const std::int64_t paletteEntryBytes = coreHeader() ? 3 : 4;
-    if (bitCount <= 8 && headersEnd + paletteEntries * paletteEntryBytes > fileBytes)
+    if (biBitCount <= 8 && headersEnd + paletteEntries * paletteEntryBytes > fileBytes)
         return "the palette is cut short";
-    if (pixelOffset < headersEnd || pixelOffset >= fileBytes)
-        return "the pixel data offset " + std::to_string(pixelOffset) + " lies outside the file";
+    if (bfOffBits < headersEnd || bfOffBits >= fileBytes)
+        return "the pixel data offset " + std::to_string(bfOffBits) + " lies outside the file";
     if (!runLength()) {
-        const std::int64_t rowBytes = (width * bitCount + 31) / 32 * 4;
-        const std::int64_t rows = height < 0 ? -height : height;
-        if (pixelOffset + rowBytes * rows > fileBytes)
-            return "the pixel data is cut short: " + std::to_string(rowBytes * rows) + " bytes expected, "
-                + std::to_string(fileBytes - pixelOffset) + " present";
+        // Each row is padded to a whole number of 32-bit words.
+        const std::int64_t bytes = (biWidth * biBitCount + 31) / 32 * 4 * rows();
+        if (bfOffBits + bytes > fileBytes)
+            return "the pixel data is cut short: " + std::to_string(bytes) + " bytes expected, "
+                + std::to_string(fileBytes - bfOffBits) + " present";
     }
     return {};
 }

@@ -24,15 +24,18 @@ struct BitmapHeader {
     static constexpr std::int64_t kMaxSide = 16384;
     static constexpr std::int64_t kMaxPixels = 25 * 1000 * 1000;
 
-    std::uint16_t type = 0;        // "BM" read little-endian
-    std::int64_t pixelOffset = 0;  // where the rows start, from the file's first byte
-    std::int64_t infoBytes = 0;    // size of the info header
-    std::int64_t width = 0;
-    std::int64_t height = 0;  // negative: the rows are stored top-down
-    unsigned planes = 0;
-    unsigned bitCount = 0;          // bits per pixel
-    std::uint32_t compression = 0;  // 0 none, 1 and 2 run-length, 3 colour masks
-    std::int64_t coloursUsed = 0;   // palette entries; 0 is all the depth allows
+    // The fields as the file header and a 40-byte or longer info header
+    // name them; the 12-byte info header's 16-bit sizes are read into biWidth
+    // and biHeight, and its 3-byte palette entries are taken into account.
+    std::uint16_t bfType = 0;         // "BM" read little-endian
+    std::int64_t bfOffBits = 0;       // where the rows start, from the file's first byte
+    std::int64_t biSize = 0;          // size of the info header
+    std::int64_t biWidth = 0;         // pixels
+    std::int64_t biHeight = 0;        // pixels; negative: the rows are stored top-down
+    unsigned biPlanes = 0;            // 1 in every sane file
+    unsigned biBitCount = 0;          // bits per pixel
+    std::uint32_t biCompression = 0;  // 0 none, 1 and 2 run-length, 3 colour masks
+    std::int64_t biClrUsed = 0;       // palette entries; 0 is all the depth allows
 
     // The headers at the start of file. A field the file is too short to
     // hold reads as 0; check() refuses such a file before it counts.
@@ -43,9 +46,10 @@ struct BitmapHeader {
     // and, unless run-length coded, all its rows lie within the file.
     std::optional<std::string> check(std::int64_t fileBytes) const;
 
-    bool coreHeader() const { return infoBytes == kCoreInfoBytes; }
+    bool coreHeader() const { return biSize == kCoreInfoBytes; }
+    std::int64_t rows() const { return biHeight < 0 ? -biHeight : biHeight; }
     // Run-length coded rows: their length is known only by decoding them.
-    bool runLength() const { return !coreHeader() && (compression == 1 || compression == 2); }
+    bool runLength() const { return !coreHeader() && (biCompression == 1 || biCompression == 2); }
 
 private:
     std::optional<std::string> checkHeaders(std::int64_t fileBytes) const;

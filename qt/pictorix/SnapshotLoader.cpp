@@ -35,7 +35,7 @@ QImage SnapshotLoader::decode(const QByteArray& bytes, const QString& origin)
     // the same size and format, cleared first, they are colour 0.
     QImage picture;
     if (header.runLength()) {
-        picture = QImage(int(header.width), int(header.height), QImage::Format_Indexed8);
+        picture = QImage(int(header.biWidth), int(header.biHeight), QImage::Format_Indexed8);
         picture.fill(0);
     }
     const uchar* cleared = picture.constBits();

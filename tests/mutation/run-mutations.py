@@ -39,7 +39,7 @@ MUTATIONS = [
      "if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {",
      "if (false) {"),
     ("the pixel offset of a snapshot not checked", "common/BitmapHeader.cpp",
-     "if (pixelOffset < headersEnd || pixelOffset >= fileBytes)",
+     "if (bfOffBits < headersEnd || bfOffBits >= fileBytes)",
      "if (false)"),
     ("a busy wait while paused", "core/Engine.cpp",
      "            flags_.waitWhilePaused(stop);\n            justPurged = false;",

@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(SnapshotLoader::decode(bytes, QStringLiteral("fuzz input")) == picture,
           "the same bytes always give the same picture");
 
-    check(picture.width() == header.width && picture.height() == qAbs(header.height),
-          "the picture has the declared size");
+    check(picture.width() == header.biWidth && picture.height() == header.rows(), "the picture has the declared size");
     check(picture.width() <= BitmapHeader::kMaxSide && picture.height() <= BitmapHeader::kMaxSide
               && qint64(picture.width()) * picture.height() <= BitmapHeader::kMaxPixels,
           "the picture is within the loader's limits");
