@@ -31,4 +31,26 @@ inline void writeLe16(std::uint8_t* p, std::uint16_t v)
     p[1] = std::uint8_t(v >> 8);
 }
 
+// The same fields in the chars of a std::string, std::string_view or
+// QByteArray, as files are read and headers are built.
+inline std::uint32_t readLe32(const char* p)
+{
+    return readLe32(reinterpret_cast<const std::uint8_t*>(p));
+}
+
+inline std::uint16_t readLe16(const char* p)
+{
+    return readLe16(reinterpret_cast<const std::uint8_t*>(p));
+}
+
+inline void writeLe32(char* p, std::uint32_t v)
+{
+    writeLe32(reinterpret_cast<std::uint8_t*>(p), v);
+}
+
+inline void writeLe16(char* p, std::uint16_t v)
+{
+    writeLe16(reinterpret_cast<std::uint8_t*>(p), v);
+}
+
 }  // namespace korvane

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace korvane {
+
 QImage PictorixIcon::render(int side)
 {
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -74,3 +76,5 @@ QIcon PictorixIcon::icon()
         icon.addPixmap(QPixmap::fromImage(render(side)));
     return icon;
 }
+
+}  // namespace korvane

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QImage>
 
+namespace korvane {
+
 // The image tool's own icon, drawn here rather than shipped as a file: a
 // photo print of a scope screen with a trace, the corner of the print turned.
 class PictorixIcon {
@@ -14,3 +16,5 @@ public:
     // One square rendering of side pixels.
     static QImage render(int side);
 };
+
+}  // namespace korvane

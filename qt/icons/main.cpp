@@ -50,7 +50,7 @@ int main(int argc, char* argv[])
         const QString korvane = folder + QStringLiteral("/korvane.png");
         const QString pictorix = folder + QStringLiteral("/pictorix.png");
         if (!writePng(korvane::ViewerPictures::iconImage(size), korvane)
-            || !writePng(PictorixIcon::render(size), pictorix)) {
+            || !writePng(korvane::PictorixIcon::render(size), pictorix)) {
             std::fprintf(stderr, "korvane-icons: cannot write the icons in %s\n", qPrintable(folder));
             return 1;
         }

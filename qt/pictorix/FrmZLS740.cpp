@@ -23,6 +23,8 @@
 #include <QRadioButton>
 #include <QShortcut>
 
+namespace korvane::pictorix {
+
 namespace {
 
 struct OptionPlace {
@@ -32,17 +34,24 @@ struct OptionPlace {
 };
 
 // Index order of opFiletype; the format code of option i is i + 3.
-constexpr OptionPlace Options[FrmZLS740::OptionCount] = {
+constexpr OptionPlace kOptions[FrmZLS740::kOptionCount] = {
     {"wmf", 2400, false}, {"bmp", 240, true}, {"gif", 2040, false}, {"Ico", 2760, false}, {"cur", 3120, false},
     {"pcx", 600, true},   {"tif", 960, true}, {"png", 1320, true},  {"jpg", 1680, true},
 };
-constexpr int JpgOption = 8;
+constexpr int kJpgOption = 8;
+
+// Places a control at its position and size given in twips.
+void place(QWidget* control, int left, int top, int width, int height)
+{
+    control->setGeometry(FrmZLS740::pixels(left), FrmZLS740::pixels(top), FrmZLS740::pixels(width),
+                         FrmZLS740::pixels(height));
+}
 
 }  // namespace
 
 int FrmZLS740::pixels(int twips)
 {
-    return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
 FrmZLS740::FrmZLS740(QWidget* parent)
@@ -65,53 +74,9 @@ FrmZLS740::~FrmZLS740() = default;
 
 void FrmZLS740::buildControls()
 {
-    const auto place = [](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
-    };
-
-    tpBMP_ = new TwistedPixel(this);
-    place(tpBMP_, 120, 120, 4815, 3735);
-
-    picBMP_ = new PictureBox(this);
-    picBMP_->setObjectName(QStringLiteral("picBMP"));
-    place(picBMP_, 120, 120, 4800, 3840);
-    picBMP_->hide();
-
-    frame1_ = new QGroupBox(QStringLiteral("File format"), this);
-    frame1_->setObjectName(QStringLiteral("Frame1"));
-    place(frame1_, 5040, 0, 1095, 3855);
-
-    opFiletypeGroup_ = new QButtonGroup(this);
-    for (int i = 0; i < OptionCount; ++i) {
-        auto* option = new QRadioButton(QString::fromLatin1(Options[i].caption), frame1_);
-        option->setObjectName(QStringLiteral("opFiletype_%1").arg(i));
-        place(option, 240, Options[i].top, 800, 255);
-        option->setVisible(Options[i].shown);
-        opFiletypeGroup_->addButton(option, i);
-        opFiletype_[i] = option;
-    }
-    opFiletype_[JpgOption]->setChecked(true);
-    connect(opFiletypeGroup_, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
-        if (checked)
-            opFiletypeClick(index);
-    });
-
-    const auto button = [this, &place](const char* name, const char* caption, int left) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        place(b, left, 4080, 975, 375);
-        // Enter and Escape do nothing on this form: it has no default and
-        // no cancel button.
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        return b;
-    };
-    cmdPrint_ = button("cmdPrint", "Print", 3000);
-    cmdSave_ = button("cmdSave", "Save", 4080);
-    cmdClose_ = button("cmdClose", "Close", 5160);
-    connect(cmdPrint_, &QPushButton::clicked, this, &FrmZLS740::cmdPrintClick);
-    connect(cmdSave_, &QPushButton::clicked, this, &FrmZLS740::cmdSaveClick);
-    connect(cmdClose_, &QPushButton::clicked, this, &QWidget::close);
+    buildPictures();
+    buildFormatOptions();
+    buildButtons();
 
     line1_ = new QFrame(this);
     line1_->setObjectName(QStringLiteral("Line1"));
@@ -127,6 +92,59 @@ void FrmZLS740::buildControls()
                         opFiletype_[5], opFiletype_[4], opFiletype_[3], opFiletype_[2], opFiletype_[1], opFiletype_[0]};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+}
+
+void FrmZLS740::buildPictures()
+{
+    tpBMP_ = new TwistedPixel(this);
+    place(tpBMP_, 120, 120, 4815, 3735);
+
+    picBMP_ = new PictureBox(this);
+    picBMP_->setObjectName(QStringLiteral("picBMP"));
+    place(picBMP_, 120, 120, 4800, 3840);
+    picBMP_->hide();
+}
+
+void FrmZLS740::buildFormatOptions()
+{
+    frame1_ = new QGroupBox(QStringLiteral("File format"), this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    place(frame1_, 5040, 0, 1095, 3855);
+
+    opFiletypeGroup_ = new QButtonGroup(this);
+    for (int i = 0; i < kOptionCount; ++i) {
+        auto* option = new QRadioButton(QString::fromLatin1(kOptions[i].caption), frame1_);
+        option->setObjectName(QStringLiteral("opFiletype_%1").arg(i));
+        place(option, 240, kOptions[i].top, 800, 255);
+        option->setVisible(kOptions[i].shown);
+        opFiletypeGroup_->addButton(option, i);
+        opFiletype_[i] = option;
+    }
+    opFiletype_[kJpgOption]->setChecked(true);
+    connect(opFiletypeGroup_, &QButtonGroup::idToggled, this, [this](int index, bool checked) {
+        if (checked)
+            opFiletypeClick(index);
+    });
+}
+
+void FrmZLS740::buildButtons()
+{
+    const auto button = [this](const char* name, const char* caption, int left) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        place(b, left, 4080, 975, 375);
+        // Enter and Escape do nothing on this form: it has no default and
+        // no cancel button.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    cmdPrint_ = button("cmdPrint", "Print", 3000);
+    cmdSave_ = button("cmdSave", "Save", 4080);
+    cmdClose_ = button("cmdClose", "Close", 5160);
+    connect(cmdPrint_, &QPushButton::clicked, this, &FrmZLS740::cmdPrintClick);
+    connect(cmdSave_, &QPushButton::clicked, this, &FrmZLS740::cmdSaveClick);
+    connect(cmdClose_, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void FrmZLS740::load(const QString& currentFolder)
@@ -158,7 +176,7 @@ void FrmZLS740::cmdSaveClick()
         SaveCommand::run(*dialogSave_, *tpBMP_, fileTypeCode_, fileExtension_, clock_(),
                          QCoreApplication::applicationDirPath(), this);
     } catch (const RuntimeError& error) {
-        if (error.number() != RuntimeError::CancelSelected)
+        if (error.number() != RuntimeError::kCancelSelected)
             showMessage(error.description(), false);
     }
 }
@@ -188,6 +206,9 @@ void FrmZLS740::copyPicture()
 
 void FrmZLS740::showMessage(const QString& text, bool warning)
 {
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, Pictorix::Title, text, QMessageBox::Ok, this);
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, Pictorix::kTitle, text, QMessageBox::Ok,
+                    this);
     box.exec();
 }
+
+}  // namespace korvane::pictorix

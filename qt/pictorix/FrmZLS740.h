@@ -10,13 +10,16 @@
 #include <functional>
 #include <memory>
 
-class PictureBox;
 class QButtonGroup;
 class QFrame;
 class QGroupBox;
 class QPrinter;
 class QPushButton;
 class QRadioButton;
+
+namespace korvane::pictorix {
+
+class PictureBox;
 class SaveDialog;
 class TwistedPixel;
 
@@ -26,8 +29,8 @@ class TwistedPixel;
 class FrmZLS740 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int TwipsPerPixel = 15;
-    static constexpr int OptionCount = 9;
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kOptionCount = 9;
 
     using Clock = std::function<QDateTime()>;
     using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
@@ -53,6 +56,9 @@ public:
 
 private:
     void buildControls();
+    void buildPictures();
+    void buildFormatOptions();
+    void buildButtons();
     void opFiletypeClick(int index);
     void cmdSaveClick();
     void cmdPrintClick();
@@ -65,7 +71,7 @@ private:
     TwistedPixel* tpBMP_ = nullptr;
     PictureBox* picBMP_ = nullptr;
     QGroupBox* frame1_ = nullptr;
-    std::array<QRadioButton*, OptionCount> opFiletype_{};
+    std::array<QRadioButton*, kOptionCount> opFiletype_{};
     QButtonGroup* opFiletypeGroup_ = nullptr;
     QPushButton* cmdPrint_ = nullptr;
     QPushButton* cmdSave_ = nullptr;
@@ -76,3 +82,5 @@ private:
     std::unique_ptr<SaveDialog> dialogSave_;
     PrinterSource printerSource_;
 };
+
+}  // namespace korvane::pictorix

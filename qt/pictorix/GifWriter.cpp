@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+namespace korvane::pictorix {
+
 namespace {
 
 int writeToDevice(GifFileType* gif, const GifByteType* bytes, int count)
@@ -24,6 +26,39 @@ QString gifError(int code)
     return text ? QString::fromLatin1(text) : QStringLiteral("GIF error %1").arg(code);
 }
 
+using ColourMap = std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)>;
+
+// The colour table of source as a GIF colour map of a power-of-two size
+// (2^bits entries), filled up with black; null when out of memory.
+ColourMap colourMap(const QImage& source, int* bits)
+{
+    QList<QRgb> colours = source.colorTable();
+    if (colours.isEmpty())
+        colours.append(qRgb(0, 0, 0));
+    *bits = GifBitSize(int(colours.size()));
+    ColourMap map(GifMakeMapObject(1 << *bits, nullptr), GifFreeMapObject);
+    for (int i = 0; map && i < map->ColorCount; ++i) {
+        const QRgb c = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
+        map->Colors[i] = GifColorType{GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))};
+    }
+    return map;
+}
+
+// The pixels of source, one line at a time.
+bool putLines(GifFileType* gif, const QImage& source)
+{
+    // giflib masks the pixels of the line it is given in place, and the
+    // converted picture may share its pixels with the caller's.
+    std::vector<GifPixelType> line(source.width());
+    for (int y = 0; y < source.height(); ++y) {
+        const uchar* pixels = source.constScanLine(y);
+        std::copy(pixels, pixels + source.width(), line.begin());
+        if (EGifPutLine(gif, line.data(), source.width()) == GIF_ERROR)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool GifWriter::write(QIODevice& device, const QImage& picture, QString* error)
@@ -36,10 +71,13 @@ bool GifWriter::write(QIODevice& device, const QImage& picture, QString* error)
         *error = QStringLiteral("the picture is too large for the GIF format");
         return false;
     }
-    QImage source = picture.convertToFormat(QImage::Format_Indexed8);
-    QList<QRgb> colours = source.colorTable();
-    if (colours.isEmpty())
-        colours.append(qRgb(0, 0, 0));
+    const QImage source = picture.convertToFormat(QImage::Format_Indexed8);
+    int bits = 0;
+    const ColourMap map = colourMap(source, &bits);
+    if (!map) {
+        *error = QStringLiteral("out of memory");
+        return false;
+    }
 
     int code = 0;
     GifFileType* gif = EGifOpen(&device, writeToDevice, &code);
@@ -50,35 +88,11 @@ bool GifWriter::write(QIODevice& device, const QImage& picture, QString* error)
     // Closes the file on every path; giflib frees it even when closing fails.
     auto closer = [&code](GifFileType* g) { EGifCloseFile(g, &code); };
     std::unique_ptr<GifFileType, decltype(closer)> guard(gif, closer);
-
-    const int bits = GifBitSize(int(colours.size()));
-    std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(GifMakeMapObject(1 << bits, nullptr),
-                                                                   GifFreeMapObject);
-    if (!map) {
-        *error = QStringLiteral("out of memory");
-        return false;
-    }
-    for (int i = 0; i < map->ColorCount; ++i) {
-        const QRgb c = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
-        map->Colors[i] = GifColorType{GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))};
-    }
-    const int width = source.width();
-    const int height = source.height();
-    if (EGifPutScreenDesc(gif, width, height, bits, 0, map.get()) == GIF_ERROR
-        || EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_ERROR) {
+    if (EGifPutScreenDesc(gif, source.width(), source.height(), bits, 0, map.get()) == GIF_ERROR
+        || EGifPutImageDesc(gif, 0, 0, source.width(), source.height(), false, nullptr) == GIF_ERROR
+        || !putLines(gif, source)) {
         *error = gifError(gif->Error);
         return false;
-    }
-    // giflib masks the pixels of the line it is given in place, and the
-    // converted picture may share its pixels with the caller's.
-    std::vector<GifPixelType> line(width);
-    for (int y = 0; y < height; ++y) {
-        const uchar* pixels = source.constScanLine(y);
-        std::copy(pixels, pixels + width, line.begin());
-        if (EGifPutLine(gif, line.data(), width) == GIF_ERROR) {
-            *error = gifError(gif->Error);
-            return false;
-        }
     }
     guard.release();
     if (EGifCloseFile(gif, &code) == GIF_ERROR) {
@@ -87,3 +101,5 @@ bool GifWriter::write(QIODevice& device, const QImage& picture, QString* error)
     }
     return true;
 }
+
+}  // namespace korvane::pictorix

@@ -7,6 +7,8 @@
 
 class QIODevice;
 
+namespace korvane::pictorix {
+
 // Writes a picture as a GIF file through giflib. A picture with a colour
 // table of up to 256 entries keeps its exact pixels; any other picture is
 // first reduced to 256 colours.
@@ -15,3 +17,5 @@ public:
     // Returns false and sets *error when giflib or the device fails.
     static bool write(QIODevice& device, const QImage& picture, QString* error);
 };
+
+}  // namespace korvane::pictorix

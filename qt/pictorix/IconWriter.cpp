@@ -7,23 +7,14 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QIODevice>
-
 #include <QImageWriter>
-#include <cstdint>
+
+namespace korvane::pictorix {
 
 namespace {
 
-using korvane::writeLe16;
-using korvane::writeLe32;
-
-// The header being filled in, as bytes.
-std::uint8_t* bytesOf(QByteArray& header)
-{
-    return reinterpret_cast<std::uint8_t*>(header.data());
-}
-
-constexpr int DirectoryBytes = 6;
-constexpr int EntryBytes = 16;
+constexpr int kDirectoryBytes = 6;
+constexpr int kEntryBytes = 16;
 
 // Width and height bytes of a directory entry: 0 stands for 256 or more.
 char sizeByte(int pixels)
@@ -47,25 +38,27 @@ bool IconWriter::write(QIODevice& device, const QImage& picture, Kind kind, QStr
         return false;
     }
 
-    QByteArray head(DirectoryBytes + EntryBytes, '\0');
-    writeLe16(bytesOf(head) + 2, int(kind));
-    writeLe16(bytesOf(head) + 4, 1);  // one image
+    QByteArray head(kDirectoryBytes + kEntryBytes, '\0');
+    writeLe16(head.data() + 2, int(kind));
+    writeLe16(head.data() + 4, 1);  // one image
     head[6] = sizeByte(picture.width());
     head[7] = sizeByte(picture.height());
     const int colours = picture.colorCount();
     head[8] = char(colours > 0 && colours < 256 ? colours : 0);
     if (kind == Kind::Icon) {
-        writeLe16(bytesOf(head) + 10, 1);                // colour planes
-        writeLe16(bytesOf(head) + 12, picture.depth());  // bits per pixel
+        writeLe16(head.data() + 10, 1);                // colour planes
+        writeLe16(head.data() + 12, picture.depth());  // bits per pixel
     } else {
-        writeLe16(bytesOf(head) + 10, 0);  // hot spot x
-        writeLe16(bytesOf(head) + 12, 0);  // hot spot y
+        writeLe16(head.data() + 10, 0);  // hot spot x
+        writeLe16(head.data() + 12, 0);  // hot spot y
     }
-    writeLe32(bytesOf(head) + 14, quint32(png.data().size()));
-    writeLe32(bytesOf(head) + 18, quint32(head.size()));
+    writeLe32(head.data() + 14, quint32(png.data().size()));
+    writeLe32(head.data() + 18, quint32(head.size()));
     if (device.write(head) != head.size() || device.write(png.data()) != png.data().size()) {
         *error = device.errorString();
         return false;
     }
     return true;
 }
+
+}  // namespace korvane::pictorix

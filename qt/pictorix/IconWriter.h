@@ -7,6 +7,8 @@
 
 class QIODevice;
 
+namespace korvane::pictorix {
+
 // Writes a picture as an icon file or a cursor file with one image. The image
 // is stored as PNG data, the form icon and cursor files use for images larger
 // than 256 pixels, so the whole picture is kept at its own size and with its
@@ -19,3 +21,5 @@ public:
     // *error when encoding fails or the device refuses a write.
     static bool write(QIODevice& device, const QImage& picture, Kind kind, QString* error);
 };
+
+}  // namespace korvane::pictorix

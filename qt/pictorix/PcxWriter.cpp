@@ -7,23 +7,59 @@
 #include <QByteArray>
 #include <QIODevice>
 
-#include <cstdint>
-
 #include <algorithm>
+
+namespace korvane::pictorix {
 
 namespace {
 
-using korvane::writeLe16;
-using korvane::writeLe32;
+constexpr int kHeaderBytes = 128;
+constexpr int kDpi = 96;
 
-// The header being filled in, as bytes.
-std::uint8_t* bytesOf(QByteArray& header)
+// The picture as it is written: one byte a pixel with its colour table, or
+// three bytes (red, green, blue).
+QImage sourceOf(const QImage& picture)
 {
-    return reinterpret_cast<std::uint8_t*>(header.data());
+    const QImage::Format format = picture.format();
+    const bool indexed =
+        format == QImage::Format_Indexed8 || format == QImage::Format_Mono || format == QImage::Format_MonoLSB;
+    return picture.convertToFormat(indexed ? QImage::Format_Indexed8 : QImage::Format_RGB888);
 }
 
-constexpr int HeaderBytes = 128;
-constexpr int Dpi = 96;
+bool isIndexed(const QImage& source)
+{
+    return source.format() == QImage::Format_Indexed8;
+}
+
+// Bytes of one plane of one line: the format wants an even count.
+int bytesPerLine(const QImage& source)
+{
+    return (source.width() + 1) / 2 * 2;
+}
+
+QByteArray header(const QImage& source)
+{
+    QByteArray header(kHeaderBytes, '\0');
+    header[0] = char(0x0A);  // maker tag
+    header[1] = char(5);     // version 5: palette information present
+    header[2] = char(1);     // run-length coding
+    header[3] = char(8);     // bits per pixel and plane
+    writeLe16(header.data() + 8, source.width() - 1);
+    writeLe16(header.data() + 10, source.height() - 1);
+    writeLe16(header.data() + 12, kDpi);
+    writeLe16(header.data() + 14, kDpi);
+    // The first 16 colours here too, for readers that know no other palette.
+    const QList<QRgb> colours = source.colorTable();
+    for (int i = 0; i < 16 && i < colours.size(); ++i) {
+        header[16 + 3 * i] = char(qRed(colours[i]));
+        header[17 + 3 * i] = char(qGreen(colours[i]));
+        header[18 + 3 * i] = char(qBlue(colours[i]));
+    }
+    header[65] = char(isIndexed(source) ? 1 : 3);  // planes
+    writeLe16(header.data() + 66, bytesPerLine(source));
+    writeLe16(header.data() + 68, 1);  // colour palette
+    return header;
+}
 
 // One plane of one scan line. Runs never cross the end of the line, and a
 // single byte with both top bits set must go out as a run of one, because a
@@ -43,6 +79,44 @@ void encodeLine(const uchar* line, int count, QByteArray& out)
     }
 }
 
+// Every line, top first, each as its planes one after the other.
+QByteArray encodedLines(const QImage& source)
+{
+    const int width = source.width();
+    const int planes = isIndexed(source) ? 1 : 3;
+    QByteArray body;
+    body.reserve(source.height() * planes * bytesPerLine(source) / 2 + 1024);
+    QByteArray plane(bytesPerLine(source), '\0');
+    uchar* dst = reinterpret_cast<uchar*>(plane.data());
+    for (int y = 0; y < source.height(); ++y) {
+        const uchar* line = source.constScanLine(y);
+        for (int p = 0; p < planes; ++p) {
+            if (planes == 1) {
+                std::copy(line, line + width, dst);
+            } else {
+                for (int x = 0; x < width; ++x)
+                    dst[x] = line[3 * x + p];
+            }
+            encodeLine(dst, int(plane.size()), body);
+        }
+    }
+    return body;
+}
+
+// The 256-entry palette that follows the lines of an indexed picture.
+QByteArray palette(const QImage& source)
+{
+    const QList<QRgb> colours = source.colorTable();
+    QByteArray palette(1, char(0x0C));  // marks the palette
+    for (int i = 0; i < 256; ++i) {
+        const QRgb c = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
+        palette.append(char(qRed(c)));
+        palette.append(char(qGreen(c)));
+        palette.append(char(qBlue(c)));
+    }
+    return palette;
+}
+
 }  // namespace
 
 bool PcxWriter::write(QIODevice& device, const QImage& picture, QString* error)
@@ -55,62 +129,16 @@ bool PcxWriter::write(QIODevice& device, const QImage& picture, QString* error)
         *error = QStringLiteral("the picture is too large for the PCX format");
         return false;
     }
-    const bool indexed = picture.format() == QImage::Format_Indexed8 || picture.format() == QImage::Format_Mono
-        || picture.format() == QImage::Format_MonoLSB;
-    const QImage source =
-        indexed ? picture.convertToFormat(QImage::Format_Indexed8) : picture.convertToFormat(QImage::Format_RGB888);
-    const int width = source.width();
-    const int height = source.height();
-    const int planes = indexed ? 1 : 3;
-    const int bytesPerLine = (width + 1) / 2 * 2;  // the format wants an even count
-
-    QByteArray header(HeaderBytes, '\0');
-    header[0] = char(0x0A);  // maker tag
-    header[1] = char(5);     // version 5: palette information present
-    header[2] = char(1);     // run-length coding
-    header[3] = char(8);     // bits per pixel and plane
-    writeLe16(bytesOf(header) + 8, width - 1);
-    writeLe16(bytesOf(header) + 10, height - 1);
-    writeLe16(bytesOf(header) + 12, Dpi);
-    writeLe16(bytesOf(header) + 14, Dpi);
-    const QList<QRgb> colours = indexed ? source.colorTable() : QList<QRgb>();
-    for (int i = 0; i < 16 && i < colours.size(); ++i) {
-        header[16 + 3 * i] = char(qRed(colours[i]));
-        header[17 + 3 * i] = char(qGreen(colours[i]));
-        header[18 + 3 * i] = char(qBlue(colours[i]));
-    }
-    header[65] = char(planes);
-    writeLe16(bytesOf(header) + 66, bytesPerLine);
-    writeLe16(bytesOf(header) + 68, 1);  // colour palette
-
-    QByteArray body;
-    body.reserve(height * planes * bytesPerLine / 2 + 1024);
-    QByteArray plane(bytesPerLine, '\0');
-    for (int y = 0; y < height; ++y) {
-        const uchar* line = source.constScanLine(y);
-        for (int p = 0; p < planes; ++p) {
-            uchar* dst = reinterpret_cast<uchar*>(plane.data());
-            if (indexed) {
-                std::copy(line, line + width, dst);
-            } else {
-                for (int x = 0; x < width; ++x)
-                    dst[x] = line[3 * x + p];
-            }
-            encodeLine(dst, bytesPerLine, body);
-        }
-    }
-    if (indexed) {
-        body.append(char(0x0C));  // marks the 256-entry palette
-        for (int i = 0; i < 256; ++i) {
-            const QRgb c = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
-            body.append(char(qRed(c)));
-            body.append(char(qGreen(c)));
-            body.append(char(qBlue(c)));
-        }
-    }
-    if (device.write(header) != header.size() || device.write(body) != body.size()) {
+    const QImage source = sourceOf(picture);
+    QByteArray body = encodedLines(source);
+    if (isIndexed(source))
+        body.append(palette(source));
+    const QByteArray head = header(source);
+    if (device.write(head) != head.size() || device.write(body) != body.size()) {
         *error = device.errorString();
         return false;
     }
     return true;
 }
+
+}  // namespace korvane::pictorix

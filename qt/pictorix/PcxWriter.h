@@ -7,6 +7,8 @@
 
 class QIODevice;
 
+namespace korvane::pictorix {
+
 // Writes a picture as a run-length coded PCX file (version 5). A picture with
 // a colour table (the 16-colour snapshot) becomes one 8-bit plane with the
 // 256-entry palette at the end of the file; any other picture becomes three
@@ -17,3 +19,5 @@ public:
     // refuses a write.
     static bool write(QIODevice& device, const QImage& picture, QString* error);
 };
+
+}  // namespace korvane::pictorix

@@ -12,17 +12,19 @@
 #include <cstdio>
 #include <new>
 
+namespace korvane::pictorix {
+
 namespace {
 
-constexpr int OutOfMemory = 7;
-constexpr int StartupFailed = 1;
+constexpr int kOutOfMemory = 7;
+constexpr int kStartupFailed = 1;
 
 }  // namespace
 
 void Pictorix::configure(QApplication& app)
 {
-    app.setApplicationName(Title);
-    app.setApplicationVersion(Version);
+    app.setApplicationName(kTitle);
+    app.setApplicationVersion(kVersion);
     app.setWindowIcon(PictorixIcon::icon());
 }
 
@@ -33,9 +35,9 @@ QString Pictorix::unhandledErrorText(int number, const QString& description)
 
 void Pictorix::showUnhandledError(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(Title),
+    std::fprintf(stderr, "%s: %s\n", qPrintable(kTitle),
                  qPrintable(QString(text).replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
-    QMessageBox box(QMessageBox::Critical, Title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, kTitle, text, QMessageBox::Ok);
     box.exec();
 }
 
@@ -46,11 +48,13 @@ int Pictorix::run(QApplication& app, const QString& currentFolder, const ErrorRe
         form.load(currentFolder);
     } catch (const RuntimeError& error) {
         report(unhandledErrorText(error.number(), error.description()));
-        return StartupFailed;
+        return kStartupFailed;
     } catch (const std::bad_alloc&) {
-        report(unhandledErrorText(OutOfMemory, QStringLiteral("Out of memory")));
-        return StartupFailed;
+        report(unhandledErrorText(kOutOfMemory, QStringLiteral("Out of memory")));
+        return kStartupFailed;
     }
     form.show();
     return app.exec();
 }
+
+}  // namespace korvane::pictorix

@@ -9,15 +9,16 @@
 #include <functional>
 
 class QApplication;
-class RuntimeError;
+
+namespace korvane::pictorix {
 
 // The image tool as a program: its title, version and icon, and the start-up
 // that loads the snapshot, shows the form and reports an error that start-up
 // did not survive.
 class Pictorix {
 public:
-    static inline const QString Title = QStringLiteral("ZLS740");
-    static inline const QString Version = QStringLiteral(KORVANE_VERSION_SHORT);
+    static inline const QString kTitle = QStringLiteral("ZLS740");
+    static inline const QString kVersion = QStringLiteral(KORVANE_VERSION_SHORT);
 
     // Gets the text of a start-up failure to the user.
     using ErrorReport = std::function<void(const QString& text)>;
@@ -37,3 +38,5 @@ public:
     // goes to report, and the result is non-zero; the window never shows.
     static int run(QApplication& app, const QString& currentFolder, const ErrorReport& report);
 };
+
+}  // namespace korvane::pictorix

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace korvane::pictorix {
+
 void PictureBox::paintEvent(QPaintEvent*)
 {
     if (picture_.isNull())
@@ -11,3 +13,5 @@ void PictureBox::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), picture_);
 }
+
+}  // namespace korvane::pictorix

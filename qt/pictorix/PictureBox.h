@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace korvane::pictorix {
+
 // A picture box: receives a picture loaded from a file and keeps it exactly
 // as loaded (colour table and all), drawing it at its own size.
 class PictureBox : public QWidget {
@@ -28,3 +30,5 @@ protected:
 private:
     QImage picture_;
 };
+
+}  // namespace korvane::pictorix

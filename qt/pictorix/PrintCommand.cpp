@@ -8,15 +8,17 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+namespace korvane::pictorix {
+
 namespace {
 
-constexpr int PrinterError = 482;
-constexpr double TwipsPerPoint = 20.0;
-constexpr double TwipsPerInch = 1440.0;
+constexpr int kPrinterError = 482;
+constexpr double kTwipsPerPoint = 20.0;
+constexpr double kTwipsPerInch = 1440.0;
 
 RuntimeError printerError(const QString& what)
 {
-    return RuntimeError(PrinterError, QStringLiteral("Printer error: %1").arg(what));
+    return RuntimeError(kPrinterError, QStringLiteral("Printer error: %1").arg(what));
 }
 
 }  // namespace
@@ -33,7 +35,7 @@ QRectF PrintCommand::placement(qint32 pageWidthTwips, qint32 pageHeightTwips)
 QSize PrintCommand::pageSizeTwips(const QPrinter& printer)
 {
     const QRectF page = printer.pageLayout().fullRect(QPageLayout::Point);
-    return QSize(qRound(page.width() * TwipsPerPoint), qRound(page.height() * TwipsPerPoint));
+    return QSize(qRound(page.width() * kTwipsPerPoint), qRound(page.height() * kTwipsPerPoint));
 }
 
 void PrintCommand::print(QPrinter& printer, const QImage& picture)
@@ -51,7 +53,7 @@ void PrintCommand::print(QPrinter& printer, const QImage& picture)
     QPainter painter;
     if (!painter.begin(&printer))
         throw printerError(QStringLiteral("the printer %1 did not accept the document.").arg(printer.printerName()));
-    const double pixelsPerTwip = printer.resolution() / TwipsPerInch;
+    const double pixelsPerTwip = printer.resolution() / kTwipsPerInch;
     const QRectF target(twips.x() * pixelsPerTwip, twips.y() * pixelsPerTwip, twips.width() * pixelsPerTwip,
                         twips.height() * pixelsPerTwip);
     painter.drawImage(target, picture, QRectF(picture.rect()));
@@ -69,3 +71,5 @@ std::unique_ptr<QPrinter> PrintCommand::defaultPrinter()
         throw printerError(QStringLiteral("the default printer %1 cannot be used.").arg(info.printerName()));
     return printer;
 }
+
+}  // namespace korvane::pictorix

@@ -9,6 +9,8 @@
 
 class QPrinter;
 
+namespace korvane::pictorix {
+
 // The Print command: one landscape page with the picture stretched into a
 // fixed rectangle given as fractions of the page, no dialog.
 class PrintCommand {
@@ -31,3 +33,5 @@ public:
     // 482 when there is no default printer to print on.
     static std::unique_ptr<QPrinter> defaultPrinter();
 };
+
+}  // namespace korvane::pictorix

@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+namespace korvane::pictorix {
+
 namespace {
 
 // A folder files can be written into: it exists (or was just made) and the
@@ -68,3 +70,5 @@ void SaveCommand::run(SaveDialog& dialog, TwistedPixel& control, qint16 fileType
     QVariantList args{dialog.fileName(), QVariant::fromValue(fileTypeCode)};
     control.invoke(TwistedPixel::DispSaveImage, TwistedPixel::Call::Method, args);
 }
+
+}  // namespace korvane::pictorix

@@ -5,9 +5,12 @@
 #include <QDateTime>
 #include <QString>
 
+class QWidget;
+
+namespace korvane::pictorix {
+
 class SaveDialog;
 class TwistedPixel;
-class QWidget;
 
 // The Save command: proposes a time-stamped name in the Img folder beside the
 // program, lets the user confirm it in the save dialog, and has the
@@ -33,3 +36,5 @@ public:
     static void run(SaveDialog& dialog, TwistedPixel& control, qint16 fileTypeCode, const QString& fileExtension,
                     const QDateTime& now, const QString& applicationFolder, QWidget* parent);
 };
+
+}  // namespace korvane::pictorix

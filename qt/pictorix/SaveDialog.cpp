@@ -6,6 +6,8 @@
 
 #include <QFileDialog>
 
+namespace korvane::pictorix {
+
 QStringList SaveDialog::nameFilters(const QString& filter)
 {
     const QStringList pieces = filter.split(QLatin1Char('|'));
@@ -33,7 +35,7 @@ void SaveDialog::showSave(QWidget* parent)
     dialog.selectFile(fileName_);
     const std::optional<QString> chosen = ask(dialog);
     if (!chosen)
-        throw RuntimeError(RuntimeError::CancelSelected, QStringLiteral("Cancel was selected."));
+        throw RuntimeError(RuntimeError::kCancelSelected, QStringLiteral("Cancel was selected."));
     fileName_ = *chosen;
 }
 
@@ -43,3 +45,5 @@ std::optional<QString> SaveDialog::ask(QFileDialog& dialog)
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
+
+}  // namespace korvane::pictorix

@@ -10,6 +10,8 @@
 class QFileDialog;
 class QWidget;
 
+namespace korvane::pictorix {
+
 // The form's save-file dialog component: it is given an initial folder, a
 // proposed file name and a filter, shows a save dialog, and hands back the
 // chosen file name exactly as the user confirmed it (no extension is added).
@@ -48,3 +50,5 @@ private:
     QString fileName_;
     QString filter_;
 };
+
+}  // namespace korvane::pictorix

@@ -13,23 +13,25 @@
 #include <QPainter>
 #include <QSaveFile>
 
+namespace korvane::pictorix {
+
 namespace {
 
-constexpr int NotSupported = 438;
-constexpr int WrongArguments = 450;
+constexpr int kNotSupported = 438;
+constexpr int kWrongArguments = 450;
 // Quality of the JPEG writer, 0 to 100: high enough that the thin traces of a
 // screen picture stay clean; the files stay small all the same.
-constexpr int JpegQuality = 95;
+constexpr int kJpegQuality = 95;
 
 void writeWithQt(QIODevice& device, const QImage& picture, const char* format, qint16 code)
 {
     QImageWriter writer(&device, format);
     if (qstrcmp(format, "jpeg") == 0)
-        writer.setQuality(JpegQuality);
+        writer.setQuality(kJpegQuality);
     if (qstrcmp(format, "tiff") == 0)
         writer.setCompression(1);  // LZW: lossless and much smaller than raw
     if (!writer.write(picture))
-        throw RuntimeError(RuntimeError::EncodingFailed,
+        throw RuntimeError(RuntimeError::kEncodingFailed,
                            QStringLiteral("Cannot save the picture as %1: %2")
                                .arg(TwistedPixel::formatName(code), writer.errorString()));
 }
@@ -51,22 +53,22 @@ TwistedPixel::TwistedPixel(QWidget* parent)
 QString TwistedPixel::formatName(qint16 formatCode)
 {
     static const char* const names[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
-    if (formatCode < FirstFormatCode || formatCode > LastFormatCode)
+    if (formatCode < kFirstFormatCode || formatCode > kLastFormatCode)
         return {};
-    return QString::fromLatin1(names[formatCode - FirstFormatCode]);
+    return QString::fromLatin1(names[formatCode - kFirstFormatCode]);
 }
 
 QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
 {
     if (dispId == DispImagePicture && call == Call::PropertyGet) {
         if (!args.isEmpty())
-            throw RuntimeError(WrongArguments,
+            throw RuntimeError(kWrongArguments,
                                QStringLiteral("Wrong number of arguments or invalid property assignment"));
         return QVariant::fromValue(picture_);
     }
     if (dispId == DispImagePicture && call == Call::PropertyPut) {
         if (args.size() != 1 || args[0].metaType() != QMetaType::fromType<QImage>())
-            throw RuntimeError(WrongArguments,
+            throw RuntimeError(kWrongArguments,
                                QStringLiteral("Wrong number of arguments or invalid property assignment"));
         setImagePicture(args[0].value<QImage>());
         return {};
@@ -74,7 +76,7 @@ QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
     if (dispId == DispSaveImage && call == Call::Method) {
         if (args.size() != 2 || args[0].metaType() != QMetaType::fromType<QString>()
             || args[1].metaType() != QMetaType::fromType<qint16>())
-            throw RuntimeError(WrongArguments,
+            throw RuntimeError(kWrongArguments,
                                QStringLiteral("Wrong number of arguments or invalid property assignment"));
         QString fileName = args[0].toString();
         qint16 formatCode = args[1].value<qint16>();
@@ -83,13 +85,13 @@ QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
         args[1] = QVariant::fromValue(formatCode);
         return {};
     }
-    throw RuntimeError(NotSupported, QStringLiteral("Object doesn't support this property or method"));
+    throw RuntimeError(kNotSupported, QStringLiteral("Object doesn't support this property or method"));
 }
 
 void TwistedPixel::setImagePicture(const QImage& picture)
 {
     if (picture.isNull())
-        throw RuntimeError(RuntimeError::InvalidPropertyValue, QStringLiteral("Invalid property value: no picture"));
+        throw RuntimeError(RuntimeError::kInvalidPropertyValue, QStringLiteral("Invalid property value: no picture"));
     picture_ = picture;
     update();
 }
@@ -97,16 +99,16 @@ void TwistedPixel::setImagePicture(const QImage& picture)
 void TwistedPixel::requireEncoder(qint16 formatCode)
 {
     if (formatCode == 3)
-        throw RuntimeError(RuntimeError::FormatNotAvailable,
+        throw RuntimeError(RuntimeError::kFormatNotAvailable,
                            QStringLiteral("Cannot save as wmf: no Windows Metafile encoder is available. "
                                           "Choose another file format."));
     if (formatName(formatCode).isEmpty())
-        throw RuntimeError(RuntimeError::InvalidPropertyValue,
+        throw RuntimeError(RuntimeError::kInvalidPropertyValue,
                            QStringLiteral("Invalid property value: unknown image format code %1 "
                                           "(the codes are %2 to %3)")
                                .arg(formatCode)
-                               .arg(FirstFormatCode)
-                               .arg(LastFormatCode));
+                               .arg(kFirstFormatCode)
+                               .arg(kLastFormatCode));
 }
 
 void TwistedPixel::encode(QIODevice& device, const QImage& picture, qint16 formatCode)
@@ -126,24 +128,24 @@ void TwistedPixel::encode(QIODevice& device, const QImage& picture, qint16 forma
     default: break;
     }
     if (!written)
-        throw RuntimeError(RuntimeError::EncodingFailed,
+        throw RuntimeError(RuntimeError::kEncodingFailed,
                            QStringLiteral("Cannot save the picture as %1: %2").arg(formatName(formatCode), error));
 }
 
 void TwistedPixel::saveImage(QString& fileName, qint16& formatCode) const
 {
     if (picture_.isNull())
-        throw RuntimeError(RuntimeError::NoPicture, QStringLiteral("There is no picture to save"));
+        throw RuntimeError(RuntimeError::kNoPicture, QStringLiteral("There is no picture to save"));
     // A format without an encoder is refused before the file is opened, so
     // nothing on disk is touched.
     requireEncoder(formatCode);
     const QFileInfo target(fileName);
     if (fileName.isEmpty() || !target.absoluteDir().exists())
-        throw RuntimeError(RuntimeError::PathNotFound,
+        throw RuntimeError(RuntimeError::kPathNotFound,
                            QStringLiteral("Path not found: %1").arg(QDir::toNativeSeparators(fileName)));
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw RuntimeError(RuntimeError::FileAccess,
+        throw RuntimeError(RuntimeError::kFileAccess,
                            QStringLiteral("Path/File access error: cannot write %1 (%2)")
                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
     // On a failed encoding the save file is discarded with its temporary file.
@@ -152,13 +154,13 @@ void TwistedPixel::saveImage(QString& fileName, qint16& formatCode) const
     } catch (const RuntimeError&) {
         // A full disk shows as a failed encoding; the file's own error says why.
         if (file.error() != QFileDevice::NoError)
-            throw RuntimeError(RuntimeError::FileAccess,
+            throw RuntimeError(RuntimeError::kFileAccess,
                                QStringLiteral("Path/File access error: cannot write %1 (%2)")
                                    .arg(QDir::toNativeSeparators(fileName), file.errorString()));
         throw;
     }
     if (!file.commit())
-        throw RuntimeError(RuntimeError::FileAccess,
+        throw RuntimeError(RuntimeError::kFileAccess,
                            QStringLiteral("Path/File access error: cannot write %1 (%2)")
                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
 }
@@ -175,3 +177,5 @@ void TwistedPixel::paintEvent(QPaintEvent*)
         shown.scale(size(), Qt::KeepAspectRatio);
     painter.drawImage(QRect(QPoint(0, 0), shown), picture_);
 }
+
+}  // namespace korvane::pictorix

@@ -9,6 +9,8 @@
 
 class QIODevice;
 
+namespace korvane::pictorix {
+
 // The image conversion control: holds one picture, shows it in its area of
 // the form and writes it to a file in the format a format code selects. The
 // form reaches it late, through invoke() and the dispatch identifiers below;
@@ -21,8 +23,8 @@ public:
     static constexpr int DispSaveImage = 56;
 
     // Format codes, 3 to 11: the file-type option index plus 3.
-    static constexpr qint16 FirstFormatCode = 3;
-    static constexpr qint16 LastFormatCode = 11;
+    static constexpr qint16 kFirstFormatCode = 3;
+    static constexpr qint16 kLastFormatCode = 11;
 
     enum class Call { PropertyGet, PropertyPut, Method };
 
@@ -62,3 +64,5 @@ protected:
 private:
     QImage picture_;
 };
+
+}  // namespace korvane::pictorix

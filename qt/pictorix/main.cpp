@@ -7,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    using korvane::pictorix::Pictorix;
     QApplication app(argc, argv);
     Pictorix::configure(app);
     return Pictorix::run(app, QDir::currentPath(), &Pictorix::showUnhandledError);

@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+using namespace korvane::pictorix;
+
 int main(int argc, char* argv[])
 {
     // The runs ask for the layout beside their own X server, needing none.

@@ -38,8 +38,8 @@ MUTATIONS = [
     ("the flock left out", "core/SerialPortPosix.cpp",
      "if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {",
      "if (false) {"),
-    ("the pixel offset of a snapshot not checked", "qt/pictorix/SnapshotLoader.cpp",
-     "if (offBits < headersEnd || offBits >= size)",
+    ("the pixel offset of a snapshot not checked", "common/BitmapHeader.cpp",
+     "if (bfOffBits < headersEnd || bfOffBits >= fileBytes)",
      "if (false)"),
     ("a busy wait while paused", "core/Engine.cpp",
      "            flags_.waitWhilePaused(stop);\n            justPurged = false;",
@@ -109,7 +109,7 @@ def copy_tree(source, target):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--labels", default="engine|grab|serve|simulator|cli|window|pictorix",
+    parser.add_argument("--labels", default="engine|common|grab|serve|simulator|cli|window|pictorix",
                         help="ctest labels to run for each edit (default: the unit and widget tests)")
     parser.add_argument("--only", help="run only the edits whose name contains this text")
     parser.add_argument("--keep", help="scratch folder to use and keep (default: a temporary one, removed)")

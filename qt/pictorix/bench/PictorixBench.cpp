@@ -15,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace korvane::pictorix;
+
 namespace {
 
 // A 16-colour 320x240 snapshot as the viewer writes it, with a busy pattern.

@@ -3,6 +3,7 @@
 //
 // Temp.bmp may hold anything: refused with run-time error 481, or a picture of the
 // declared size within the loader's limits that every encoder takes.
+#include "BitmapHeader.h"
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 #include "TwistedPixel.h"
@@ -14,6 +15,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+
+using namespace korvane;
+using namespace korvane::pictorix;
 
 namespace {
 
@@ -25,16 +30,8 @@ void check(bool holds, const char* promise)
     std::abort();
 }
 
-qint64 le(const QByteArray& b, int at, int size)
-{
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | quint8(b[at + i]);
-    return size == 4 ? qint64(qint32(value)) : qint64(value);
-}
-
 // Larger pictures are only decoded: the encoders' speed is not what this looks for.
-constexpr qint64 EncodedPixels = 512 * 512;
+constexpr qint64 kEncodedPixels = 512 * 512;
 
 }  // namespace
 
@@ -42,28 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     // The fuzzer's own buffer, not a copy: a read past it is an ASan report.
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString why = SnapshotLoader::checkBitmap(bytes);
+    const BitmapHeader header = BitmapHeader::read(std::string_view(bytes.constData(), size));
     QImage picture;
     try {
         picture = SnapshotLoader::decode(bytes, QStringLiteral("fuzz input"));
     } catch (const RuntimeError& error) {
-        check(error.number() == RuntimeError::InvalidPicture, "a refused file raises 481");
+        check(error.number() == RuntimeError::kInvalidPicture, "a refused file raises 481");
         check(error.description().startsWith(QStringLiteral("Invalid picture: fuzz input")),
               "the refusal names the file");
         return 0;
     }
-    check(why.isEmpty(), "only what the checks pass is decoded");
+    check(!header.check(bytes.size()), "only what the checks pass is decoded");
     check(!picture.isNull(), "an accepted file gives a picture");
     // A pixel left to whatever the memory held shows as a difference.
     check(SnapshotLoader::decode(bytes, QStringLiteral("fuzz input")) == picture,
           "the same bytes always give the same picture");
 
-    const bool core = le(bytes, 14, 4) == 12;
-    const qint64 width = core ? le(bytes, 18, 2) : le(bytes, 18, 4);
-    const qint64 height = core ? le(bytes, 20, 2) : le(bytes, 22, 4);
-    check(picture.width() == width && picture.height() == qAbs(height), "the picture has the declared size");
-    check(picture.width() <= SnapshotLoader::MaxSide && picture.height() <= SnapshotLoader::MaxSide
-              && qint64(picture.width()) * picture.height() <= SnapshotLoader::MaxPixels,
+    check(picture.width() == header.biWidth && picture.height() == header.rows(), "the picture has the declared size");
+    check(picture.width() <= BitmapHeader::kMaxSide && picture.height() <= BitmapHeader::kMaxSide
+              && qint64(picture.width()) * picture.height() <= BitmapHeader::kMaxPixels,
           "the picture is within the loader's limits");
     check(picture.colorCount() <= 256, "a colour table has at most 256 entries");
     // The encoders take indices as they are: one past the table would be another colour.
@@ -71,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(SnapshotLoader::highestColourIndex(picture) < picture.colorCount(),
               "every pixel has a colour in the picture's table");
 
-    if (qint64(picture.width()) * picture.height() > EncodedPixels)
+    if (qint64(picture.width()) * picture.height() > kEncodedPixels)
         return 0;
     for (const qint16 code : {qint16(4), qint16(5), qint16(6), qint16(8)}) {
         QBuffer out;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "LittleEndian.h"
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 
@@ -14,14 +15,7 @@
 #include <functional>
 
 // Snapshot files as the viewer writes them, and outside programs that read back what the tool wrote.
-namespace TestSupport {
-
-// Writes value little-endian into size bytes of b from offset at.
-inline void putLE(QByteArray& b, int at, quint32 value, int size = 4)
-{
-    for (int i = 0; i < size; ++i)
-        b[at + i] = char((value >> (8 * i)) & 0xFF);
-}
+namespace korvane::pictorix::test {
 
 inline QList<QRgb> snapshotPalette()
 {
@@ -49,14 +43,14 @@ inline QByteArray snapshotBytes(int seed = 0)
     QByteArray b(118, '\0');
     b[0] = 'B';
     b[1] = 'M';
-    putLE(b, 2, 38518);
-    putLE(b, 10, 118);
-    putLE(b, 14, 40);  // info header size
-    putLE(b, 18, 320);
-    putLE(b, 22, 240);
-    putLE(b, 26, 1, 2);  // planes
-    putLE(b, 28, 4, 2);  // bits a pixel
-    putLE(b, 34, 38400);
+    writeLe32(b.data() + 2, 38518);
+    writeLe32(b.data() + 10, 118);
+    writeLe32(b.data() + 14, 40);  // info header size
+    writeLe32(b.data() + 18, 320);
+    writeLe32(b.data() + 22, 240);
+    writeLe16(b.data() + 26, 1);  // planes
+    writeLe16(b.data() + 28, 4);  // bits a pixel
+    writeLe32(b.data() + 34, 38400);
     const QList<QRgb> palette = snapshotPalette();
     for (int i = 0; i < 16; ++i) {
         b[54 + 4 * i] = char(qBlue(palette[i]));
@@ -145,4 +139,4 @@ inline QRect inkBox(const QImage& page)
     return box;
 }
 
-}  // namespace TestSupport
+}  // namespace korvane::pictorix::test

@@ -13,12 +13,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 namespace {
 
-const QString QueueName = QStringLiteral("PictorixTestPdf");
-constexpr int DeadlineMs = 90000;
+const QString kQueueName = QStringLiteral("PictorixTestPdf");
+constexpr int kDeadlineMs = 90000;
 
 bool lpadmin(const QStringList& args)
 {
@@ -54,11 +55,11 @@ void TestCupsPrint::initTestCase()
     const QByteArray current = run(QStringLiteral("lpstat"), {QStringLiteral("-d")});
     if (current.startsWith("system default destination: "))
         previousDefault_ = QString::fromLocal8Bit(current.mid(current.indexOf(": ") + 2).trimmed());
-    addedQueue_ = lpadmin({QStringLiteral("-p"), QueueName, QStringLiteral("-E"), QStringLiteral("-v"),
+    addedQueue_ = lpadmin({QStringLiteral("-p"), kQueueName, QStringLiteral("-E"), QStringLiteral("-v"),
                            QStringLiteral("cups-pdf:/"), QStringLiteral("-m"),
                            QStringLiteral("lsb/usr/cups-pdf/CUPS-PDF_opt.ppd")});
     QVERIFY(addedQueue_);
-    QVERIFY(lpadmin({QStringLiteral("-d"), QueueName}));
+    QVERIFY(lpadmin({QStringLiteral("-d"), kQueueName}));
 }
 
 void TestCupsPrint::printClickGivesOneLandscapePage()
@@ -83,14 +84,14 @@ void TestCupsPrint::printClickGivesOneLandscapePage()
                 written = folder.filePath(name);
         return !written.isEmpty();
     };
-    QVERIFY2(QTest::qWaitFor(newPdf, DeadlineMs),
+    QVERIFY2(QTest::qWaitFor(newPdf, kDeadlineMs),
              qPrintable(QStringLiteral("no PDF appeared in %1").arg(folder.path())));
     const auto removeWritten = qScopeGuard([&] { QFile::remove(written); });
     // The file is complete once the queue holds no job any more.
     const auto queueEmpty = [] {
-        return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QueueName}).trimmed().isEmpty();
+        return run(QStringLiteral("lpstat"), {QStringLiteral("-o"), kQueueName}).trimmed().isEmpty();
     };
-    QVERIFY(QTest::qWaitFor(queueEmpty, DeadlineMs));
+    QVERIFY(QTest::qWaitFor(queueEmpty, kDeadlineMs));
 
     const QString info = QString::fromLatin1(run(QStringLiteral("pdfinfo"), {written}));
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
@@ -109,7 +110,7 @@ void TestCupsPrint::cleanupTestCase()
     if (addedQueue_) {
         if (!previousDefault_.isEmpty())
             lpadmin({QStringLiteral("-d"), previousDefault_});
-        lpadmin({QStringLiteral("-x"), QueueName});
+        lpadmin({QStringLiteral("-x"), kQueueName});
     }
     server_.terminate();  // and killed with the test should it linger
     server_.waitForFinished(30000);

@@ -12,7 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 class TestPrintCommand : public QObject {
     Q_OBJECT
@@ -71,9 +72,9 @@ void TestPrintCommand::printsThePictureInItsRectangle()
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))) && info.contains(pageText),
              qPrintable(info));  // one landscape page
 
-    constexpr int Dpi = 100;
-    const QImage page = rasterisePdf(pdf, Dpi);
-    const double margin = marginMm / 25.4 * Dpi, w = page.width(), h = page.height();
+    constexpr int kDpi = 100;
+    const QImage page = rasterisePdf(pdf, kDpi);
+    const double margin = marginMm / 25.4 * kDpi, w = page.width(), h = page.height();
     // From the drawing area's corner: 0.1 and 0.07 of the page in, 0.8 by 0.77 of it; within 2 pixels.
     const QRect ink = inkBox(page);
     const QRectF want(margin + 0.1 * w, margin + 0.07 * h, 0.8 * w, 0.77 * h);

@@ -12,7 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 namespace {
 
@@ -35,78 +36,84 @@ protected:
 class TestSaveCommand : public QObject {
     Q_OBJECT
 private slots:
-    void saveWritesOrReports_data();
-    void saveWritesOrReports();
+    void init();
+    void preparesTheDialogWithTheTimeTheFilterAndTheImgFolder();
+    void writesTheChosenFormatUnderTheNameAsGiven();
+    void cancelIsSilentAndWritesNothing();
+    void aFailureIsShownAndTheFormWorksOn();
+
+private:
+    // Chooses the format option of index, clicks Save and has the user answer name ("" cancels); the boxes shown.
+    std::vector<MessageBoxWatcher::Seen> save(int index, const QString& name)
+    {
+        form_->findChild<QRadioButton*>(QStringLiteral("opFiletype_%1").arg(index))->setChecked(true);
+        dialog_->answer = name.isEmpty() ? std::nullopt : std::optional(dir_->filePath(name));
+        MessageBoxWatcher watcher;
+        QTest::mouseClick(form_->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
+        return watcher.seen;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<FrmZLS740> form_;
+    ScriptedDialog* dialog_ = nullptr;
+    QDateTime now_;
 };
 
-void TestSaveCommand::saveWritesOrReports_data()
+void TestSaveCommand::init()
 {
-    QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<QString>("proposed");
-    QTest::addColumn<int>("option");
-    QTest::addColumn<QString>("answer");   // "": the user cancels; "=": the proposed name
-    QTest::addColumn<QString>("outcome");  // ImageMagick's format of the file, "box:" and the message, or "" for none
-    const auto row = [](const char* name, QDateTime now, const char* proposed, int option, const char* answer,
-                        const char* outcome) {
-        QTest::newRow(name) << now << QString::fromLatin1(proposed) << option << QString::fromLatin1(answer)
-                            << QString::fromLatin1(outcome);
-    };
-    // Month, day, hour, minute, second; no year, no milliseconds.
-    const QDateTime morning(QDate(1999, 4, 8), QTime(11, 49, 55, 999));
-    row("new year, jpg", QDateTime(QDate(2024, 1, 1), QTime(0, 0)), "0101000000", 8, "=", "JPEG");
-    row("new year's eve, bmp", QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)), "1231235959", 1, "=", "BMP");
-    // A typed name keeps its own extension; the contents follow the option.
-    row("png typed as .bmp", morning, "0408114955", 7, "scope.bmp", "PNG");
-    row("cancel", morning, "0408114955", 8, "", "");
-    row("wmf", morning, "0408114955", 0, "x.wmf", "box:Cannot save as wmf");
+    form_.reset();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(writeFile(dir_->filePath(QStringLiteral("Temp.bmp")), snapshotBytes(1)));
+    form_ = std::make_unique<FrmZLS740>();
+    form_->load(dir_->path());
+    auto dialog = std::make_unique<ScriptedDialog>();
+    dialog_ = dialog.get();
+    form_->setSaveDialog(std::move(dialog));
+    form_->setClock([this] { return now_; });
+    form_->show();
 }
 
-void TestSaveCommand::saveWritesOrReports()
+void TestSaveCommand::preparesTheDialogWithTheTimeTheFilterAndTheImgFolder()
 {
-    QFETCH(QDateTime, now);
-    QFETCH(QString, proposed);
-    QFETCH(int, option);
-    QFETCH(QString, answer);
-    QFETCH(QString, outcome);
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("Temp.bmp")), snapshotBytes(1)));
-    FrmZLS740 form;
-    form.load(dir.path());
-    auto owned = std::make_unique<ScriptedDialog>();
-    ScriptedDialog& dialog = *owned;
-    form.setSaveDialog(std::move(owned));
-    form.setClock([&] { return now; });
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const auto save = [&](int index, const QString& name) {
-        form.findChild<QRadioButton*>(QStringLiteral("opFiletype_%1").arg(index))->setChecked(true);
-        dialog.answer = name.isEmpty() ? std::nullopt : std::optional(dir.filePath(name));
-        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
-    };
-
-    MessageBoxWatcher watcher;
-    const QString name = answer == QStringLiteral("=") ? proposed : answer;
-    save(option, name);
-    QCOMPARE(dialog.offered, (QStringList{proposed, QStringLiteral("*.%1 (*.%1)").arg(form.fileExtension())}));
-    QCOMPARE(dialog.initDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/Img"));
-    const bool box = outcome.startsWith(QStringLiteral("box:")), written = !box && !outcome.isEmpty();
-    QCOMPARE(watcher.seen.size(), size_t(box ? 1 : 0));  // a cancel is silent
-    if (box) {                                           // the description alone, not the run-time error report
-        QCOMPARE(watcher.seen[0].title, QStringLiteral("ZLS740"));
-        QVERIFY2(watcher.seen[0].text.startsWith(outcome.mid(4)), qPrintable(watcher.seen[0].text));
+    // Month, day, hour, minute, second, no year, no milliseconds; the filter of the chosen option.
+    for (const auto& [now, option, name, filter] :
+         {std::tuple{QDateTime(QDate(2024, 1, 1), QTime(0, 0)), 8, "0101000000", "*.jpg (*.jpg)"},
+          {QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)), 1, "1231235959", "*.bmp (*.bmp)"},
+          {QDateTime(QDate(1999, 4, 8), QTime(11, 49, 55, 999)), 7, "0408114955", "*.png (*.png)"}}) {
+        now_ = now;
+        dialog_->offered.clear();
+        QVERIFY(save(option, QString()).empty());
+        QCOMPARE(dialog_->offered, (QStringList{QLatin1String(name), QLatin1String(filter)}));
     }
-    if (written)
-        QCOMPARE(decodeWithImageMagick(dir.filePath(name), outcome).size(), QSize(320, 240));
-    // Nothing but the named file: no extension added, no temporary file.
-    QStringList files{QStringLiteral("Temp.bmp")};
-    if (written)
-        files.append(name);
-    files.sort();
-    QCOMPARE(folderEntries(dir.path()), files);
+    QCOMPARE(dialog_->initDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/Img"));
+}
 
-    // The form works on: the next save writes its file.
-    save(1, QStringLiteral("after"));
-    QVERIFY(!decodeWithImageMagick(dir.filePath(QStringLiteral("after")), QStringLiteral("BMP")).isNull());
+void TestSaveCommand::writesTheChosenFormatUnderTheNameAsGiven()
+{
+    // No extension added, no temporary file left; a typed extension does not choose the format.
+    QVERIFY(save(8, QStringLiteral("0408114955")).empty());
+    QVERIFY(save(7, QStringLiteral("scope.bmp")).empty());
+    QCOMPARE(decodeWithImageMagick(dir_->filePath(QStringLiteral("0408114955")), "JPEG").size(), QSize(320, 240));
+    QCOMPARE(decodeWithImageMagick(dir_->filePath(QStringLiteral("scope.bmp")), "PNG").size(), QSize(320, 240));
+    QCOMPARE(folderEntries(dir_->path()), (QStringList{"0408114955", "Temp.bmp", "scope.bmp"}));
+}
+
+void TestSaveCommand::cancelIsSilentAndWritesNothing()
+{
+    QVERIFY(save(8, QString()).empty());
+    QCOMPARE(folderEntries(dir_->path()), QStringList{QStringLiteral("Temp.bmp")});
+}
+
+void TestSaveCommand::aFailureIsShownAndTheFormWorksOn()
+{
+    const std::vector<MessageBoxWatcher::Seen> boxes = save(0, QStringLiteral("x.wmf"));
+    QCOMPARE(boxes.size(), size_t(1));
+    // The description alone, not the run-time error report, under the application's title.
+    QCOMPARE(boxes[0].title, QStringLiteral("ZLS740"));
+    QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Cannot save as wmf")), qPrintable(boxes[0].text));
+    QCOMPARE(folderEntries(dir_->path()), QStringList{QStringLiteral("Temp.bmp")});
+    QVERIFY(save(1, QStringLiteral("after")).empty());
+    QVERIFY(!decodeWithImageMagick(dir_->filePath(QStringLiteral("after")), QStringLiteral("BMP")).isNull());
 }
 
 QTEST_MAIN(TestSaveCommand)

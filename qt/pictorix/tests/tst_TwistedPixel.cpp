@@ -9,7 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace TestSupport;
+using namespace korvane::pictorix;
+using namespace korvane::pictorix::test;
 
 namespace {
 
@@ -26,58 +27,43 @@ int save(TwistedPixel& control, const QString& fileName, qint16 code, QString* d
 class TestTwistedPixel : public QObject {
     Q_OBJECT
 private slots:
-    void everyCodeWritesItsFormatOrRaises_data();
-    void everyCodeWritesItsFormatOrRaises();
+    void writesTheFormatItsCodeNames_data();
+    void writesTheFormatItsCodeNames();
+    void refusesACodeWithoutAnEncoder();
+    void refusesToSaveWithoutAPicture();
     void failedSaveLeavesTheOldFileAndNoTemporary_data();
     void failedSaveLeavesTheOldFileAndNoTemporary();
 };
 
-void TestTwistedPixel::everyCodeWritesItsFormatOrRaises_data()
+void TestTwistedPixel::writesTheFormatItsCodeNames_data()
 {
     QTest::addColumn<qint16>("code");
     QTest::addColumn<QString>("decoder");  // ImageMagick's name of the format
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<double>("tolerance");
-    QTest::addColumn<int>("error");  // raised instead of writing a file
-    const auto row = [](const char* name, qint16 code, const char* decoder, const QByteArray& head,
-                        double tolerance = 0.0, int error = 0) {
-        QTest::newRow(name) << code << QString::fromLatin1(decoder) << head << tolerance << error;
-    };
-    row("bmp", 4, "BMP", "BM");
-    row("pcx", 8, "PCX", QByteArray::fromHex("0a05"));
-    row("tif", 9, "TIFF", "II");
-    row("png", 10, "PNG", "\x89PNG");
+    QTest::newRow("bmp") << qint16(4) << QStringLiteral("BMP") << QByteArray("BM") << 0.0;
+    QTest::newRow("pcx") << qint16(8) << QStringLiteral("PCX") << QByteArray::fromHex("0a05") << 0.0;
+    QTest::newRow("tif") << qint16(9) << QStringLiteral("TIFF") << QByteArray("II") << 0.0;
+    QTest::newRow("png") << qint16(10) << QStringLiteral("PNG") << QByteArray("\x89PNG") << 0.0;
     // Lossy, half the colour resolution: turned, mirrored or swapped colours give far above 32.
-    row("jpg", 11, "JPEG", "\xff\xd8", 32.0);
+    QTest::newRow("jpg") << qint16(11) << QStringLiteral("JPEG") << QByteArray("\xff\xd8") << 32.0;
     // Formats not offered on the form, written at the picture's own size.
-    row("gif", 5, "GIF", "GIF8");
-    row("Ico", 6, "ICO", QByteArray::fromHex("000001000100"));
-    row("cur", 7, "CUR", QByteArray::fromHex("000002000100"));
-    row("wmf", 3, "", {}, 0.0, RuntimeError::FormatNotAvailable);
-    row("unknown 2", 2, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
-    row("unknown 12", 12, "", {}, 0.0, RuntimeError::InvalidPropertyValue);
+    QTest::newRow("gif") << qint16(5) << QStringLiteral("GIF") << QByteArray("GIF8") << 0.0;
+    QTest::newRow("Ico") << qint16(6) << QStringLiteral("ICO") << QByteArray::fromHex("000001000100") << 0.0;
+    QTest::newRow("cur") << qint16(7) << QStringLiteral("CUR") << QByteArray::fromHex("000002000100") << 0.0;
 }
 
-void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
+void TestTwistedPixel::writesTheFormatItsCodeNames()
 {
     QFETCH(qint16, code);
     QFETCH(QString, decoder);
     QFETCH(QByteArray, head);
     QFETCH(double, tolerance);
-    QFETCH(int, error);
     QTemporaryDir dir;
     TwistedPixel control;
-    const QString path = dir.filePath(QStringLiteral("0408114955"));  // the format follows the code, not the name
-    QCOMPARE(save(control, path, code), RuntimeError::NoPicture);
     control.setImagePicture(snapshot(7));
-    QString description;
-    QCOMPARE(save(control, path, code, &description), error);
-    if (error) {
-        const QString named = code == 3 ? QStringLiteral("wmf") : QString::number(code);
-        QVERIFY2(description.contains(named), qPrintable(description));
-        QVERIFY(folderEntries(dir.path()).isEmpty());
-        return;
-    }
+    const QString path = dir.filePath(QStringLiteral("0408114955"));  // the format follows the code, not the name
+    QCOMPARE(save(control, path, code), 0);
     QVERIFY(readFile(path).startsWith(head));
     QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("0408114955")});
     const QImage decoded = decodeWithImageMagick(path, decoder);
@@ -91,16 +77,40 @@ void TestTwistedPixel::everyCodeWritesItsFormatOrRaises()
     QVERIFY2(mean <= tolerance, qPrintable(QStringLiteral("mean error %1").arg(mean)));
 }
 
+void TestTwistedPixel::refusesACodeWithoutAnEncoder()
+{
+    QTemporaryDir dir;
+    TwistedPixel control;
+    control.setImagePicture(snapshot());
+    for (const auto& [code, error, named] : {std::tuple{qint16(3), RuntimeError::kFormatNotAvailable, "wmf"},
+                                             {qint16(2), RuntimeError::kInvalidPropertyValue, "code 2"},
+                                             {qint16(12), RuntimeError::kInvalidPropertyValue, "code 12"}}) {
+        QString description;
+        QCOMPARE(save(control, dir.filePath(QStringLiteral("x")), code, &description), error);
+        QVERIFY2(description.contains(QLatin1String(named)), qPrintable(description));
+    }
+    QVERIFY(folderEntries(dir.path()).isEmpty());
+}
+
+void TestTwistedPixel::refusesToSaveWithoutAPicture()
+{
+    QTemporaryDir dir;
+    TwistedPixel control;
+    for (qint16 code = 2; code <= 12; ++code)  // whatever the code, known or not
+        QCOMPARE(save(control, dir.filePath(QStringLiteral("x")), code), RuntimeError::kNoPicture);
+    QVERIFY(folderEntries(dir.path()).isEmpty());
+}
+
 void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("fullDisk");
     QTest::addColumn<int>("error");
-    QTest::newRow("folder missing") << QStringLiteral("missing/kept.bmp") << false << RuntimeError::PathNotFound;
+    QTest::newRow("folder missing") << QStringLiteral("missing/kept.bmp") << false << RuntimeError::kPathNotFound;
     // A folder cannot be replaced by a file: the write fails at the rename.
-    QTest::newRow("name of a folder") << QStringLiteral("folder") << false << RuntimeError::FileAccess;
+    QTest::newRow("name of a folder") << QStringLiteral("folder") << false << RuntimeError::kFileAccess;
     // 38518 bytes of BMP do not fit beside the 30000 bytes already there.
-    QTest::newRow("disk full") << QStringLiteral("kept.bmp") << true << RuntimeError::FileAccess;
+    QTest::newRow("disk full") << QStringLiteral("kept.bmp") << true << RuntimeError::kFileAccess;
 }
 
 void TestTwistedPixel::failedSaveLeavesTheOldFileAndNoTemporary()
