@@ -131,7 +131,7 @@ int Engine::openLink()
     lastOpenError_ = lastOpenResult_ == PortResult::Ok ? std::string() : portHandle_.errorText();
     if (lastOpenResult_ != PortResult::Ok) {
         logBytes(kLogOpenFailed, sizeof kLogOpenFailed);
-        host_.requestRepaint();
+        host_.openFailed();
         return -1;
     }
     if (config_.baudRate > 0)
@@ -221,7 +221,7 @@ void Engine::readerLoop(std::stop_token stop)
         portHandle_.purgeTransmit();
         justPurged = true;
         screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0, request);
-        host_.requestRepaint();
+        host_.screenPublished();
     }
 }
 
@@ -256,7 +256,7 @@ void Engine::loseLink(std::stop_token stop)
         std::lock_guard lock(errorLock_);
         errorPending_ = true;
     }
-    host_.showConnectionError();
+    host_.linkLost();
     {
         std::unique_lock lock(errorLock_);
         errorAcknowledged_.wait(lock, stop, [this] { return !errorPending_; });
@@ -266,7 +266,7 @@ void Engine::loseLink(std::stop_token stop)
     portHandle_.close();
     flags_.setConnected(0);
     // The view shows the link's end rather than a picture that looks live.
-    host_.requestRepaint();
+    host_.linkClosed();
 }
 
 void Engine::acknowledgeConnectionError()
@@ -293,7 +293,7 @@ std::string Engine::imageToolPath() const
 
 ExportResult Engine::exportSnapshot()
 {
-    host_.requestRepaint();
+    host_.exportStarted();
     std::ostringstream out;
     if (!screen_.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); }))
         return ExportResult::NoScreen;

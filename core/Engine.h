@@ -78,7 +78,7 @@ public:
 
     // Connect: reloads the header template, logs "C", opens `portName`, sets
     // connected and starts the reader thread. 0 when the link is up, -1
-    // (with 00 00 logged and a repaint asked for) when the port cannot be opened.
+    // (with 00 00 logged and EngineHost::openFailed()) when the port cannot be opened.
     int openLink();
 
     // Names the port for openLink() without a probe: COMn (looked up as the

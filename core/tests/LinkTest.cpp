@@ -61,7 +61,7 @@ TEST_F(Link, LogFileRecordsEveryConnectAttempt)
     engine.findScope();  // nothing answers: COM2, which does not exist
     EXPECT_EQ(engine.openLink(), -1);
     EXPECT_EQ(engine.isConnected(), 0);
-    EXPECT_GE(host.repaints.load(), 1) << "a failed connect repaints the placeholder";
+    EXPECT_EQ(host.openFailures.load(), 1) << "a failed connect is told, so the view repaints its placeholder";
     EXPECT_EQ(readFile(log), (Bytes{0x43, 0x00, 0x00}));
 
     auto& com2 = instrument(2);

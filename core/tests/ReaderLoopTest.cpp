@@ -69,9 +69,9 @@ TEST_F(ReaderLoop, EveryScreenShownIsOneWholeFrame)
             ASSERT_TRUE(now.empty() || now == first || now == second) << "a shifted or torn picture after answer " << i;
         }
         // A screen is published first, then its repaint is asked for.
-        ASSERT_TRUE(waitFor([&] { return host.repaints.load() >= int(screenNumber()) - 1; }));
+        ASSERT_TRUE(waitFor([&] { return host.screens.load() >= int(screenNumber()) - 1; }));
         EXPECT_GT(screenNumber(), 5u);
-        EXPECT_EQ(host.errors.load(), 0);
+        EXPECT_EQ(host.linkLosses.load(), 0);
         for (const auto& request : sim.requests())
             EXPECT_EQ(request, (std::array<std::uint8_t, 4>{0x57, 0x00, 0x00, 0x0A}));
         engine.shutdown();
@@ -96,7 +96,7 @@ TEST_F(ReaderLoop, AFrameFollowedByBytesThatKeepComingIsNeverShown)
         TestLine line;
         FakeHost watcher;
         Engine subject(watcher, testConfig(dir.path()));
-        watcher.onRepaint = [&] { outcome.shown.push_back(storedPixels(subject)[0]); };
+        watcher.onScreen = [&] { outcome.shown.push_back(storedPixels(subject)[0]); };
         subject.initEngine();
         subject.setPortName(line.slavePath());
         if (subject.openLink() != 0)
@@ -170,7 +170,7 @@ TEST_F(ReaderLoop, BytesThatCameWhilePausedAreNotTakenForTheNextAnswer)
             return Outcome::LineFailed;
         subject.setPaused(1);  // the reader stops once it has shown this answer
         line.writeAll(Bytes(a.begin(), a.end()));
-        if (!waitFor([&] { return watcher.repaints.load() == 1; }))
+        if (!waitFor([&] { return watcher.screens.load() == 1; }))
             return Outcome::LineFailed;
 
         line.writeAll(Bytes(100, 0xEE));
@@ -180,7 +180,7 @@ TEST_F(ReaderLoop, BytesThatCameWhilePausedAreNotTakenForTheNextAnswer)
         if (!line.awaitRequest())
             return Outcome::LineFailed;
         line.writeAll(Bytes(c.begin(), c.end()));
-        if (!waitFor([&] { return watcher.repaints.load() == 2; }, std::chrono::seconds(3)))
+        if (!waitFor([&] { return watcher.screens.load() == 2; }, std::chrono::seconds(3)))
             return Outcome::Dropped;
         return storedPixels(subject) == decoded(c) ? Outcome::Shown : Outcome::Shifted;
     };
@@ -199,7 +199,7 @@ TEST_F(ReaderLoop, ShortAnswersAreDroppedAndAskedForAgain)
     ASSERT_EQ(engine.openLink(), 0);
     ASSERT_TRUE(sim.waitForRequests(5, 10000)) << "the next request follows every short answer";
     EXPECT_FALSE(screenDecoded()) << "no short answer is ever shown";
-    EXPECT_EQ(host.errors.load(), 0);
+    EXPECT_EQ(host.linkLosses.load(), 0);
 }
 
 TEST_F(ReaderLoop, PausedBeforeConnectSendsNothingUntilResumedAndSleeps)
@@ -230,7 +230,7 @@ TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutA
     // Eleven answers before the loss: a busy machine may cut some short.
     auto& sim = instrument(5, {.closeAfterFrames = 12, .reopenAfterMs = 300});
     connect();
-    ASSERT_TRUE(waitFor([&] { return host.errors.load() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return host.linkLosses.load() == 1; }));
     EXPECT_EQ(engine.isConnected(), 1) << "the link is kept until the user closes the box";
     const Bytes lastPicture = storedPixels(engine);
     const std::uint64_t shown = screenNumber();
@@ -238,7 +238,7 @@ TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutA
 
     engine.acknowledgeConnectionError();
     ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
-    EXPECT_EQ(host.errors.load(), 1) << "one error for one lost link";
+    EXPECT_EQ(host.linkLosses.load(), 1) << "one error for one lost link";
     EXPECT_EQ(storedPixels(engine), lastPicture) << "the last picture stays";
 
     ASSERT_TRUE(sim.waitForLinkState(true, 10000));
@@ -274,7 +274,7 @@ TEST_F(ReaderLoop, ShutdownEndsTheReaderWhateverItWaitsFor)
         subject.setPaused(waits == Waits::Paused ? 1 : 0);
         ASSERT_EQ(subject.openLink(), 0);
         if (waits == Waits::ErrorBox) {
-            ASSERT_TRUE(waitFor([&] { return quiet.errors.load() == 1; }));
+            ASSERT_TRUE(waitFor([&] { return quiet.linkLosses.load() == 1; }));
         } else if (waits != Waits::Paused) {
             ASSERT_TRUE(sim.waitForRequests(2, 10000));
         }

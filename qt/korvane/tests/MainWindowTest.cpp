@@ -176,7 +176,7 @@ void MainWindowTest::endsWithCodeZero()
             return;
         }
         if (moment == "link lost as Exit begins")
-            ((EngineHost*)rig.window.get())->showConnectionError();  // queued, as from the reader thread
+            ((EngineHost*)rig.window.get())->linkLost();  // queued, as from the reader thread
         rig.window->action(CommandId::Exit)->trigger();
         watchdog.start(3000);
     });
