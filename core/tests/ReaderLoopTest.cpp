@@ -225,28 +225,59 @@ TEST_F(ReaderLoop, PausedBeforeConnectSendsNothingUntilResumedAndSleeps)
     ASSERT_TRUE(waitFor([&] { return screenDecoded(); })) << "resumes at once when Pause is cleared";
 }
 
-TEST_F(ReaderLoop, LostLinkShowsTheErrorOnceKeepsThePictureAndReconnectsWithoutAProbe)
+namespace {
+
+// An instrument that stops answering after eleven answers (a busy machine
+// may cut some short) and comes back 300 ms later; each test begins once the
+// loss has been told.
+class LostLink : public EngineFixture {
+protected:
+    void SetUp() override
+    {
+        sim = &instrument(5, {.closeAfterFrames = 12, .reopenAfterMs = 300});
+        connect();
+        ASSERT_TRUE(waitFor([&] { return host.linkLosses.load() == 1; }));
+        lastPicture = storedPixels(engine);
+    }
+
+    void acknowledge()
+    {
+        engine.acknowledgeConnectionError();
+        ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
+    }
+
+    zls740sim::Zls740Simulator* sim = nullptr;
+    Bytes lastPicture;
+};
+
+}  // namespace
+
+TEST_F(LostLink, IsKeptUntilAcknowledgedAndToldOnce)
 {
-    // Eleven answers before the loss: a busy machine may cut some short.
-    auto& sim = instrument(5, {.closeAfterFrames = 12, .reopenAfterMs = 300});
-    connect();
-    ASSERT_TRUE(waitFor([&] { return host.linkLosses.load() == 1; }));
     EXPECT_EQ(engine.isConnected(), 1) << "the link is kept until the user closes the box";
-    const Bytes lastPicture = storedPixels(engine);
-    const std::uint64_t shown = screenNumber();
-    EXPECT_FALSE(lastPicture.empty());
-
-    engine.acknowledgeConnectionError();
-    ASSERT_TRUE(waitFor([&] { return engine.isConnected() == 0; }));
+    EXPECT_EQ(host.linkCloses.load(), 0);
+    ASSERT_NO_FATAL_FAILURE(acknowledge());
     EXPECT_EQ(host.linkLosses.load(), 1) << "one error for one lost link";
-    EXPECT_EQ(storedPixels(engine), lastPicture) << "the last picture stays";
+    EXPECT_EQ(host.linkCloses.load(), 1);
+}
 
-    ASSERT_TRUE(sim.waitForLinkState(true, 10000));
-    const std::uint64_t before = sim.requestCount();
-    // Connect again: the probe had found the port, so no new probe.
+TEST_F(LostLink, LeavesTheLastPictureShown)
+{
+    EXPECT_FALSE(lastPicture.empty());
+    ASSERT_NO_FATAL_FAILURE(acknowledge());
+    EXPECT_EQ(storedPixels(engine), lastPicture);
+}
+
+TEST_F(LostLink, ConnectReopensTheFoundPortWithoutAProbe)
+{
+    const std::uint64_t shown = screenNumber();
+    ASSERT_NO_FATAL_FAILURE(acknowledge());
+    ASSERT_TRUE(sim->waitForLinkState(true, 10000));
+    const std::uint64_t before = sim->requestCount();
+    // The search had found the port: no new one.
     ASSERT_TRUE(engine.portFound());
     ASSERT_EQ(engine.openLink(), 0);
-    ASSERT_TRUE(waitFor([&] { return screenNumber() > shown && sim.requestCount() > before; }));
+    ASSERT_TRUE(waitFor([&] { return screenNumber() > shown && sim->requestCount() > before; }));
     EXPECT_EQ(readFile(dir.file("log.txt")), (Bytes{0x43, 0x43}));
 }
 
