@@ -142,7 +142,8 @@ private:
     std::uint64_t sendRequest(std::stop_token stop);
     // Reads an answer into receiveBuffer_; true when it is a whole frame.
     bool receiveFrame(std::stop_token stop);
-    // Whether the frame just read is the whole answer, by the answers' end.
+    // Whether the frame just read may count: its answer ended with it, or
+    // (once answers have run long) the line went quiet after it.
     bool answerEnded(ReaderState& reader);
     void publishScreen(std::uint64_t request);
     void loseLink(std::stop_token stop);
