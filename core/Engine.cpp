@@ -131,7 +131,7 @@ int Engine::openLink()
     lastOpenError_ = lastOpenResult_ == PortResult::Ok ? std::string() : portHandle_.errorText();
     if (lastOpenResult_ != PortResult::Ok) {
         logBytes(kLogOpenFailed, sizeof kLogOpenFailed);
-        host_.requestRepaint();
+        host_.openFailed();
         return -1;
     }
     if (config_.baudRate > 0)
@@ -144,85 +144,127 @@ int Engine::openLink()
     return 0;
 }
 
+// What the reader knows of the line before its next request.
+enum class Engine::LineState {
+    // The link's first request: the rest of an answer to an earlier request
+    // (the search's, cut short) may still be on its way.
+    Opened,
+    // An answer was cut short, dropped or never read: bytes of it may still
+    // come.
+    Unsettled,
+    // Quiet when last looked at (purged after a frame, then paused):
+    // whatever came since is stale.
+    Quiet,
+    // Purged right after a frame, so bytes that came before were looked for
+    // then (one system call a screen saved); the request goes out at once.
+    Purged,
+};
+
+// Where an answer ends. A frame is known by its length alone, so bytes an
+// instrument sends after a whole frame would shift the next picture if they
+// arrived after the purge. Once such bytes have been seen, every answer is
+// read to its end before its frame counts.
+enum class Engine::AnswerEnd {
+    AtFrameLength,  // with its 40960th byte
+    AtQuietLine,    // once the line has been quiet for the gap time
+};
+
+struct Engine::ReaderState {
+    LineState line = LineState::Opened;
+    AnswerEnd answerEnd = AnswerEnd::AtFrameLength;
+};
+
 void Engine::readerLoop(std::stop_token stop)
 {
     // Stopping wakes a read or write that waits on the port.
     std::stop_callback wake(stop, [this] { portHandle_.interrupt(); });
-
-    // A frame is known by its length alone, so bytes an instrument sends
-    // after a whole frame would shift the next picture if they arrived after
-    // the purge. Once such bytes have been seen, every answer is read to its
-    // end (the line quiet for the gap time) before its frame counts.
-    bool overlongAnswers = false;
-    // In that mode: the line has been quiet for a gap since the last answer,
-    // so the next request may go out at once.
-    bool lineQuiet = false;
-    // The rest of an answer to an earlier request (the search's, cut short)
-    // may still be on its way: the first request waits for a quiet line too.
-    bool firstRequest = true;
-    // The port was purged right after the last frame: bytes that came before
-    // the purge were looked for then, so the look before the next request
-    // can be left out (one system call a screen).
-    bool justPurged = false;
-
+    ReaderState reader;
     while (!stop.stop_requested() && flags_.isConnected() != 0) {
         if (flags_.isPaused() == 1) {
             flags_.waitWhilePaused(stop);
-            justPurged = false;
-            continue;
+            // The purge came before the pause: bytes may have come since.
+            if (reader.line == LineState::Purged)
+                reader.line = LineState::Quiet;
+        } else if (settleLine(reader)) {
+            reader.line = takeScreen(reader, stop) ? LineState::Purged : LineState::Unsettled;
         }
-        if (!justPurged && portHandle_.discardPending() > 0) {
-            overlongAnswers = true;
-            lineQuiet = false;
-        }
-        // An answer must not begin while bytes of an earlier one still come:
-        // they would count as the start of the frame.
-        if ((overlongAnswers || firstRequest) && !lineQuiet && !awaitQuietLine())
-            continue;
-        lineQuiet = false;
-        firstRequest = false;
-        justPurged = false;
-        std::size_t written = 0;
-        const PortResult sent = portHandle_.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
-        if (sent == PortResult::Interrupted)
-            continue;
-        if (written < sizeof screenRequest) {
-            loseLink(stop);
-            continue;
-        }
-        const std::uint64_t request = ++requestsSent_;
-        std::size_t got = 0;
-        const PortResult answered = portHandle_.read(receiveBuffer_.data(), kFrameBytes, got, kAnswerLimits);
-        if (answered == PortResult::Interrupted)
-            continue;
-        if (answered == PortResult::OsFailure) {
-            // The device itself is gone (unplugged, far end hung up): asking
-            // again would only spin.
-            loseLink(stop);
-            continue;
-        }
-        if (got < kFrameBytes)
-            continue;  // a short answer is dropped; the next request follows at once
-
-        if (portHandle_.discardPending() > 0 && !overlongAnswers) {
-            // The first overlong answer: whether stale bytes led it cannot be
-            // told, so its frame is dropped.
-            overlongAnswers = true;
-            continue;
-        }
-        if (overlongAnswers) {
-            if (!awaitQuietLine())
-                continue;
-            lineQuiet = true;
-        }
-
-        std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
-        portHandle_.purgeReceive();
-        portHandle_.purgeTransmit();
-        justPurged = true;
-        screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0, request);
-        host_.requestRepaint();
     }
+}
+
+bool Engine::settleLine(ReaderState& reader)
+{
+    if (reader.line == LineState::Purged)
+        return true;
+    // Bytes before a request belong to no answer: an earlier one was longer
+    // than a frame.
+    if (portHandle_.discardPending() > 0) {
+        reader.answerEnd = AnswerEnd::AtQuietLine;
+        if (reader.line == LineState::Quiet)
+            reader.line = LineState::Unsettled;
+    }
+    // An answer must not begin while bytes of an earlier one still come:
+    // they would count as the start of the frame.
+    const bool bytesMayCome = reader.line == LineState::Opened
+        || (reader.line == LineState::Unsettled && reader.answerEnd == AnswerEnd::AtQuietLine);
+    return !bytesMayCome || awaitQuietLine();
+}
+
+bool Engine::takeScreen(ReaderState& reader, std::stop_token stop)
+{
+    const std::uint64_t request = sendRequest(stop);
+    if (request == 0 || !receiveFrame(stop) || !answerEnded(reader))
+        return false;
+    publishScreen(request);
+    return true;
+}
+
+std::uint64_t Engine::sendRequest(std::stop_token stop)
+{
+    std::size_t written = 0;
+    const PortResult sent = portHandle_.write(screenRequest, sizeof screenRequest, written, kWriteLimitMs);
+    if (sent == PortResult::Interrupted)
+        return 0;
+    if (written < sizeof screenRequest) {
+        loseLink(stop);
+        return 0;
+    }
+    return ++requestsSent_;
+}
+
+bool Engine::receiveFrame(std::stop_token stop)
+{
+    std::size_t got = 0;
+    const PortResult answered = portHandle_.read(receiveBuffer_.data(), kFrameBytes, got, kAnswerLimits);
+    if (answered == PortResult::OsFailure) {
+        // The device itself is gone (unplugged, far end hung up): asking
+        // again would only spin.
+        loseLink(stop);
+        return false;
+    }
+    // A short answer is dropped; the next request follows at once.
+    return answered != PortResult::Interrupted && got == kFrameBytes;
+}
+
+bool Engine::answerEnded(ReaderState& reader)
+{
+    const bool trailingBytes = portHandle_.discardPending() > 0;
+    if (reader.answerEnd == AnswerEnd::AtQuietLine)
+        return awaitQuietLine();
+    if (!trailingBytes)
+        return true;
+    // The first overlong answer: whether stale bytes led it cannot be told,
+    // so its frame is dropped.
+    reader.answerEnd = AnswerEnd::AtQuietLine;
+    return false;
+}
+
+void Engine::publishScreen(std::uint64_t request)
+{
+    std::copy(receiveBuffer_.begin(), receiveBuffer_.end(), screen_.frameBuffer().begin());
+    portHandle_.purgeReceive();
+    portHandle_.purgeTransmit();
+    screen_.publishFrame(flags_.isColorMode() == 1 ? 1 : 0, request);
+    host_.screenPublished();
 }
 
 bool Engine::awaitQuietLine()
@@ -256,7 +298,7 @@ void Engine::loseLink(std::stop_token stop)
         std::lock_guard lock(errorLock_);
         errorPending_ = true;
     }
-    host_.showConnectionError();
+    host_.linkLost();
     {
         std::unique_lock lock(errorLock_);
         errorAcknowledged_.wait(lock, stop, [this] { return !errorPending_; });
@@ -266,7 +308,7 @@ void Engine::loseLink(std::stop_token stop)
     portHandle_.close();
     flags_.setConnected(0);
     // The view shows the link's end rather than a picture that looks live.
-    host_.requestRepaint();
+    host_.linkClosed();
 }
 
 void Engine::acknowledgeConnectionError()
@@ -293,7 +335,7 @@ std::string Engine::imageToolPath() const
 
 ExportResult Engine::exportSnapshot()
 {
-    host_.requestRepaint();
+    host_.exportStarted();
     std::ostringstream out;
     if (!screen_.read([&](const ScreenView& view) { SnapshotWriter::write(out, view); }))
         return ExportResult::NoScreen;

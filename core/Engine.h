@@ -78,7 +78,7 @@ public:
 
     // Connect: reloads the header template, logs "C", opens `portName`, sets
     // connected and starts the reader thread. 0 when the link is up, -1
-    // (with 00 00 logged and a repaint asked for) when the port cannot be opened.
+    // (with 00 00 logged and EngineHost::openFailed()) when the port cannot be opened.
     int openLink();
 
     // Names the port for openLink() without a probe: COMn (looked up as the
@@ -123,7 +123,29 @@ public:
     std::string imageToolPath() const;
 
 private:
+    enum class LineState;
+    enum class AnswerEnd;
+    struct ReaderState;
+
+    // Asks for screens while connected, one request at a time: each turn
+    // either sleeps while paused, or settles the line and takes a screen.
     void readerLoop(std::stop_token stop);
+    // Makes the line ready for the next request: drops stale bytes and waits
+    // for a quiet line where bytes of an earlier answer may still come;
+    // false if it would not go quiet or the wait was interrupted.
+    bool settleLine(ReaderState& reader);
+    // One request, its answer and, when that is one whole frame, its screen
+    // published; false when no screen came of it.
+    bool takeScreen(ReaderState& reader, std::stop_token stop);
+    // The request's number, or 0 when it was not written (stopped, or the
+    // link lost on a short write).
+    std::uint64_t sendRequest(std::stop_token stop);
+    // Reads an answer into receiveBuffer_; true when it is a whole frame.
+    bool receiveFrame(std::stop_token stop);
+    // Whether the frame just read may count: its answer ended with it, or
+    // (once answers have run long) the line went quiet after it.
+    bool answerEnded(ReaderState& reader);
+    void publishScreen(std::uint64_t request);
     void loseLink(std::stop_token stop);
     // Drops bytes until the line has been quiet for an answer's gap time;
     // false if it would not go quiet or the wait was interrupted.

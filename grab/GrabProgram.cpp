@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +50,96 @@ std::string secondsText(double seconds)
     return text.str();
 }
 
+// Why korvane-grab ends early: its exit code and its one line.
+struct Failure {
+    ExitCode code;
+    std::string message;
+};
+// Each step's outcome: empty when it went well.
+using Outcome = std::optional<Failure>;
+
+Outcome openInstrument(ScreenGrabber& grabber, const GrabCommandLine& line)
+{
+    if (line.port.empty()) {
+        if (!grabber.findInstrument())
+            return Failure{ExitCode::NoInstrument, LinkReport::noInstrument(grabber.engine())};
+    } else {
+        grabber.usePort(line.port);
+    }
+    if (!grabber.openLink())
+        return Failure{ExitCode::NoInstrument,
+                       "cannot open the port " + LinkReport::port(grabber.engine()) + ": "
+                           + LinkReport::openFailure(grabber.engine())};
+    return std::nullopt;
+}
+
+Outcome takeScreen(ScreenGrabber& grabber, const GrabCommandLine& line, std::string& snapshot)
+{
+    const auto timeout =
+        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::duration<double>(line.timeoutSeconds));
+    switch (grabber.capture(timeout, snapshot)) {
+    case ScreenGrabber::Capture::Screen: return std::nullopt;
+    case ScreenGrabber::Capture::NoScreen:
+        return Failure{ExitCode::NoInstrument,
+                       "no whole screen from " + LinkReport::port(grabber.engine()) + " within "
+                           + secondsText(line.timeoutSeconds)};
+    case ScreenGrabber::Capture::LinkLost:
+        return Failure{ExitCode::LinkLost, "the link to " + LinkReport::port(grabber.engine()) + " was lost"};
+    }
+    return std::nullopt;
+}
+
+// The snapshot as the image file asked for: itself, or a PNG image of it.
+Outcome encodeImage(ImageFormat format, std::string snapshot, std::string& image)
+{
+    if (format != ImageFormat::Png) {
+        image = std::move(snapshot);
+        return std::nullopt;
+    }
+    std::ostringstream png;
+    if (!PngWriter::write(png, snapshot))
+        return Failure{ExitCode::WriteFailed, "cannot make the PNG image: out of memory"};
+    image = std::move(png).str();
+    return std::nullopt;
+}
+
+Outcome storeImage(const GrabCommandLine& line, SeriesNames& names, const std::string& image)
+{
+    std::string error;
+    if (line.output == "-") {
+        if (!writeStandardOutput(image, &error))
+            return Failure{ExitCode::WriteFailed, error};
+    } else {
+        const std::string path = line.series ? names.next(std::time(nullptr)) : line.output;
+        if (!replaceFile(path, image.data(), image.size(), &error))
+            return Failure{ExitCode::WriteFailed, error};
+    }
+    return std::nullopt;
+}
+
+// The screens the command line asks for, one every interval.
+Outcome takeSeries(ScreenGrabber& grabber, const GrabCommandLine& line)
+{
+    const auto interval =
+        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::duration<double>(line.intervalSeconds));
+    SeriesNames names(line.output);
+    for (int shot = 0; shot < line.count; ++shot) {
+        const auto started = std::chrono::steady_clock::now();
+        std::string snapshot;
+        std::string image;
+        Outcome outcome = takeScreen(grabber, line, snapshot);
+        if (!outcome)
+            outcome = encodeImage(line.format, std::move(snapshot), image);
+        if (!outcome)
+            outcome = storeImage(line, names, image);
+        if (outcome)
+            return outcome;
+        if (shot + 1 < line.count)
+            std::this_thread::sleep_until(started + interval);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int GrabProgram::run(const std::vector<std::string>& arguments, const std::string& programDir)
@@ -72,56 +163,11 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     config.programDir = programDir;
     config.baudRate = line.baudRate;
     ScreenGrabber grabber(config, line.monochrome);
-    if (line.port.empty()) {
-        if (!grabber.findInstrument()) {
-            return fail(ExitCode::NoInstrument, LinkReport::noInstrument(grabber.engine()));
-        }
-    } else {
-        grabber.usePort(line.port);
-    }
-    if (!grabber.openLink())
-        return fail(ExitCode::NoInstrument,
-                    "cannot open the port " + LinkReport::port(grabber.engine()) + ": "
-                        + LinkReport::openFailure(grabber.engine()));
-
-    using Seconds = std::chrono::duration<double>;
-    const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.timeoutSeconds));
-    const auto interval = std::chrono::ceil<std::chrono::milliseconds>(Seconds(line.intervalSeconds));
-    SeriesNames names(line.output);
-    for (int shot = 0; shot < line.count; ++shot) {
-        const auto started = std::chrono::steady_clock::now();
-        std::string snapshot;
-        switch (grabber.capture(timeout, snapshot)) {
-        case ScreenGrabber::Capture::Screen: break;
-        case ScreenGrabber::Capture::NoScreen:
-            return fail(ExitCode::NoInstrument,
-                        "no whole screen from " + LinkReport::port(grabber.engine()) + " within "
-                            + secondsText(line.timeoutSeconds));
-        case ScreenGrabber::Capture::LinkLost:
-            return fail(ExitCode::LinkLost, "the link to " + LinkReport::port(grabber.engine()) + " was lost");
-        }
-
-        std::string image;
-        if (line.format == ImageFormat::Png) {
-            std::ostringstream png;
-            if (!PngWriter::write(png, snapshot))
-                return fail(ExitCode::WriteFailed, "cannot make the PNG image: out of memory");
-            image = std::move(png).str();
-        } else {
-            image = std::move(snapshot);
-        }
-        if (line.output == "-") {
-            if (!writeStandardOutput(image, &error))
-                return fail(ExitCode::WriteFailed, error);
-        } else {
-            const std::string path = line.series ? names.next(std::time(nullptr)) : line.output;
-            if (!replaceFile(path, image.data(), image.size(), &error))
-                return fail(ExitCode::WriteFailed, error);
-        }
-
-        if (shot + 1 < line.count)
-            std::this_thread::sleep_until(started + interval);
-    }
+    Outcome outcome = openInstrument(grabber, line);
+    if (!outcome)
+        outcome = takeSeries(grabber, line);
+    if (outcome)
+        return fail(outcome->code, outcome->message);
     return static_cast<int>(ExitCode::Success);
 }
 

@@ -8,30 +8,15 @@
 
 namespace korvane {
 
-namespace {
-
-EngineConfig withoutLinkLog(EngineConfig config)
-{
-    // log.txt is the viewer's: a capture taken beside it must not empty it.
-    config.linkLog = false;
-    return config;
-}
-
-}  // namespace
-
 ScreenGrabber::ScreenGrabber(EngineConfig config, bool monochrome)
-    : engine_(*this, withoutLinkLog(std::move(config)))
+    : host_(std::move(config), monochrome,
+            {.screenPublished = [this] { screenPublished(); },
+             .linkLost = [this] { linkLost(); },
+             // The search runs on the caller's thread (findInstrument()).
+             .searchFinished = nullptr})
 {
-    engine_.initEngine();
-    engine_.setColorMode(monochrome ? 0 : 1);
     // The reader thread starts idle and asks for a screen only in capture().
     engine_.setPaused(1);
-}
-
-ScreenGrabber::~ScreenGrabber()
-{
-    // Ends the reader thread while the state it reports into still exists.
-    engine_.shutdown();
 }
 
 bool ScreenGrabber::findInstrument()
@@ -85,7 +70,7 @@ ScreenGrabber::Capture ScreenGrabber::capture(std::chrono::milliseconds timeout,
     return linkLost_ ? Capture::LinkLost : Capture::NoScreen;
 }
 
-void ScreenGrabber::requestRepaint()
+void ScreenGrabber::screenPublished()
 {
     // Called on the reader thread right after each decoded screen, before it
     // would send the next request: pausing here makes one request a capture.
@@ -101,15 +86,13 @@ void ScreenGrabber::requestRepaint()
     changed_.notify_all();
 }
 
-void ScreenGrabber::showConnectionError()
+void ScreenGrabber::linkLost()
 {
     {
         std::lock_guard lock(lock_);
         linkLost_ = true;
     }
     changed_.notify_all();
-    // Nobody is there to close a box: the reader may close the port at once.
-    engine_.acknowledgeConnectionError();
 }
 
 }  // namespace korvane

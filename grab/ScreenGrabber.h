@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Engine.h"
-#include "EngineHost.h"
+#include "HeadlessHost.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,13 +17,12 @@ namespace korvane {
 // Takes single screens through the engine. The reader thread sleeps (paused)
 // between captures, so the instrument is asked for exactly one screen each
 // time, and the viewer's link log is left alone.
-class ScreenGrabber : private EngineHost {
+class ScreenGrabber {
 public:
     enum class Capture { Screen, NoScreen, LinkLost };
 
     // `config` as for the viewer; its link log is switched off here.
     ScreenGrabber(EngineConfig config, bool monochrome);
-    ~ScreenGrabber() override;
     ScreenGrabber(const ScreenGrabber&) = delete;
     ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
@@ -42,8 +41,9 @@ public:
     const Engine& engine() const { return engine_; }
 
 private:
-    void requestRepaint() override;
-    void showConnectionError() override;
+    // The engine's news, on its reader thread.
+    void screenPublished();
+    void linkLost();
     // The request number of the latest screen, 0 before the first.
     std::uint64_t latestAnswer() const;
 
@@ -53,8 +53,9 @@ private:
     // Screens answering requests up to this one are stale: asked for by a
     // capture that gave up waiting.
     std::atomic<std::uint64_t> staleUpTo_{0};
-    // Last member: its reader thread ends before the members above go.
-    Engine engine_;
+    // After the members above: the engine's reader thread ends before they go.
+    HeadlessHost host_;
+    Engine& engine_ = host_.engine();
 };
 
 }  // namespace korvane

@@ -8,34 +8,14 @@
 
 namespace korvane {
 
-namespace {
-
-EngineConfig withoutLinkLog(EngineConfig config)
-{
-    // log.txt is the viewer's: a server started beside it must not empty it.
-    config.linkLog = false;
-    return config;
-}
-
-}  // namespace
-
 LiveLink::LiveLink(EngineConfig config, bool monochrome, std::function<void(Event)> notify)
     : notify_(std::move(notify))
-    , engine_(*this, withoutLinkLog(std::move(config)))
+    , host_(std::move(config), monochrome,
+            {.screenPublished = [this] { screenPublished(); },
+             // The server looks for the instrument again on its own.
+             .linkLost = [this] { notify_(Event::LinkLost); },
+             .searchFinished = [this] { notify_(Event::SearchOver); }})
 {
-    engine_.initEngine();
-    engine_.setColorMode(monochrome ? 0 : 1);
-}
-
-LiveLink::~LiveLink()
-{
-    shutdown();
-}
-
-void LiveLink::shutdown()
-{
-    quiet_ = true;
-    engine_.shutdown();
 }
 
 std::uint64_t LiveLink::newerSnapshot(std::uint64_t after, std::string& snapshot)
@@ -54,25 +34,10 @@ std::uint64_t LiveLink::newerSnapshot(std::uint64_t after, std::string& snapshot
     return number;
 }
 
-void LiveLink::requestRepaint()
+void LiveLink::screenPublished()
 {
-    if (!quiet_ && !screenPending_.exchange(true))
+    if (!screenPending_.exchange(true))
         notify_(Event::Screen);
-}
-
-void LiveLink::showConnectionError()
-{
-    // Nobody is there to close a box: the reader may close the port at once
-    // and end; the server looks for the instrument again on its own.
-    engine_.acknowledgeConnectionError();
-    if (!quiet_)
-        notify_(Event::LinkLost);
-}
-
-void LiveLink::searchFinished()
-{
-    if (!quiet_)
-        notify_(Event::SearchOver);
 }
 
 }  // namespace korvane

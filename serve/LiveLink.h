@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Engine.h"
-#include "EngineHost.h"
+#include "HeadlessHost.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,16 +18,15 @@ namespace korvane {
 //
 // Every call belongs to the server's I/O thread. The engine's threads only
 // call `notify`, which must hand the event over to that thread and return.
-class LiveLink : private EngineHost {
+class LiveLink {
 public:
     enum class Event {
-        Screen,      // a new screen (or the link's end) may be read
+        Screen,      // a new screen may be read
         LinkLost,    // the instrument stopped answering or went away
         SearchOver,  // beginSearch() has ended; openLink() next
     };
 
     LiveLink(EngineConfig config, bool monochrome, std::function<void(Event)> notify);
-    ~LiveLink() override;
     LiveLink(const LiveLink&) = delete;
     LiveLink& operator=(const LiveLink&) = delete;
 
@@ -55,21 +54,18 @@ public:
     const Engine& engine() const { return engine_; }
 
     // Ends the engine's threads; no event comes afterwards.
-    void shutdown();
+    void shutdown() { host_.shutdown(); }
 
 private:
-    void requestRepaint() override;
-    void showConnectionError() override;
-    void searchFinished() override;
+    void screenPublished();
 
     std::function<void(Event)> notify_;
     // One Screen event waits at a time: screens the I/O thread has not
     // taken yet fold into it.
     std::atomic<bool> screenPending_{false};
-    // Set by shutdown(): events from the engine's last moments are dropped.
-    std::atomic<bool> quiet_{false};
-    // Last member: its threads end before the members above go.
-    Engine engine_;
+    // After the members above: the engine's threads end before they go.
+    HeadlessHost host_;
+    Engine& engine_ = host_.engine();
 };
 
 }  // namespace korvane

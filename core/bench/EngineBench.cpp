@@ -82,8 +82,8 @@ double processCpuSeconds()
 
 class QuietHost : public EngineHost {
 public:
-    void requestRepaint() override {}
-    void showConnectionError() override {}
+    void screenPublished() override {}
+    void linkLost() override {}
 };
 
 // Screens per second that the engine decodes from the simulator on a

@@ -46,8 +46,8 @@ struct Figures {
 
 class CountingHost : public EngineHost {
 public:
-    void requestRepaint() override {}
-    void showConnectionError() override {}
+    void screenPublished() override {}
+    void linkLost() override {}
 };
 
 bool readFrame(int fd, std::uint8_t* frame)

@@ -205,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     config.linkLog = false;
     Engine engine(host, config);
     std::vector<Screen> screens;  // reader thread only, until the engine is shut down
-    host.onRepaint = [&] {
+    host.onScreen = [&] {
         engine.screen().read([&](const ScreenView& view) {
             const std::uint8_t* palette = view.bitmapInfo + (kPaletteOffset - kInfoHeaderOffset);
             screens.push_back(
@@ -230,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(instrument.awaitRequest(), "the reader asks again after every answer");
     engine.shutdown();
     line.close();
-    check(host.errors == 0, "no lost link is reported");
+    check(host.linkLosses == 0, "no lost link is reported");
 
     for (const auto& screen : screens)
         check(screen.onePalette, "every screen has one whole palette");

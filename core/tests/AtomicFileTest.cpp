@@ -56,13 +56,13 @@ extern "C" mode_t umask(mode_t mask) noexcept
     return mode_t(::syscall(SYS_umask, mask));
 }
 
-TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
+// 0666 less the umask, as any file the user makes, and the umask left alone.
+TEST(AtomicFile, ReplacesTheFileWithTheUsersPermissions)
 {
     test::ScratchDir dir;
     const std::string target = dir.file("Temp.bmp");
     std::ofstream(target) << "old picture";
     const std::string picture(38518, 'n');
-    // 0666 less the umask, as any file the user makes, and the umask left alone.
     const mode_t previous = ::umask(027);
     umaskCalls = 0;
     ASSERT_TRUE(replaceFile(target, picture.data(), picture.size()));
@@ -72,7 +72,11 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
 
+TEST(AtomicFile, SaysWhyATargetCannotBeReplaced)
+{
+    test::ScratchDir dir;
     // The target is a folder: the rename fails, and nothing is left behind.
     const std::string folder = dir.file("sub");
     std::filesystem::create_directory(folder);
@@ -80,12 +84,21 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     EXPECT_FALSE(replaceFile(folder, "new", 3, &error));
     EXPECT_EQ(error.rfind("cannot write " + folder + ": ", 0), 0u) << error;
     EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(entries(dir), 1u);
 
     EXPECT_FALSE(replaceFile(dir.file("missing/Temp.bmp"), "new", 3, &error));
     EXPECT_EQ(error.rfind("cannot create a file beside " + dir.file("missing/Temp.bmp"), 0), 0u) << error;
+}
 
-    // A write that stops part-way, as on a full disk: the old file stays. The temporary file is
-    // close-on-exec, so a program another thread starts meanwhile cannot hold it.
+// A write that stops part-way, as on a full disk: the old file stays. The temporary file is
+// close-on-exec, so a program another thread starts meanwhile cannot hold it.
+TEST(AtomicFile, AWriteCutShortKeepsTheOldFileWhole)
+{
+    test::ScratchDir dir;
+    const std::string target = dir.file("Temp.bmp");
+    const std::string picture(38518, 'n');
+    std::ofstream(target) << picture;
+    std::string error;
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const rlimit small{1000, old.rlim_max};
@@ -99,7 +112,7 @@ TEST(AtomicFile, ReplacesAllOrNothingAndLeavesNothingBeside)
     ASSERT_NE(temporaryFlags, -1);
     EXPECT_TRUE(temporaryFlags & FD_CLOEXEC);
     EXPECT_TRUE(test::fileContents(target) == picture) << "the old file is kept whole";
-    EXPECT_EQ(entries(dir), 2u) << "no temporary file may be left beside the target";
+    EXPECT_EQ(entries(dir), 1u) << "no temporary file may be left beside the target";
 }
 
 // Threads writing the same target at once never share a temporary file.

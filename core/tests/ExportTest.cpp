@@ -109,18 +109,25 @@ TEST_F(Export, TakesTheImageToolOfTheWorkingFolderElseTheOneBesideTheProgram)
     EXPECT_EQ(installed.imageToolPath(), dir.file("Pictorix"));
 }
 
-TEST_F(Export, ReportsNoScreenAMissingImageToolAndAnUnwritableSnapshot)
+TEST_F(Export, BeforeTheFirstScreenWritesNothing)
 {
     EXPECT_EQ(engine.exportSnapshot(), ExportResult::NoScreen);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("Temp.bmp"))) << "nothing written before the first screen";
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Temp.bmp")));
+}
+
+TEST_F(Export, WithoutTheImageToolWritesTheSnapshotAllTheSame)
+{
     streamKnownFrame(0x11);
     EXPECT_EQ(engine.exportSnapshot(), ExportResult::ToolNotStarted);
-    EXPECT_EQ(readFile(dir.file("Temp.bmp")).size(), 38518u) << "the snapshot is written all the same";
+    EXPECT_EQ(readFile(dir.file("Temp.bmp")).size(), 38518u);
+}
 
-    // Temp.bmp is a folder: it cannot be replaced, and the tool must not be
-    // started on a stale picture.
+// Temp.bmp is a folder: it cannot be replaced, and the tool must not be
+// started on a stale picture.
+TEST_F(Export, AnUnwritableSnapshotStartsNoTool)
+{
+    streamKnownFrame(0x11);
     writeTool(dir.path());
-    std::filesystem::remove(dir.file("Temp.bmp"));
     std::filesystem::create_directory(dir.file("Temp.bmp"));
     std::ofstream(dir.file("Temp.bmp/keep")) << "x";
     EXPECT_EQ(engine.exportSnapshot(), ExportResult::WriteFailed);

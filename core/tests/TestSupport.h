@@ -54,20 +54,24 @@ private:
     std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> running_;
 };
 
-// Records what the engine asks of the window.
+// Counts what the engine tells its host.
 class FakeHost : public EngineHost {
 public:
-    void requestRepaint() override
+    void screenPublished() override
     {
-        ++repaints;
-        if (onRepaint)
-            onRepaint();
+        ++screens;
+        if (onScreen)
+            onScreen();
     }
-    void showConnectionError() override { ++errors; }
-    std::atomic<int> repaints{0};
-    std::atomic<int> errors{0};
+    void linkLost() override { ++linkLosses; }
+    void linkClosed() override { ++linkCloses; }
+    void openFailed() override { ++openFailures; }
+    std::atomic<int> screens{0};
+    std::atomic<int> linkLosses{0};
+    std::atomic<int> linkCloses{0};
+    std::atomic<int> openFailures{0};
     // Called on the reader thread right after each screen is published.
-    std::function<void()> onRepaint;
+    std::function<void()> onScreen;
 };
 
 // An engine's settings for a test in `workDir`: a search that waits less

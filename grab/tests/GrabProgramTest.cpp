@@ -112,20 +112,25 @@ TEST_F(GrabProgramTest, WritesTheScreenTheInstrumentSentAsTheViewersSnapshot)
     }
 }
 
-// The search is the engine's; a named port is not searched, and --baud sets
-// its rate before the request goes out.
-TEST_F(GrabProgramTest, TakesTheNamedPortAtTheGivenRate)
+// The search is the engine's; a named port is not searched.
+TEST_F(GrabProgramTest, TakesTheNamedPortWithoutASearch)
 {
     startOver();
     auto& com9 = instrument(9);
     auto& com4 = instrument(4);
-    ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", "shot.bmp"}).exitCode, 0);
+    ASSERT_EQ(grab({"--port", "COM4", "-o", "shot.bmp"}).exitCode, 0);
     EXPECT_GE(com4.requestCount(), 1u);
     EXPECT_EQ(com9.requestCount(), 0u);
     const std::string programDir = std::filesystem::path(KORVANE_GRAB_PROGRAM).parent_path().string();
     const HeaderBytes header = HeaderTemplate::load({dir->file("header2.bin"), programDir + "/header2.bin"});
     EXPECT_TRUE(fileContents(dir->file("shot.bmp")) == engineSnapshot(com4.lastFrame(), header, 1));
+}
 
+TEST_F(GrabProgramTest, BaudSetsThePortsRate)
+{
+    startOver();
+    auto& com4 = instrument(4);
+    ASSERT_EQ(grab({"--port", "COM4", "--baud", "57600", "-o", "shot.bmp"}).exitCode, 0);
     termios line{};
     const int fd = ::open(com4.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);

@@ -222,12 +222,27 @@ void MainWindow::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::requestRepaint()
+void MainWindow::screenPublished()
 {
     liveView_->requestRepaint();
 }
 
-void MainWindow::showConnectionError()
+void MainWindow::linkClosed()
+{
+    liveView_->requestRepaint();
+}
+
+void MainWindow::openFailed()
+{
+    liveView_->requestRepaint();
+}
+
+void MainWindow::exportStarted()
+{
+    liveView_->requestRepaint();
+}
+
+void MainWindow::linkLost()
 {
     QMetaObject::invokeMethod(
         this, [this] { openLostLinkBox(); }, Qt::QueuedConnection);
@@ -246,8 +261,8 @@ void MainWindow::openLostLinkBox()
     // It blocks only the reader thread: the window stays usable meanwhile.
     box->setWindowModality(Qt::NonModal);
     box->setWindowIcon(windowIcon());
-    // The engine asks for a repaint once the link has ended, so the view
-    // then shows the link's end.
+    // Once the link has ended, linkClosed() repaints the view with the
+    // link's end.
     connect(box, &QDialog::finished, this, [this] { engine_.acknowledgeConnectionError(); });
     lostLinkBox_ = box;
     box->show();

@@ -48,9 +48,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // EngineHost, called from the reader thread.
-    void requestRepaint() override;
-    void showConnectionError() override;
+    // EngineHost: the live view is repainted after a new screen, at a
+    // link's end and before an export; a lost link opens its box.
+    void screenPublished() override;
+    void linkLost() override;
+    void linkClosed() override;
+    void openFailed() override;
+    void exportStarted() override;
     void searchFinished() override;
 
     void buildMenus();

@@ -92,68 +92,83 @@ void SimulatorServer::closeLink()
 void SimulatorServer::run()
 {
     for (;;) {
-        auto now = Clock::now();
-        bool moreNow = false;
-        if (phase_ == Phase::Serving && options_.chatterPerSecond > 0 && !hangupUntil_
-            && (!chatterAt_ || now >= *chatterAt_))
-            chatter(now);
-        if (phase_ == Phase::Serving) {
-            if (!answering_ && owedAnswers_ > 0 && !stalled_)
-                beginAnswer(now);
-            if (answering_ && !writeBlocked_)
-                moreNow = sendSome(now);
-        }
-        if (phase_ == Phase::Draining && drainCheckAt_ && now >= *drainCheckAt_)
-            checkDrained(now);
-        if (phase_ == Phase::Away && reopenAt_ && now >= *reopenAt_)
-            comeBack(now);
-        if (hangupUntil_ && now >= *hangupUntil_)
-            hangupUntil_.reset();
-        if (reportDueAt_ && now >= *reportDueAt_)
-            writeReport();
-
+        const auto now = Clock::now();
+        const bool moreNow = doDueWork(now);
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, 0, 0}};
-        nfds_t count = 1;
-        if (terminal_.isOpen() && !hangupUntil_) {
-            fds[1].fd = terminal_.masterFd();
-            fds[1].events = POLLIN;
-            if (phase_ == Phase::Serving && answering_ && writeBlocked_)
-                fds[1].events |= POLLOUT;
-            count = 2;
-        }
-        timespec timeout{};
-        const timespec* timeoutPtr = &timeout;
-        if (!moreNow) {
-            if (const auto deadline = nextDeadline())
-                timeout = toTimespec(*deadline - now);
-            else
-                timeoutPtr = nullptr;
-        }
-        if (::ppoll(fds, count, timeoutPtr, nullptr) < 0) {
-            if (errno == EINTR)
-                continue;
-            std::perror("zls740-sim: poll");
+        const nfds_t count = watchMaster(fds[1]) ? 2 : 1;
+        // The wake descriptor readable: stopped.
+        if (!waitForEvents(fds, count, moreNow, now) || fds[0].revents != 0)
             return;
-        }
-        if (fds[0].revents != 0)
-            return;
-        if (count < 2 || fds[1].revents == 0)
-            continue;
-
-        now = Clock::now();
-        if (fds[1].revents & POLLOUT) {
-            writeBlocked_ = false;
-            // A paced answer goes on at its pace from here rather than
-            // bursting to catch up with the time the viewer kept it waiting.
-            if (answerRate_ > 0)
-                answerStart_ = now
-                    - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(sent_ / answerRate_));
-        }
-        if (fds[1].revents & POLLIN)
-            readRequests(now);
-        else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-            hungUp(now);
+        if (count == 2 && fds[1].revents != 0)
+            serveMaster(fds[1].revents, Clock::now());
     }
+}
+
+bool SimulatorServer::doDueWork(Clock::time_point now)
+{
+    bool moreNow = false;
+    if (phase_ == Phase::Serving && options_.chatterPerSecond > 0 && !hangupUntil_
+        && (!chatterAt_ || now >= *chatterAt_))
+        chatter(now);
+    if (phase_ == Phase::Serving) {
+        if (!answering_ && owedAnswers_ > 0 && !stalled_)
+            beginAnswer(now);
+        if (answering_ && !writeBlocked_)
+            moreNow = sendSome(now);
+    }
+    if (phase_ == Phase::Draining && drainCheckAt_ && now >= *drainCheckAt_)
+        checkDrained(now);
+    if (phase_ == Phase::Away && reopenAt_ && now >= *reopenAt_)
+        comeBack(now);
+    if (hangupUntil_ && now >= *hangupUntil_)
+        hangupUntil_.reset();
+    if (reportDueAt_ && now >= *reportDueAt_)
+        writeReport();
+    return moreNow;
+}
+
+bool SimulatorServer::watchMaster(pollfd& master) const
+{
+    if (!terminal_.isOpen() || hangupUntil_)
+        return false;
+    master.fd = terminal_.masterFd();
+    master.events = POLLIN;
+    if (phase_ == Phase::Serving && answering_ && writeBlocked_)
+        master.events |= POLLOUT;
+    return true;
+}
+
+bool SimulatorServer::waitForEvents(pollfd* fds, nfds_t count, bool moreNow, Clock::time_point now) const
+{
+    timespec timeout{};
+    const timespec* timeoutPtr = &timeout;
+    if (!moreNow) {
+        if (const auto deadline = nextDeadline())
+            timeout = toTimespec(*deadline - now);
+        else
+            timeoutPtr = nullptr;
+    }
+    // Interrupted by a signal: no event, the loop looks again.
+    if (::ppoll(fds, count, timeoutPtr, nullptr) >= 0 || errno == EINTR)
+        return true;
+    std::perror("zls740-sim: poll");
+    return false;
+}
+
+void SimulatorServer::serveMaster(short revents, Clock::time_point now)
+{
+    if (revents & POLLOUT) {
+        writeBlocked_ = false;
+        // A paced answer goes on at its pace from here rather than
+        // bursting to catch up with the time the viewer kept it waiting.
+        if (answerRate_ > 0)
+            answerStart_ =
+                now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(sent_ / answerRate_));
+    }
+    if (revents & POLLIN)
+        readRequests(now);
+    else if (revents & (POLLHUP | POLLERR | POLLNVAL))
+        hungUp(now);
 }
 
 std::optional<SimulatorServer::Clock::time_point> SimulatorServer::nextDeadline() const

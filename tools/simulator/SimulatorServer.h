@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,15 @@ private:
         Away,
     };
 
+    // What is due at `now` (chatter, the next bytes of an answer, the drain
+    // check, coming back, the report); true when more can be sent at once.
+    bool doDueWork(Clock::time_point now);
+    // Fills in `master` when the master end is to be watched.
+    bool watchMaster(pollfd& master) const;
+    // Waits in ppoll() until an event or the next deadline (not at all when
+    // `moreNow`); false when the wait failed for good.
+    bool waitForEvents(pollfd* fds, nfds_t count, bool moreNow, Clock::time_point now) const;
+    void serveMaster(short revents, Clock::time_point now);
     void readRequests(Clock::time_point now);
     void beginAnswer(Clock::time_point now);
     // Writes what the link takes and the pace allows; true when it could go

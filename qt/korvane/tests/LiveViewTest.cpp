@@ -40,23 +40,61 @@ QRect inkOf(LiveView& view)
     return ink;
 }
 
+// Sizes the live view to `client`; true once it has that size.
+bool resizeClient(Rig& rig, QSize client)
+{
+    rig.window->resize(client.width(), client.height() + rig.window->menuBar()->height());
+    return QTest::qWaitFor([&] { return rig.window->liveView()->size() == client; }, kDeadlineMs);
+}
+
 }  // namespace
 
 class LiveViewTest : public QObject {
     Q_OBJECT
 private slots:
-    void hintUntilLinkedThenScreenUprightNearestPixel_data();
-    void hintUntilLinkedThenScreenUprightNearestPixel();
+    void hintInTheMiddleWhileNotLinked_data() { clientSizes(); }
+    void hintInTheMiddleWhileNotLinked();
+    void nothingDrawnWhileLinkedWithoutAScreen();
+    void screenUprightNearestPixel_data() { clientSizes(); }
+    void screenUprightNearestPixel();
+
+private:
+    static void clientSizes();
 };
 
-void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel_data()
+void LiveViewTest::clientSizes()
 {
     QTest::addColumn<QSize>("client");
     QTest::newRow("wider, taller") << QSize(960, 300);
     QTest::newRow("smaller") << QSize(283, 197);
 }
 
-void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
+void LiveViewTest::hintInTheMiddleWhileNotLinked()
+{
+    QFETCH(QSize, client);
+    Rig rig;
+    LiveView& view = *rig.window->liveView();
+    QVERIFY(resizeClient(rig, client));
+    // On one line, in the middle.
+    const QRect hint = inkOf(view);
+    const QFontMetrics metrics(view.font());
+    QVERIFY(hint.height() > 0 && hint.height() <= metrics.height());
+    QVERIFY(hint.width() >= metrics.horizontalAdvance(LiveView::placeholderText()) * 3 / 4);
+    QVERIFY(qAbs(hint.center().x() - client.width() / 2) <= 3 && qAbs(hint.center().y() - client.height() / 2) <= 4);
+}
+
+// Linked while paused, so no screen comes in: neither hint nor picture.
+void LiveViewTest::nothingDrawnWhileLinkedWithoutAScreen()
+{
+    Rig rig;
+    rig.addSimulator(5);
+    rig.run(CommandId::Pause);
+    rig.run(CommandId::Connect);
+    QCOMPARE(rig.window->engine().isConnected(), 1);
+    QVERIFY2(inkOf(*rig.window->liveView()).isEmpty(), "something drawn while linked without a screen");
+}
+
+void LiveViewTest::screenUprightNearestPixel()
 {
     QFETCH(QSize, client);
     Rig rig;
@@ -69,26 +107,10 @@ void LiveViewTest::hintUntilLinkedThenScreenUprightNearestPixel()
     replay.write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size()));
     QVERIFY(replay.flush());
     rig.addSimulator(5, [&](auto& o) { o.replayFile = replay.fileName().toStdString(); });
-    LiveView& view = *rig.window->liveView();
-    rig.window->resize(client.width(), client.height() + rig.window->menuBar()->height());
-    QVERIFY(QTest::qWaitFor([&] { return view.size() == client; }, kDeadlineMs));
-
-    // Not linked: the hint, on one line in the middle.
-    const QRect hint = inkOf(view);
-    const QFontMetrics metrics(view.font());
-    QVERIFY(hint.height() > 0 && hint.height() <= metrics.height());
-    QVERIFY(hint.width() >= metrics.horizontalAdvance(LiveView::placeholderText()) * 3 / 4);
-    QVERIFY(qAbs(hint.center().x() - client.width() / 2) <= 3 && qAbs(hint.center().y() - client.height() / 2) <= 4);
-
-    // Linked while paused, so no screen comes in: neither hint nor picture.
-    rig.run(CommandId::Pause);
+    QVERIFY(resizeClient(rig, client));
     rig.run(CommandId::Connect);
-    QCOMPARE(rig.window->engine().isConnected(), 1);
-    QVERIFY2(inkOf(view).isEmpty(), "something drawn while linked without a screen");
-
-    rig.run(CommandId::Pause);
     QVERIFY(rig.waitForScreen());
-    const QImage shown = view.grab().toImage();
+    const QImage shown = rig.window->liveView()->grab().toImage();
     QCOMPARE(shown.size(), client);
     // Every pixel is the screen pixel its place scales to, or for rounding one next to it.
     const int w = client.width();

@@ -19,23 +19,40 @@ const QString kStartMarks = QStringLiteral("Connect Pause Color* Save/Print-");
 const QString kLinkedMarks = QStringLiteral("Connect* Pause Color* Save/Print");
 const QStringList kOwnedError{QStringLiteral("DSO Connection Error in korvane::MainWindow")};
 
+// Connects to an instrument at COM5 that vanishes after two screens; the
+// reader thread's box once it is open, or null.
+QMessageBox* loseLink(Rig& rig)
+{
+    rig.addSimulator(5, [](auto& o) { o.closeAfterFrames = 3; });  // the probe's answer and two screens
+    rig.run(CommandId::Connect);
+    return QTest::qWaitFor([&] { return rig.window->lostLinkBox() != nullptr; }, kDeadlineMs)
+        ? rig.window->lostLinkBox()
+        : nullptr;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnect();
+    void aboutFromItsCommandAndItsKeys();
+    void pauseAndColorFlipTheirMarksAndFlags();
+    void failedConnectShowsTheWindowsBoxAndChangesNothing();
+    void lostLinkBoxIsUnownedAndKeepsTheLinkUntilClosed();
+    void connectAfterTheInstrumentIsGoneFailsAndKeepsTheMarks();
     void connectWhileConnectedDoesNotProbe();
+    void engineNewsRepaintsTheView_data();
+    void engineNewsRepaintsTheView();
     void savePrintWithoutTheImageToolSaysSo();
     void endsWithCodeZero_data();
     void endsWithCodeZero();
 };
 
-void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnect()
+void MainWindowTest::aboutFromItsCommandAndItsKeys()
 {
     Rig rig;
-    MainWindow& window = *rig.window;
-    QCOMPARE(modalBoxesOf([&] { QVERIFY(window.runCommand(104)); }), QStringList{"About in korvane::MainWindow"});
+    QCOMPARE(modalBoxesOf([&] { QVERIFY(rig.window->runCommand(int(CommandId::About))); }),
+             QStringList{"About in korvane::MainWindow"});
     // Also by its keys, Alt and "?" or "/", whichever widget has the focus; no other key.
     // clang-format off
     const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> keys[] = {
@@ -44,8 +61,13 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
         {Qt::Key_Slash, Qt::NoModifier, 0}};
     // clang-format on
     for (const auto& [key, modifiers, boxes] : keys)
-        QCOMPARE(int(modalBoxesOf([&] { QTest::keyClick(window.liveView(), key, modifiers); }).size()), boxes);
-    QCOMPARE(rig.log().size(), 0);
+        QCOMPARE(int(modalBoxesOf([&] { QTest::keyClick(rig.window->liveView(), key, modifiers); }).size()), boxes);
+}
+
+void MainWindowTest::pauseAndColorFlipTheirMarksAndFlags()
+{
+    Rig rig;
+    MainWindow& window = *rig.window;
     QCOMPARE(rig.marks(), kStartMarks);
     // Chosen from the menu, Pause and Color flip their own mark; the flags follow.
     window.action(CommandId::Pause)->trigger();
@@ -55,38 +77,55 @@ void MainWindowTest::marksThroughUnknownIdsAboutFailedConnectLostLinkAndReconnec
     rig.run(CommandId::Pause);
     rig.run(CommandId::Color);
     QCOMPARE(rig.marks(), kStartMarks);
+    QCOMPARE(rig.log().size(), 0);
+}
 
+void MainWindowTest::failedConnectShowsTheWindowsBoxAndChangesNothing()
+{
+    Rig rig;
     // No instrument anywhere: the window's own box, and Connect's mark put back.
     QCOMPARE(modalBoxesOf([&] { rig.run(CommandId::Connect); }), kOwnedError);
-    QCOMPARE(window.engine().isConnected(), 0);
+    QCOMPARE(rig.window->engine().isConnected(), 0);
     QCOMPARE(rig.marks(), kStartMarks);
 
-    // The instrument is there now; a silent device at COM9 counts the probes.
-    zls740sim::Zls740Simulator& instrument =
-        rig.addSimulator(5, [](auto& o) { o.closeAfterFrames = 3; });  // the probe's answer and two screens
+    // The instrument is there now: Connect searches as the first time did; a
+    // silent device at COM9 counts the probes.
+    rig.addSimulator(5);
     const zls740sim::Zls740Simulator& listener = rig.addSimulator(9, [](auto& o) { o.silent = true; });
     rig.run(CommandId::Connect);
-    QCOMPARE(window.engine().isConnected(), 1);
+    QCOMPARE(rig.window->engine().isConnected(), 1);
     QCOMPARE(listener.requestCount(), 1u);
     QCOMPARE(rig.marks(), kLinkedMarks);
+}
 
-    // The instrument vanishes: the reader thread's box, owned by no window and not modal; until
-    // the user closes it the link counts as up.
-    QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() != nullptr, kDeadlineMs);
-    QMessageBox* box = window.lostLinkBox();
+void MainWindowTest::lostLinkBoxIsUnownedAndKeepsTheLinkUntilClosed()
+{
+    Rig rig;
+    // The reader thread's box, owned by no window and not modal; until the
+    // user closes it the link counts as up.
+    QMessageBox* box = loseLink(rig);
+    QVERIFY(box != nullptr);
     QCOMPARE(box->windowTitle() + "/" + box->text(), QStringLiteral("DSO Connection Error/DSO Connection Error"));
     QVERIFY(box->parentWidget() == nullptr && box->windowModality() == Qt::NonModal);
-    QCOMPARE(window.engine().isConnected(), 1);
+    QCOMPARE(rig.window->engine().isConnected(), 1);
 
-    // Acknowledged: the link ends and the view is repainted, the marks stay.
-    EventCounter paints(window.liveView(), QEvent::Paint);
+    // Closed: the link ends (and the view is repainted, engineNewsRepaintsTheView), the marks stay.
     box->button(QMessageBox::Ok)->click();
-    QTRY_COMPARE_WITH_TIMEOUT(window.engine().isConnected(), 0, kDeadlineMs);
-    QTRY_VERIFY_WITH_TIMEOUT(window.lostLinkBox() == nullptr && paints.count > 0, kDeadlineMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->engine().isConnected(), 0, kDeadlineMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.window->lostLinkBox() == nullptr, kDeadlineMs);
     QCOMPARE(rig.marks(), kLinkedMarks);
+}
+
+void MainWindowTest::connectAfterTheInstrumentIsGoneFailsAndKeepsTheMarks()
+{
+    Rig rig;
+    QMessageBox* box = loseLink(rig);
+    QVERIFY(box != nullptr);
+    box->button(QMessageBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window->engine().isConnected(), 0, kDeadlineMs);
 
     // Lost for good: the next Connect fails, the marks still say a link was once up.
-    instrument.stop();
+    rig.simulators.front()->stop();
     QFile::remove(rig.file("COM5"));
     QCOMPARE(modalBoxesOf([&] { rig.run(CommandId::Connect); }), kOwnedError);
     QCOMPARE(rig.marks(), kLinkedMarks);
@@ -107,6 +146,29 @@ void MainWindowTest::connectWhileConnectedDoesNotProbe()
     rig.run(CommandId::Connect);
     QCOMPARE(listener.requestCount(), 1u);
     QCOMPARE(rig.log(), QByteArray("C"));
+}
+
+void MainWindowTest::engineNewsRepaintsTheView_data()
+{
+    QTest::addColumn<int>("news");
+    QTest::newRow("screen published") << 0;
+    QTest::newRow("link closed") << 1;
+    QTest::newRow("open failed") << 2;
+    QTest::newRow("export started") << 3;
+}
+
+// Each piece of the engine's news that changes what the view shows repaints it.
+void MainWindowTest::engineNewsRepaintsTheView()
+{
+    static constexpr void (EngineHost::*kNews[])() = {&EngineHost::screenPublished, &EngineHost::linkClosed,
+                                                      &EngineHost::openFailed, &EngineHost::exportStarted};
+    QFETCH(int, news);
+    Rig rig;
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    QApplication::processEvents();  // the first paint
+    EventCounter paints(rig.window->liveView(), QEvent::Paint);
+    (((EngineHost*)rig.window.get())->*kNews[news])();
+    QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, kDeadlineMs);
 }
 
 void MainWindowTest::savePrintWithoutTheImageToolSaysSo()
@@ -176,7 +238,7 @@ void MainWindowTest::endsWithCodeZero()
             return;
         }
         if (moment == "link lost as Exit begins")
-            ((EngineHost*)rig.window.get())->showConnectionError();  // queued, as from the reader thread
+            ((EngineHost*)rig.window.get())->linkLost();  // queued, as from the reader thread
         rig.window->action(CommandId::Exit)->trigger();
         watchdog.start(3000);
     });
