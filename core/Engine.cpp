@@ -203,9 +203,10 @@ bool Engine::settleLine(ReaderState& reader)
             reader.line = LineState::Unsettled;
     }
     // An answer must not begin while bytes of an earlier one still come:
-    // they would count as the start of the frame.
-    const bool bytesMayCome = reader.line == LineState::Opened
-        || (reader.line == LineState::Unsettled && reader.answerEnd == AnswerEnd::AtQuietLine);
+    // they would count as the start of the frame. This holds after a short
+    // answer too: its rest, late on a busy machine or a slow bridge, would
+    // make the next frame half of one screen and half of another.
+    const bool bytesMayCome = reader.line == LineState::Opened || reader.line == LineState::Unsettled;
     return !bytesMayCome || awaitQuietLine();
 }
 
@@ -241,7 +242,8 @@ bool Engine::receiveFrame(std::stop_token stop)
         loseLink(stop);
         return false;
     }
-    // A short answer is dropped; the next request follows at once.
+    // A short answer is dropped; the next request follows once the line is
+    // quiet.
     return answered != PortResult::Interrupted && got == kFrameBytes;
 }
 
