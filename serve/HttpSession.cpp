@@ -21,8 +21,10 @@ namespace {
 // kept-alive one its next (or to take an answer); then it is closed.
 constexpr std::chrono::seconds kFirstRequestTime{3};
 constexpr std::chrono::seconds kRequestTime{5};
-// How long a closing connection's last bytes are read and dropped.
+// How long, and how much of, a closing connection's last bytes are read
+// and dropped before it is closed anyway.
 constexpr std::chrono::seconds kLingerTime{2};
+constexpr std::size_t kLingerBytes = 64 * 1024;
 constexpr const char* kUnreadable = "Bad request: not an HTTP request korvane-serve can read";
 
 }  // namespace
@@ -127,16 +129,16 @@ void HttpSession::close()
     beast::error_code ignored;
     stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
     stream_.expires_after(kLingerTime);
-    drain();
+    drain(kLingerBytes);
 }
 
-void HttpSession::drain()
+void HttpSession::drain(std::size_t budget)
 {
     stream_.async_read_some(boost::asio::buffer(scratch_),
-                            [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                                if (ec)
+                            [self = shared_from_this(), budget](beast::error_code ec, std::size_t got) {
+                                if (ec || got >= budget)
                                     return self->stream_.close();
-                                self->drain();
+                                self->drain(budget - got);
                             });
 }
 

@@ -38,7 +38,7 @@ private:
     void serve();
     void send(HttpResponse response);
     void close();
-    void drain();
+    void drain(std::size_t budget);
 
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_{RequestHead::kLongestHead};
@@ -46,7 +46,7 @@ private:
     Route route_;  // of the request being read
     ScreenServer& server_;
     ConnectionSlot slot_;
-    std::array<char, 4096> scratch_;
+    std::array<char, 16 * 1024> scratch_;
 };
 
 }  // namespace korvane

@@ -403,7 +403,9 @@ void ScreenServer::join(const std::shared_ptr<ViewerSession>& viewer)
 {
     viewers_.insert(viewer);
     say("viewer " + viewer->peer() + " joined (" + std::to_string(viewers_.size()) + " watching)");
-    broadcastStatus(true);
+    // The newcomer is told the state at once; the others see the new
+    // number at the next tick, however many come and go before it.
+    viewer->sendStatus(std::make_shared<const std::string>(status().json()));
     if (screenMessage_)
         viewer->sendScreen(screenMessage_);
 }
@@ -413,7 +415,6 @@ void ScreenServer::leave(const std::shared_ptr<ViewerSession>& viewer)
     if (viewers_.erase(viewer) == 0)
         return;
     say("viewer " + viewer->peer() + " left (" + std::to_string(viewers_.size()) + " watching)");
-    broadcastStatus(true);
 }
 
 // Requests ---------------------------------------------------------------

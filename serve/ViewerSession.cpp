@@ -80,12 +80,14 @@ void ViewerSession::flush()
 {
     if (writing_ || !open_)
         return;
-    // The state first: it is small and tells what the screen means.
-    std::shared_ptr<const std::string> message;
-    const bool screen = !waitingStatus_;
-    message = screen ? std::move(waitingScreen_) : std::move(waitingStatus_);
+    // The state first, as it is small and tells what the screen means, but
+    // never twice in a row while a screen waits: states that keep changing
+    // (viewers coming and going) must not starve the screens.
+    const bool screen = waitingScreen_ && (!waitingStatus_ || lastWasStatus_);
+    std::shared_ptr<const std::string> message = screen ? std::move(waitingScreen_) : std::move(waitingStatus_);
     if (!message)
         return;
+    lastWasStatus_ = !screen;
     writing_ = true;
     writeStarted_ = std::chrono::steady_clock::now();
     socket_.binary(screen);

@@ -56,6 +56,7 @@ private:
     std::shared_ptr<const std::string> waitingScreen_;
     std::shared_ptr<const std::string> waitingStatus_;
     bool writing_ = false;
+    bool lastWasStatus_ = false;
     std::chrono::steady_clock::time_point writeStarted_;
     bool open_ = false;
 };

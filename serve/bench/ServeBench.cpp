@@ -32,7 +32,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using korvane::bench::ServeChild;
+using korvane::attack::ServeChild;
 using korvane::bench::ViewerCrowd;
 
 // The ZLS740's link: 983,040 bytes a second, 24 screens of 40,960 bytes.

@@ -1,17 +1,19 @@
-// Korvane - korvane-serve benchmarks.
+// Korvane - korvane-serve's benchmark and attack test.
 // SPDX-License-Identifier: MIT
 #include "ServeChild.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace korvane::bench {
+namespace korvane::attack {
 
 ServeChild::~ServeChild()
 {
@@ -19,7 +21,7 @@ ServeChild::~ServeChild()
 }
 
 bool ServeChild::start(const std::string& program, const std::string& folder, const std::vector<std::string>& arguments,
-                       std::string* error)
+                       std::string* error, unsigned descriptors)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
@@ -48,6 +50,10 @@ bool ServeChild::start(const std::string& program, const std::string& folder, co
         ::close(pipeFds[1]);
         if (::chdir(folder.c_str()) != 0)
             ::_exit(127);
+        if (descriptors > 0) {
+            const rlimit limit{descriptors, descriptors};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
@@ -62,6 +68,10 @@ void ServeChild::collect()
     std::string pending;
     char buffer[4096];
     while (true) {
+        {
+            std::unique_lock lock(mutex_);
+            readingChanged_.wait(lock, [this] { return reading_; });
+        }
         const ssize_t n = ::read(output_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
@@ -90,6 +100,20 @@ std::string ServeChild::waitForLine(const std::string& text, std::chrono::millis
     return {};
 }
 
+void ServeChild::readOutput(bool reading)
+{
+    std::lock_guard lock(mutex_);
+    reading_ = reading;
+    readingChanged_.notify_all();
+}
+
+std::size_t ServeChild::linesWith(const std::string& text) const
+{
+    std::lock_guard lock(mutex_);
+    return std::size_t(std::count_if(lines_.begin(), lines_.end(),
+                                     [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
+
 double ServeChild::processorSeconds() const
 {
     std::ifstream file("/proc/" + std::to_string(pid_) + "/stat");
@@ -113,6 +137,7 @@ double ServeChild::processorSeconds() const
 
 void ServeChild::stop()
 {
+    readOutput(true);
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         int status = 0;
@@ -127,4 +152,4 @@ void ServeChild::stop()
     }
 }
 
-}  // namespace korvane::bench
+}  // namespace korvane::attack
