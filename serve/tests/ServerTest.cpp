@@ -29,9 +29,23 @@ protected:
     Instruments instruments_;
 };
 
+TEST_F(ServeTest, PauseStopsTheRequestsAndResumeStartsThem)
+{
+    zls740sim::Zls740Simulator& instrument = startInstrument();
+    ServeHarness serve(dir_.path(), "COM5");
+    ASSERT_TRUE(instrument.waitForFrames(2, 10000));
+    ASSERT_TRUE(statusFlag(request(serve.port(), "POST", "/pause").body, "paused"));
+    // A request already on its way is answered; then none follows.
+    const std::uint64_t asked = instrument.requestCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(instrument.requestCount(), asked + 1);
+    EXPECT_FALSE(statusFlag(request(serve.port(), "POST", "/pause").body, "paused"));
+    EXPECT_TRUE(instrument.waitForRequests(asked + 3, 10000));
+}
+
 // Paused, the screen served is the last one the instrument sent: as the
 // engine's snapshot and the grab writer's PNG, in the palette chosen.
-TEST_F(ServeTest, PauseStopsTheRequestsAndTheScreenIsTheOneKorvaneWouldSave)
+TEST_F(ServeTest, TheScreenServedIsTheOneKorvaneWouldSaveInThePaletteChosen)
 {
     zls740sim::Zls740Simulator& instrument = startInstrument();
     ServeHarness serve(dir_.path(), "COM5");
@@ -50,10 +64,6 @@ TEST_F(ServeTest, PauseStopsTheRequestsAndTheScreenIsTheOneKorvaneWouldSave)
     };
     ASSERT_TRUE(instrument.waitForFrames(2, 10000));
     ASSERT_TRUE(statusFlag(request(serve.port(), "POST", "/pause").body, "paused"));
-    // A request already on its way is answered; then none follows.
-    const std::uint64_t asked = instrument.requestCount();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_LE(instrument.requestCount(), asked + 1);
     EXPECT_TRUE(servesLastFrame(1));
 
     EXPECT_FALSE(statusFlag(request(serve.port(), "POST", "/colour").body, "colour"));
@@ -125,7 +135,21 @@ TEST_F(ServeTest, ViewersThatNeverReadHoldNoScreens)
     EXPECT_TRUE(reading.nextScreen(message));
 }
 
-TEST_F(ServeTest, LostInstrumentLeavesTheLastScreenAndIsFoundAgain)
+TEST_F(ServeTest, ALostInstrumentLeavesTheLastScreen)
+{
+    zls740sim::SimulatorOptions options;
+    options.closeAfterFrames = 10;
+    startInstrument(options);
+    ServeHarness serve(dir_.path(), "COM5");
+    Viewer viewer(serve.port());
+    ASSERT_TRUE(viewer.awaitState("connected", true));
+    ASSERT_TRUE(viewer.awaitState("connected", false)) << "the viewer is told";
+    const Reply last = request(serve.port(), "GET", "/screen.bmp");
+    EXPECT_EQ(last.status, 200);
+    EXPECT_EQ(last.body.size(), kSnapshotBytes);
+}
+
+TEST_F(ServeTest, ALostInstrumentIsFoundAgainAndItsScreensServed)
 {
     zls740sim::SimulatorOptions options;
     options.closeAfterFrames = 10;
@@ -133,34 +157,33 @@ TEST_F(ServeTest, LostInstrumentLeavesTheLastScreenAndIsFoundAgain)
     zls740sim::Zls740Simulator& instrument = startInstrument(options);
     ServeHarness serve(dir_.path(), "COM5");
     Viewer viewer(serve.port());
-    ASSERT_TRUE(viewer.awaitState("connected", true));
-
-    // The viewer is told; the last screen stays to be had; then the instrument comes back.
     ASSERT_TRUE(viewer.awaitState("connected", false));
-    const Reply last = request(serve.port(), "GET", "/screen.bmp");
-    EXPECT_EQ(last.status, 200);
-    EXPECT_EQ(last.body.size(), kSnapshotBytes);
+    const std::string last = request(serve.port(), "GET", "/screen.bmp").body;
     ASSERT_TRUE(viewer.awaitState("connected", true));
     ASSERT_TRUE(instrument.waitForLinkState(true, 10000));
     std::string screen;
     EXPECT_TRUE(viewer.nextScreen(screen));
-    EXPECT_NE(request(serve.port(), "GET", "/screen.bmp").body, last.body);
+    EXPECT_NE(request(serve.port(), "GET", "/screen.bmp").body, last);
 }
 
-TEST_F(ServeTest, OnceEndsWithTheLinksEnd)
+TEST_F(ServeTest, OnceWithoutAnInstrumentEndsWithCode1)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--port", dir_.file("COM5"), "--once"};
+    EXPECT_EQ(ServeProgram::run(arguments, {}, out, err), 1);
+    EXPECT_NE(out.str().find("cannot open the port"), std::string::npos) << out.str();
+}
+
+TEST_F(ServeTest, OnceEndsWithCode3WhenTheLinkIsLost)
 {
     std::ostringstream out;
     std::ostringstream err;
     const std::string port = dir_.file("COM5");
-    const std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--port", port, "--once"};
-    // Nothing there: no instrument.
-    EXPECT_EQ(ServeProgram::run(arguments, {}, out, err), 1);
-    EXPECT_NE(out.str().find("cannot open the port"), std::string::npos) << out.str();
-
     zls740sim::SimulatorOptions options;
     options.closeAfterFrames = 5;
     startInstrument(options);
-    EXPECT_EQ(ServeProgram::run(arguments, {}, out, err), 3);
+    EXPECT_EQ(ServeProgram::run({"--listen", "127.0.0.1:0", "--port", port, "--once"}, {}, out, err), 3);
     EXPECT_NE(out.str().find("instrument lost on " + port), std::string::npos) << out.str();
 }
 
