@@ -99,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "a loopback server serves only under a loopback name");
         check(facts.contentLength <= RequestRouter::kLongestBody, "the body limit holds");
         std::size_t bytes = 0, fields = 0;
-        check(wholeHead(received, bytes, fields) && bytes <= RequestHead::kLongestHead
-                  && fields <= RequestHead::kMostFields,
+        check(wholeHead(received, bytes, fields) && bytes == head.size(), "the head judged is the head Beast reads");
+        check(bytes <= RequestHead::kLongestHead && fields <= RequestHead::kMostFields,
               "a request served has a head of at most 8 KiB and 100 fields, every byte counted");
     }
     if (RequestRouter::queryValue(facts.target, "token") != kToken && !facts.authorization.ends_with(kToken))
