@@ -114,13 +114,13 @@ void Raiders::send(const std::shared_ptr<Raider>& raider)
     }
     // Endless heads go in pieces a few milliseconds apart, as a slow
     // link would bring them: a server may read each piece alone.
-    const std::size_t piece = kind_ == Kind::EndlessHeads ? 2048 : opening_.size();
+    const std::size_t piece = kind_ == Kind::EndlessHeads ? 1024 : opening_.size();
     const auto bytes = asio::buffer(opening_.data() + raider->sent, std::min(piece, opening_.size() - raider->sent));
     asio::async_write(raider->socket, bytes, [this, raider](boost::system::error_code ec, std::size_t n) {
         if (ec)
             return open(raider);  // refused or cut off on the way: again
         raider->sent += n;
-        raider->pause.expires_after(std::chrono::milliseconds(kind_ == Kind::EndlessHeads ? 5 : 0));
+        raider->pause.expires_after(std::chrono::milliseconds(kind_ == Kind::EndlessHeads ? 20 : 0));
         raider->pause.async_wait([this, raider](boost::system::error_code) { send(raider); });
     });
 }
