@@ -57,7 +57,7 @@ void HttpSession::readHead()
         return send(HttpAnswer::refusal(11, 400, kUnreadable));
     // The buffer holds at most the longest head: a head not ended by then is too long.
     if (buffer_.size() >= RequestHead::kLongestHead)
-        return send(HttpAnswer::refusal(11, 431, "Request header fields too large: a request's head is at most 8 KiB"));
+        return send(HttpAnswer::refusal(11, 431, RequestHead::tooLong().reason));
     stream_.async_read_some(buffer_.prepare(RequestHead::kLongestHead - buffer_.size()),
                             [self = shared_from_this()](beast::error_code ec, std::size_t got) {
                                 if (ec)
@@ -86,11 +86,9 @@ void HttpSession::onHead(std::size_t length)
         return send(server_.answer(parser_->get(), route_));  // before any body: the connection ends with it
     if (parser_->is_done())
         return serve();
-    // A command's short body, read and dropped, within the same deadline.
-    parser_->body_limit(RequestRouter::kLongestBody);
+    // A command's short body (the router has refused a longer one), read
+    // and dropped within the same deadline.
     http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
-        if (ec == http::error::body_limit)
-            return self->send(HttpAnswer::refusal(11, 413, "Request too large: the commands take no body"));
         if (ec)
             return self->close();
         self->serve();

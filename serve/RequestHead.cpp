@@ -28,10 +28,15 @@ bool RequestHead::startsBadly(std::string_view received)
     });
 }
 
+Route RequestHead::tooLong()
+{
+    return RequestRouter::refusal(431, "Request header fields too large: a request's head is at most 8 KiB");
+}
+
 std::optional<Route> RequestHead::refusal(std::string_view head)
 {
     if (head.size() > kLongestHead)
-        return RequestRouter::refusal(431, "Request header fields too large: a request's head is at most 8 KiB");
+        return tooLong();
     // The request line and the empty line end with a line feed too.
     const auto lines = std::size_t(std::count(head.begin(), head.end(), '\n'));
     if (lines > kMostFields + 2)

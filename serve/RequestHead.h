@@ -30,6 +30,8 @@ public:
     // Such a client is answered at once instead of when its time is up.
     static bool startsBadly(std::string_view received);
 
+    // The refusal of a head longer than kLongestHead.
+    static Route tooLong();
     // A refusal for a head too long, with too many fields, or with a folded
     // (continued) field line; none for a head Beast may parse.
     static std::optional<Route> refusal(std::string_view head);
