@@ -46,6 +46,8 @@ public:
     void stop(int exitCode);
     // 0 unless the server ended itself (--once: 1 no instrument, 3 lost).
     int exitCode() const { return exitCode_; }
+    // Connections open now, viewers included; on the I/O thread.
+    unsigned connections() const { return book_->connections(); }
 
     // For the sessions.
     Route route(const HttpRequest& request) const;

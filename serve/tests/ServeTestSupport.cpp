@@ -11,6 +11,7 @@
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 
+#include <future>
 #include <poll.h>
 #include <pthread.h>
 
@@ -54,6 +55,13 @@ ServeHarness::~ServeHarness()
 {
     asio::post(io_, [this] { server_.stop(0); });
     thread_.join();
+}
+
+unsigned ServeHarness::connections()
+{
+    std::promise<unsigned> counted;
+    asio::post(io_, [&] { counted.set_value(server_.connections()); });
+    return counted.get_future().get();
 }
 
 std::chrono::nanoseconds ServeHarness::ioThreadTime() const

@@ -33,6 +33,8 @@ public:
     unsigned short port() const { return port_; }
     // "?token=..." when the server asks for one, else empty.
     const std::string& tokenQuery() const { return tokenQuery_; }
+    // Connections the server holds now (asked on its I/O thread).
+    unsigned connections();
     // Processor time the server's I/O thread has used so far.
     std::chrono::nanoseconds ioThreadTime() const;
 

@@ -78,7 +78,8 @@ MUTATIONS = [
     ("Temp.bmp not turned", "core/SnapshotWriter.cpp",
      "screen.pixelData + kRowBytes * (kScreenHeight - 1 - r);", "screen.pixelData + kRowBytes * r;"),
     ("korvane-serve: the access token not asked for", "serve/RequestRouter.cpp",
-     "if (!AccessToken::matches(token_, queryValue(request.target, \"token\")))", "if (false)"),
+     "if (!AccessToken::matches(token_, queryValue(request.target, \"token\"))\n"
+     "            && !AccessToken::matches(token_, bearerToken(request.authorization)))", "if (false)"),
     ("korvane-serve: commands from any page", "serve/RequestRouter.cpp",
      "if (changes && !request.origin.empty()) {",
      "if (changes && false) {"),
