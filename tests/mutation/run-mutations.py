@@ -79,7 +79,8 @@ MUTATIONS = [
      "screen.pixelData + kRowBytes * (kScreenHeight - 1 - r);", "screen.pixelData + kRowBytes * r;"),
     ("korvane-serve: the access token not asked for", "serve/RequestRouter.cpp",
      "if (!AccessToken::matches(token_, queryValue(request.target, \"token\"))\n"
-     "            && !AccessToken::matches(token_, bearerToken(request.authorization)))", "if (false)"),
+     "            && !AccessToken::matches(token_, bearerToken(request.authorization)))",
+     "if (false && bearerToken(request.authorization).empty())"),
     ("korvane-serve: commands from any page", "serve/RequestRouter.cpp",
      "if (changes && !request.origin.empty()) {",
      "if (changes && false) {"),
