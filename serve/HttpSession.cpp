@@ -3,16 +3,12 @@
 #include "HttpSession.h"
 
 #include "ScreenServer.h"
-#include "Version.h"
 #include "ViewerSession.h"
 
-#include <boost/asio/dispatch.hpp>
-#include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
-#include <boost/beast/websocket/rfc6455.hpp>
 
-#include <chrono>
+#include <limits>
 
 namespace korvane {
 
@@ -21,77 +17,106 @@ namespace http = beast::http;
 
 namespace {
 
-// A request's whole head, its body (the commands have none), and the time a
-// client has to send a request before the connection is closed.
-constexpr std::uint32_t kLongestHead = 8 * 1024;
-constexpr std::uint64_t kLongestBody = 1024;
+// The time a new connection has to send its whole first request, and a
+// kept-alive one its next (or to take an answer); then it is closed.
+constexpr std::chrono::seconds kFirstRequestTime{3};
 constexpr std::chrono::seconds kRequestTime{5};
+// How long, and how much of, a closing connection's last bytes are read
+// and dropped before it is closed anyway.
 constexpr std::chrono::seconds kLingerTime{2};
+constexpr std::size_t kLingerBytes = 64 * 1024;
+constexpr const char* kUnreadable = "Bad request: not an HTTP request korvane-serve can read";
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, ScreenServer& server)
+HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, ScreenServer& server, ConnectionSlot slot)
     : stream_(std::move(socket))
     , server_(server)
+    , slot_(std::move(slot))
 {
 }
 
 void HttpSession::run()
 {
-    read();
+    awaitRequest(kFirstRequestTime);
 }
 
-void HttpSession::read()
+void HttpSession::awaitRequest(std::chrono::seconds time)
 {
+    // One deadline for the whole request, head and body.
+    stream_.expires_after(time);
+    readHead();
+}
+
+void HttpSession::readHead()
+{
+    const std::string_view received(static_cast<const char*>(buffer_.cdata().data()), buffer_.size());
+    if (const auto length = RequestHead::length(received))
+        return onHead(*length);
+    if (RequestHead::startsBadly(received))
+        return send(HttpAnswer::refusal(11, 400, kUnreadable));
+    // The buffer holds at most the longest head: a head not ended by then is too long.
+    if (buffer_.size() >= RequestHead::kLongestHead)
+        return send(HttpAnswer::refusal(11, 431, RequestHead::tooLong().reason));
+    stream_.async_read_some(buffer_.prepare(RequestHead::kLongestHead - buffer_.size()),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t got) {
+                                if (ec)
+                                    return self->close();  // gone, or sent nothing in time
+                                self->buffer_.commit(got);
+                                self->readHead();
+                            });
+}
+
+void HttpSession::onHead(std::size_t length)
+{
+    const std::string_view head(static_cast<const char*>(buffer_.cdata().data()), length);
+    if (const auto refused = RequestHead::refusal(head))
+        return send(HttpAnswer::refusal(11, refused->status, refused->reason));
     parser_.emplace();
-    parser_->header_limit(kLongestHead);
-    parser_->body_limit(kLongestBody);
-    stream_.expires_after(kRequestTime);
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onRead(ec); });
+    parser_->header_limit(std::uint32_t(RequestHead::kLongestHead));
+    // A declared length beyond the limit is the router's 413, not Beast's error.
+    parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
+    beast::error_code ec;
+    parser_->put(boost::asio::buffer(head), ec);
+    buffer_.consume(length);
+    if (ec || !parser_->is_header_done())
+        return send(HttpAnswer::refusal(11, 400, kUnreadable));
+    route_ = server_.route(parser_->get());
+    if (route_.resource == Resource::Refused)
+        return send(server_.answer(parser_->get(), route_));  // before any body: the connection ends with it
+    if (parser_->is_done())
+        return serve();
+    // A command's short body (the router has refused a longer one), read
+    // and dropped within the same deadline.
+    http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+        if (ec)
+            return self->close();
+        self->serve();
+    });
 }
 
-void HttpSession::onRead(beast::error_code ec)
+void HttpSession::serve()
 {
-    if (ec == http::error::header_limit)
-        return reply(http::status::request_header_fields_too_large, "Request header fields too large\n");
-    if (ec == http::error::body_limit)
-        return reply(http::status::payload_too_large, "Request too large: the commands take no body\n");
-    const bool unreadable = ec && ec.category() == beast::error_code(http::error::bad_method).category()
-        && ec != http::error::end_of_stream && ec != http::error::partial_message;
-    if (unreadable)
-        return reply(http::status::bad_request, "Bad request: not an HTTP request korvane-serve can read\n");
-    if (ec)
-        return close();  // gone, or sent nothing in time
-
     HttpRequest request = parser_->release();
-    const Route route = server_.route(request);
-    if (route.resource == Resource::Live) {
-        // From here the WebSocket owns the connection, with timeouts of its own.
-        stream_.expires_never();
-        std::make_shared<ViewerSession>(stream_.release_socket(), server_)->run(std::move(request));
-        return;
-    }
-    auto response = std::make_shared<HttpResponse>(server_.answer(request, route));
+    if (route_.resource != Resource::Live)
+        return send(server_.answer(request, route_));
+    const auto verdict = slot_.becomeViewer();
+    if (verdict != ConnectionBook::Verdict::Admitted)
+        return send(server_.refusal(request, verdict));
+    // From here the WebSocket owns the connection, with timeouts of its own.
+    stream_.expires_never();
+    std::make_shared<ViewerSession>(stream_.release_socket(), server_, std::move(slot_))->run(std::move(request));
+}
+
+void HttpSession::send(HttpResponse answer)
+{
+    auto response = std::make_shared<HttpResponse>(std::move(answer));
     stream_.expires_after(kRequestTime);
     http::async_write(stream_, *response, [self = shared_from_this(), response](beast::error_code ec, std::size_t) {
         if (ec || !response->keep_alive())
             return self->close();
-        self->read();
+        self->awaitRequest(kRequestTime);
     });
-}
-
-void HttpSession::reply(http::status status, const char* reason)
-{
-    auto response = std::make_shared<HttpResponse>(status, 11);
-    response->set(http::field::server, "korvane-serve/" KORVANE_VERSION_SHORT);
-    response->set(http::field::content_type, "text/plain; charset=utf-8");
-    response->keep_alive(false);
-    response->body() = reason;
-    response->prepare_payload();
-    stream_.expires_after(kRequestTime);
-    http::async_write(stream_, *response,
-                      [self = shared_from_this(), response](beast::error_code, std::size_t) { self->close(); });
 }
 
 void HttpSession::close()
@@ -102,16 +127,16 @@ void HttpSession::close()
     beast::error_code ignored;
     stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
     stream_.expires_after(kLingerTime);
-    drain();
+    drain(kLingerBytes);
 }
 
-void HttpSession::drain()
+void HttpSession::drain(std::size_t budget)
 {
     stream_.async_read_some(boost::asio::buffer(scratch_),
-                            [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                                if (ec)
+                            [self = shared_from_this(), budget](beast::error_code ec, std::size_t got) {
+                                if (ec || got >= budget)
                                     return self->stream_.close();
-                                self->drain();
+                                self->drain(budget - got);
                             });
 }
 

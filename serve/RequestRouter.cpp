@@ -4,22 +4,19 @@
 
 #include "AccessToken.h"
 
+#include <boost/beast/http/field.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <limits>
+#include <optional>
 
 namespace korvane {
 
 namespace {
-
-Route refuse(int status, std::string reason, std::string allow = {})
-{
-    Route route;
-    route.status = status;
-    route.reason = std::move(reason);
-    route.allow = std::move(allow);
-    return route;
-}
 
 bool equalNoCase(std::string_view a, std::string_view b)
 {
@@ -43,6 +40,49 @@ bool isPlainPath(std::string_view path)
     return true;
 }
 
+// A name, an IPv4 address or a bracketed IPv6 one, and a port: nothing a
+// reader could take for user information ("user@host") or a path.
+bool isPlainHost(std::string_view host)
+{
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == ':' || c == '['
+            || c == ']';
+    });
+}
+
+// The token of "Authorization: Bearer <token>"; empty for any other field.
+std::string_view bearerToken(std::string_view authorization)
+{
+    constexpr std::string_view scheme = "bearer ";
+    if (authorization.size() <= scheme.size() || !equalNoCase(authorization.substr(0, scheme.size()), scheme))
+        return {};
+    std::string_view token = authorization.substr(scheme.size());
+    while (token.starts_with(' '))
+        token.remove_prefix(1);
+    return token;
+}
+
+// Fields that one reader of the request may take otherwise than another (a
+// proxy in front, say): refused before anything else is looked at.
+std::optional<Route> framingRefusal(const RequestFacts& request)
+{
+    if (request.transferEncoding)
+        return RequestRouter::refusal(400, "Bad request: Transfer-Encoding is not taken; send Content-Length");
+    if (request.hosts > 1)
+        return RequestRouter::refusal(400, "Bad request: more than one Host field");
+    if (request.hosts == 1 && request.host.empty())
+        return RequestRouter::refusal(400, "Bad request: an empty Host field");
+    if (request.hosts == 0 && request.version >= 11)
+        return RequestRouter::refusal(400, "Bad request: HTTP/1.1 needs a Host field");
+    if (!isPlainHost(request.host))
+        return RequestRouter::refusal(400, "Bad request: the Host field must be a name or an address and a port");
+    if (request.contentLength > 0 && (request.method == "GET" || request.method == "HEAD"))
+        return RequestRouter::refusal(400, "Bad request: GET and HEAD take no body");
+    if (request.contentLength > RequestRouter::kLongestBody)
+        return RequestRouter::refusal(413, "Request too large: the commands take no body");
+    return std::nullopt;
+}
+
 struct Place {
     std::string_view path;
     Resource resource;
@@ -60,6 +100,36 @@ constexpr std::array<Place, 7> kPlaces{{
 }};
 
 }  // namespace
+
+Route RequestRouter::refusal(int status, std::string reason, std::string allow)
+{
+    Route route;
+    route.status = status;
+    route.reason = std::move(reason);
+    route.allow = std::move(allow);
+    return route;
+}
+
+RequestFacts RequestFacts::of(const HttpRequest& request)
+{
+    namespace http = boost::beast::http;
+    const auto text = [](boost::beast::string_view s) { return std::string_view(s.data(), s.size()); };
+    RequestFacts facts;
+    facts.method = text(request.method_string());
+    facts.target = text(request.target());
+    facts.version = request.version();
+    facts.host = text(request[http::field::host]);
+    facts.hosts = unsigned(request.count(http::field::host));
+    facts.origin = text(request[http::field::origin]);
+    facts.authorization = text(request[http::field::authorization]);
+    facts.transferEncoding = request.count(http::field::transfer_encoding) > 0;
+    // Beast has refused a length that is no number, or two that differ.
+    const std::string_view length = text(request[http::field::content_length]);
+    if (std::from_chars(length.data(), length.data() + length.size(), facts.contentLength).ec != std::errc())
+        facts.contentLength = length.empty() ? 0 : std::numeric_limits<std::uint64_t>::max();
+    facts.upgrade = boost::beast::websocket::is_upgrade(request);
+    return facts;
+}
 
 std::string_view RequestRouter::queryValue(std::string_view target, std::string_view name)
 {
@@ -121,44 +191,48 @@ bool RequestRouter::isLoopbackHost(std::string_view host)
 
 Route RequestRouter::route(const RequestFacts& request) const
 {
+    if (auto refused = framingRefusal(request))
+        return *refused;
     if (!request.target.starts_with('/'))
-        return refuse(400, "Bad request: the address must start with /");
+        return refusal(400, "Bad request: the address must start with /");
     const std::string_view path = request.target.substr(0, request.target.find('?'));
     if (!isPlainPath(path))
-        return refuse(400, "Bad request: no such path here");
+        return refusal(400, "Bad request: no such path here");
 
     if (!token_.empty()) {
-        if (!AccessToken::matches(token_, queryValue(request.target, "token")))
-            return refuse(401,
-                          "Access token missing or wrong: open the address korvane-serve printed, "
-                          "with its ?token=...");
+        if (!AccessToken::matches(token_, queryValue(request.target, "token"))
+            && !AccessToken::matches(token_, bearerToken(request.authorization)))
+            return refusal(401,
+                           "Access token missing or wrong: open the address korvane-serve printed, "
+                           "with its ?token=..., or send Authorization: Bearer and the token");
     } else if (!request.host.empty() && !isLoopbackHost(request.host)) {
-        return refuse(403,
-                      "This server answers only under this machine's own address (localhost); "
-                      "to share the screen, start korvane-serve with --listen");
+        return refusal(403,
+                       "This server answers only under this machine's own address (localhost); "
+                       "to share the screen, start korvane-serve with --listen");
     }
 
     const auto place = std::find_if(kPlaces.begin(), kPlaces.end(), [&](const Place& p) { return p.path == path; });
     if (place == kPlaces.end())
-        return refuse(404,
-                      "Not found: korvane-serve has /, /live, /screen.png, /screen.bmp, /status.json, "
-                      "/pause and /colour");
+        return refusal(404,
+                       "Not found: korvane-serve has /, /live, /screen.png, /screen.bmp, /status.json, "
+                       "/pause and /colour");
 
     // A page from another site may send commands or open the WebSocket from
-    // the user's browser; only the server's own page may.
+    // the user's browser; only the server's own page may. Without a Host
+    // there is no own page: an Origin then never matches.
     const bool changes = place->post || place->resource == Resource::Live;
-    if (changes && !request.origin.empty() && !request.host.empty()) {
+    if (changes && !request.origin.empty()) {
         const std::string_view origin = request.origin;
         const std::string_view scheme = "http://";
         if (!origin.starts_with(scheme) || !equalNoCase(origin.substr(scheme.size()), request.host))
-            return refuse(403, "Forbidden: commands are taken only from korvane-serve's own page");
+            return refusal(403, "Forbidden: commands are taken only from korvane-serve's own page");
     }
 
     Route route;
     route.resource = place->resource;
     if (place->post) {
         if (request.method != "POST")
-            return refuse(405, "Method not allowed: use POST", "POST");
+            return refusal(405, "Method not allowed: use POST", "POST");
         return route;
     }
     if (request.method == "HEAD" && place->resource != Resource::Live) {
@@ -166,9 +240,9 @@ Route RequestRouter::route(const RequestFacts& request) const
         return route;
     }
     if (request.method != "GET")
-        return refuse(405, "Method not allowed: use GET", place->resource == Resource::Live ? "GET" : "GET, HEAD");
+        return refusal(405, "Method not allowed: use GET", place->resource == Resource::Live ? "GET" : "GET, HEAD");
     if (place->resource == Resource::Live && !request.upgrade)
-        return refuse(426, "Upgrade required: /live is a WebSocket");
+        return refusal(426, "Upgrade required: /live is a WebSocket");
     return route;
 }
 

@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/string_body.hpp>
+
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,13 +23,23 @@ enum class Resource {
     Refused,  // answered with `status` and `reason` alone; nothing changes
 };
 
+using HttpRequest = boost::beast::http::request<boost::beast::http::string_body>;
+
 // The parts of a request that decide its fate.
 struct RequestFacts {
-    std::string_view method;  // as sent: "GET"
-    std::string_view target;  // as sent: "/screen.png?token=..."
-    std::string_view host;    // the Host field; empty when there is none
-    std::string_view origin;  // the Origin field; empty when there is none
-    bool upgrade = false;     // asks for a WebSocket
+    std::string_view method{};         // as sent: "GET"
+    std::string_view target{};         // as sent: "/screen.png?token=..."
+    unsigned version = 11;             // 11 for HTTP/1.1, 10 for HTTP/1.0
+    std::string_view host{};           // the Host field; empty when there is none
+    unsigned hosts = 1;                // how many Host fields came
+    std::string_view origin{};         // the Origin field; empty when there is none
+    std::string_view authorization{};  // the Authorization field; empty when there is none
+    bool transferEncoding = false;     // a Transfer-Encoding field came, whatever its value
+    std::uint64_t contentLength = 0;   // the body's length; 0 without one
+    bool upgrade = false;              // asks for a WebSocket
+
+    // The facts of a request Beast has parsed (its head at least).
+    static RequestFacts of(const HttpRequest& request);
 };
 
 struct Route {
@@ -49,6 +63,12 @@ public:
     }
 
     Route route(const RequestFacts& request) const;
+
+    // A body on a command is read and dropped up to this length; longer gets 413.
+    static constexpr std::uint64_t kLongestBody = 1024;
+
+    // A refusal with `status` and its one line; `allow` for 405.
+    static Route refusal(int status, std::string reason, std::string allow = {});
 
     // The value of `name` in a target's query ("a=1&token=x"), undecoded;
     // empty when it is missing.

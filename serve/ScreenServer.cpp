@@ -3,8 +3,11 @@
 #include "ScreenServer.h"
 
 #include "AccessToken.h"
+#include "ConnectionSlot.h"
+#include "DescriptorRoom.h"
 #include "HttpSession.h"
 #include "LinkReport.h"
+#include "PeerAddress.h"
 #include "PngWriter.h"
 #include "ScreenMessage.h"
 #include "ServePage.h"
@@ -15,8 +18,10 @@
 #include <boost/asio/post.hpp>
 #include <boost/beast/http/field.hpp>
 #include <boost/beast/http/status.hpp>
+#include <boost/beast/http/write.hpp>
 
 #include <sstream>
+#include <vector>
 
 namespace korvane {
 
@@ -30,22 +35,22 @@ namespace {
 constexpr std::chrono::seconds kRetryDelay{3};
 // How long accepting rests after a failure (no descriptor left, say).
 constexpr std::chrono::milliseconds kAcceptPause{100};
-// How often the screen rate is worked out and a changed state sent.
+// How often the screen rate is worked out, a changed state sent and
+// viewers that take nothing looked for.
 constexpr std::chrono::seconds kTickPeriod{1};
-
-std::string endpointText(const tcp::endpoint& endpoint)
-{
-    const std::string address = endpoint.address().to_string();
-    const std::string host = endpoint.address().is_v6() ? "[" + address + "]" : address;
-    return host + ":" + std::to_string(endpoint.port());
-}
+// Descriptors besides the connections: the instrument's port, the listening
+// socket, standard streams, the engine's and Asio's own.
+constexpr unsigned kOtherDescriptors = 64;
+// Refused connections are told at most this often.
+constexpr std::chrono::seconds kRefusalReportPeriod{10};
 
 }  // namespace
 
 ScreenServer::ScreenServer(asio::io_context& io, ServeCommandLine line, EngineConfig config, std::ostream& events)
     : io_(io)
     , line_(std::move(line))
-    , events_(events)
+    , log_(events)
+    , book_(std::make_shared<ConnectionBook>(line_.caps))
     , acceptor_(io)
     , link_(std::move(config), line_.monochrome,
             [this](LiveLink::Event event) { asio::post(io_, [this, event] { onLinkEvent(event); }); })
@@ -80,7 +85,7 @@ bool ScreenServer::listen(std::string* error)
     if (!ec)
         acceptor_.listen(asio::socket_base::max_listen_connections, ec);
     if (ec) {
-        *error = "cannot serve on " + endpointText(endpoint) + ": " + ec.message();
+        *error = "cannot serve on " + PeerAddress::text(endpoint) + ": " + ec.message();
         return false;
     }
     // Anyone who can reach a non-loopback address could watch and pause the
@@ -93,13 +98,20 @@ bool ScreenServer::listen(std::string* error)
         }
     }
     router_ = RequestRouter(token_);
+    const unsigned room = DescriptorRoom::makeRoom(line_.caps.connections, kOtherDescriptors);
+    if (room < line_.caps.connections) {
+        say("the system lets this process open descriptors for " + std::to_string(room) + " connections, not "
+            + std::to_string(line_.caps.connections) + ": at most " + std::to_string(room) + " are taken");
+        line_.caps.connections = room;
+        book_ = std::make_shared<ConnectionBook>(line_.caps);
+    }
     return true;
 }
 
 std::string ScreenServer::url() const
 {
     const tcp::endpoint endpoint = acceptor_.local_endpoint();
-    std::string host = endpointText(endpoint);
+    std::string host = PeerAddress::text(endpoint);
     if (endpoint.address().is_unspecified()) {
         // Every address of this machine: its name is what others type.
         boost::system::error_code ec;
@@ -144,7 +156,7 @@ void ScreenServer::stop(int exitCode)
 
 void ScreenServer::say(const std::string& line)
 {
-    events_ << line << std::endl;
+    log_.say(line);
 }
 
 void ScreenServer::accept()
@@ -153,7 +165,7 @@ void ScreenServer::accept()
         if (stopping_)
             return;
         if (!ec) {
-            std::make_shared<HttpSession>(std::move(socket), *this)->run();
+            admit(std::move(socket));
             accept();
             return;
         }
@@ -165,6 +177,66 @@ void ScreenServer::accept()
                 accept();
         });
     });
+}
+
+void ScreenServer::admit(tcp::socket socket)
+{
+    boost::system::error_code ec;
+    const tcp::endpoint peer = socket.remote_endpoint(ec);
+    if (ec)
+        return;  // gone already
+    std::string key = PeerAddress::capKey(peer.address());
+    const auto verdict = book_->admit(key);
+    if (verdict != ConnectionBook::Verdict::Admitted)
+        return refuseAtOnce(socket, verdict);
+    std::make_shared<HttpSession>(std::move(socket), *this, ConnectionSlot(book_, std::move(key)))->run();
+}
+
+void ScreenServer::refuseAtOnce(tcp::socket& socket, ConnectionBook::Verdict verdict)
+{
+    // No session, no timer, no read: the answer goes into the new socket's
+    // empty send buffer without waiting, and the descriptor is free again
+    // at once, however fast refused clients come back.
+    countRefusal(verdict);
+    std::ostringstream bytes;
+    bytes << HttpAnswer::refusal(11, 503, book_->reason(verdict));
+    const std::string text = std::move(bytes).str();
+    boost::system::error_code ignored;
+    socket.non_blocking(true, ignored);
+    socket.write_some(asio::buffer(text), ignored);
+    socket.shutdown(tcp::socket::shutdown_send, ignored);
+    socket.close(ignored);
+}
+
+HttpResponse ScreenServer::refusal(const HttpRequest& request, ConnectionBook::Verdict verdict)
+{
+    countRefusal(verdict);
+    return HttpAnswer::refusal(request.version(), 503, book_->reason(verdict));
+}
+
+void ScreenServer::countRefusal(ConnectionBook::Verdict verdict)
+{
+    switch (verdict) {
+    case ConnectionBook::Verdict::ServerFull: ++refusedFull_; break;
+    case ConnectionBook::Verdict::AddressFull: ++refusedAddress_; break;
+    case ConnectionBook::Verdict::ViewersFull: ++refusedViewers_; break;
+    case ConnectionBook::Verdict::Admitted: return;
+    }
+    // The first of a while is told at once; the rest in the next report.
+    reportRefusals(std::chrono::steady_clock::now() - refusalsTold_ >= kRefusalReportPeriod);
+}
+
+void ScreenServer::reportRefusals(bool now)
+{
+    const std::uint64_t refused = refusedFull_ + refusedAddress_ + refusedViewers_;
+    if (!now || refused == 0)
+        return;
+    say("refused " + std::to_string(refused) + " connection" + (refused == 1 ? "" : "s") + " for want of room ("
+        + std::to_string(refusedFull_) + " with " + std::to_string(line_.caps.connections) + " open, "
+        + std::to_string(refusedAddress_) + " from an address with " + std::to_string(line_.caps.perAddress) + " open, "
+        + std::to_string(refusedViewers_) + " with " + std::to_string(line_.caps.viewers) + " viewers)");
+    refusedFull_ = refusedAddress_ = refusedViewers_ = 0;
+    refusalsTold_ = std::chrono::steady_clock::now();
 }
 
 // The link --------------------------------------------------------------
@@ -204,16 +276,7 @@ void ScreenServer::searchOver()
         tryOpen();
         return;
     }
-    const std::string complaint = LinkReport::noInstrument(link_.engine());
-    if (line_.once) {
-        say("korvane-serve: " + complaint);
-        stop(1);
-        return;
-    }
-    if (complaint != lastComplaint_)
-        say(complaint + "; looking again every " + std::to_string(kRetryDelay.count()) + " s");
-    lastComplaint_ = complaint;
-    retryLater();
+    complain(LinkReport::noInstrument(link_.engine()), "looking again");
 }
 
 void ScreenServer::tryOpen()
@@ -227,15 +290,20 @@ void ScreenServer::tryOpen()
         broadcastStatus(true);
         return;
     }
-    const std::string complaint =
-        "cannot open the port " + LinkReport::port(link_.engine()) + ": " + LinkReport::openFailure(link_.engine());
+    complain("cannot open the port " + LinkReport::port(link_.engine()) + ": "
+                 + LinkReport::openFailure(link_.engine()),
+             "trying again");
+}
+
+void ScreenServer::complain(const std::string& complaint, const char* again)
+{
     if (line_.once) {
         say("korvane-serve: " + complaint);
         stop(1);
         return;
     }
     if (complaint != lastComplaint_)
-        say(complaint + "; trying again every " + std::to_string(kRetryDelay.count()) + " s");
+        say(complaint + "; " + again + " every " + std::to_string(kRetryDelay.count()) + " s");
     lastComplaint_ = complaint;
     retryLater();
 }
@@ -307,6 +375,8 @@ void ScreenServer::tick()
     lastTick_ = now;
     // Nothing goes out while nothing changes (paused, no instrument).
     broadcastStatus(false);
+    dropStalledViewers();
+    reportRefusals(now - refusalsTold_ >= kRefusalReportPeriod);
     tickTimer_.expires_after(kTickPeriod);
     tickTimer_.async_wait([this](boost::system::error_code ec) {
         if (!ec && !stopping_)
@@ -316,11 +386,26 @@ void ScreenServer::tick()
 
 // Viewers ----------------------------------------------------------------
 
+void ScreenServer::dropStalledViewers()
+{
+    // A viewer that takes nothing holds the screens queued for it in the
+    // system; dropping it frees them. A copy: dropping changes viewers_.
+    const auto now = std::chrono::steady_clock::now();
+    for (const auto& viewer : std::vector(viewers_.begin(), viewers_.end()))
+        if (viewer->stalled(now)) {
+            say("viewer " + viewer->peer() + " dropped: it has taken nothing for "
+                + std::to_string(ViewerSession::kStalledTime.count()) + " s");
+            viewer->drop();
+        }
+}
+
 void ScreenServer::join(const std::shared_ptr<ViewerSession>& viewer)
 {
     viewers_.insert(viewer);
     say("viewer " + viewer->peer() + " joined (" + std::to_string(viewers_.size()) + " watching)");
-    broadcastStatus(true);
+    // The newcomer is told the state at once; the others see the new
+    // number at the next tick, however many come and go before it.
+    viewer->sendStatus(std::make_shared<const std::string>(status().json()));
     if (screenMessage_)
         viewer->sendScreen(screenMessage_);
 }
@@ -330,39 +415,20 @@ void ScreenServer::leave(const std::shared_ptr<ViewerSession>& viewer)
     if (viewers_.erase(viewer) == 0)
         return;
     say("viewer " + viewer->peer() + " left (" + std::to_string(viewers_.size()) + " watching)");
-    broadcastStatus(true);
 }
 
 // Requests ---------------------------------------------------------------
 
 Route ScreenServer::route(const HttpRequest& request) const
 {
-    RequestFacts facts;
-    facts.method = std::string_view(request.method_string().data(), request.method_string().size());
-    facts.target = std::string_view(request.target().data(), request.target().size());
-    const auto host = request[http::field::host];
-    facts.host = std::string_view(host.data(), host.size());
-    const auto origin = request[http::field::origin];
-    facts.origin = std::string_view(origin.data(), origin.size());
-    facts.upgrade = boost::beast::websocket::is_upgrade(request);
-    return router_.route(facts);
+    return router_.route(RequestFacts::of(request));
 }
 
 namespace {
 
 HttpResponse response(const HttpRequest& request, http::status status, const char* type, std::string body)
 {
-    HttpResponse res{status, request.version()};
-    res.set(http::field::server, "korvane-serve/" KORVANE_VERSION_SHORT);
-    res.set(http::field::content_type, type);
-    res.set(http::field::cache_control, "no-store");
-    res.set("X-Content-Type-Options", "nosniff");
-    // The token is in the page's address: it must not travel to other sites.
-    res.set("Referrer-Policy", "no-referrer");
-    res.keep_alive(request.keep_alive());
-    res.body() = std::move(body);
-    res.prepare_payload();
-    return res;
+    return HttpAnswer::make(request.version(), request.keep_alive(), status, type, std::move(body));
 }
 
 }  // namespace
@@ -388,6 +454,13 @@ HttpResponse ScreenServer::picture(const HttpRequest& request, bool png)
     return res;
 }
 
+HttpResponse ScreenServer::commandDone(const HttpRequest& request, const char* event)
+{
+    say(event);
+    broadcastStatus(true);
+    return response(request, http::status::ok, "application/json", status().json());
+}
+
 HttpResponse ScreenServer::answer(const HttpRequest& request, const Route& route)
 {
     HttpResponse res;
@@ -400,26 +473,19 @@ HttpResponse ScreenServer::answer(const HttpRequest& request, const Route& route
     case Resource::Status: res = response(request, http::status::ok, "application/json", status().json()); break;
     case Resource::Pause:
         link_.setPaused(!link_.paused());
-        say(link_.paused() ? "paused by a viewer" : "resumed by a viewer");
-        broadcastStatus(true);
-        res = response(request, http::status::ok, "application/json", status().json());
+        res = commandDone(request, link_.paused() ? "paused by a viewer" : "resumed by a viewer");
         break;
     case Resource::Colour:
         link_.setColour(!link_.colour());
-        say(link_.colour() ? "colour chosen by a viewer" : "monochrome chosen by a viewer");
-        broadcastStatus(true);
-        res = response(request, http::status::ok, "application/json", status().json());
+        res = commandDone(request, link_.colour() ? "colour chosen by a viewer" : "monochrome chosen by a viewer");
         break;
     case Resource::Live:
     case Resource::Refused:
-        res = response(request, http::status(route.status), "text/plain; charset=utf-8", route.reason + "\n");
-        if (!route.allow.empty())
-            res.set(http::field::allow, route.allow);
-        if (route.status == 401)
-            res.set(http::field::www_authenticate, "Token realm=\"korvane-serve\"");
         // A refused request may have left bytes that would be read as the
         // next one: the connection ends with the answer.
-        res.keep_alive(false);
+        res = HttpAnswer::refusal(request.version(), route.status, route.reason);
+        if (!route.allow.empty())
+            res.set(http::field::allow, route.allow);
         break;
     }
     if (route.head) {

@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ConnectionBook.h"
+#include "EventLog.h"
+#include "HttpAnswer.h"
 #include "LiveLink.h"
 #include "RequestRouter.h"
 #include "ServeCommandLine.h"
@@ -9,8 +12,6 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/beast/http/message.hpp>
-#include <boost/beast/http/string_body.hpp>
 
 #include <chrono>
 #include <cstdint>
@@ -23,12 +24,11 @@ namespace korvane {
 
 class ViewerSession;
 
-using HttpRequest = boost::beast::http::request<boost::beast::http::string_body>;
-using HttpResponse = boost::beast::http::response<boost::beast::http::string_body>;
-
 // korvane-serve's state, all on its one I/O thread: the instrument's link,
 // the latest screen in the forms it is served in, the viewers, and the
-// listening socket. Prints one line per event that matters to `events`.
+// listening socket, which admits connections within the caps and refuses
+// the others at once. Prints one line per event that matters to `events`,
+// from a thread of its own.
 class ScreenServer {
 public:
     ScreenServer(boost::asio::io_context& io, ServeCommandLine line, EngineConfig config, std::ostream& events);
@@ -46,15 +46,25 @@ public:
     void stop(int exitCode);
     // 0 unless the server ended itself (--once: 1 no instrument, 3 lost).
     int exitCode() const { return exitCode_; }
+    // Connections open now, viewers included; on the I/O thread.
+    unsigned connections() const { return book_->connections(); }
 
     // For the sessions.
     Route route(const HttpRequest& request) const;
     HttpResponse answer(const HttpRequest& request, const Route& route);
+    // The 503 for a connection the caps leave no room for.
+    HttpResponse refusal(const HttpRequest& request, ConnectionBook::Verdict verdict);
     void join(const std::shared_ptr<ViewerSession>& viewer);
     void leave(const std::shared_ptr<ViewerSession>& viewer);
 
 private:
     void accept();
+    void admit(boost::asio::ip::tcp::socket socket);
+    void refuseAtOnce(boost::asio::ip::tcp::socket& socket, ConnectionBook::Verdict verdict);
+    void countRefusal(ConnectionBook::Verdict verdict);
+    void reportRefusals(bool now);
+    void dropStalledViewers();
+    void complain(const std::string& complaint, const char* again);
     void onLinkEvent(LiveLink::Event event);
     void takeScreen();
     void searchOver();
@@ -66,10 +76,12 @@ private:
     void broadcastStatus(bool always);
     void say(const std::string& line);
     HttpResponse picture(const HttpRequest& request, bool png);
+    HttpResponse commandDone(const HttpRequest& request, const char* event);
 
     boost::asio::io_context& io_;
     ServeCommandLine line_;
-    std::ostream& events_;
+    EventLog log_;
+    std::shared_ptr<ConnectionBook> book_;
     boost::asio::ip::tcp::acceptor acceptor_;
     std::string token_;
     RequestRouter router_{""};
@@ -97,6 +109,11 @@ private:
     std::string lastStatus_;
 
     std::set<std::shared_ptr<ViewerSession>> viewers_;
+    // Refusals since they were last told, by reason, and when that was.
+    std::uint64_t refusedFull_ = 0;
+    std::uint64_t refusedAddress_ = 0;
+    std::uint64_t refusedViewers_ = 0;
+    std::chrono::steady_clock::time_point refusalsTold_;
 };
 
 }  // namespace korvane

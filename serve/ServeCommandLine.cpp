@@ -37,6 +37,19 @@ bool splitListen(const std::string& text, std::string& host, unsigned short& por
     return true;
 }
 
+// The caps on connections: the one `name` sets, or none.
+constexpr unsigned kMostCap = 65536;
+unsigned* capOption(ConnectionBook::Caps& caps, const std::string& name)
+{
+    if (name == "--max-connections")
+        return &caps.connections;
+    if (name == "--max-viewers")
+        return &caps.viewers;
+    if (name == "--max-per-address")
+        return &caps.perAddress;
+    return nullptr;
+}
+
 }  // namespace
 
 bool ServeCommandLine::parse(const std::vector<std::string>& arguments, ServeCommandLine& result, std::string* error)
@@ -51,6 +64,8 @@ bool ServeCommandLine::parse(const std::vector<std::string>& arguments, ServeCom
             const auto v = reader.value();
             if (!v || !splitListen(*v, line.listenHost, line.listenPort))
                 return reader.fail("option --listen needs HOST:PORT, such as 0.0.0.0:8740 or [::1]:8740");
+        } else if (unsigned* cap = capOption(line.caps, name)) {
+            ok = reader.integer(*cap, 1u, kMostCap);
         } else
             return std::nullopt;
         return ok;
@@ -82,6 +97,11 @@ std::string ServeCommandLine::usage()
            "  --mono              start with the monochrome palette\n"
            "  --once              end when the link is lost (code 3) or no instrument is\n"
            "                      found (code 1) instead of looking again every 3 s\n"
+           "  --max-viewers N     the most pages watching at once (default 256)\n"
+           "  --max-connections N the most connections open at once, viewers included\n"
+           "                      (default 512)\n"
+           "  --max-per-address N the most connections from one machine (default 64)\n"
+           "                      Connections beyond a cap get 503 and are closed\n"
            "  --help              show this text\n"
            "  --version           show the version\n"
            "\n"

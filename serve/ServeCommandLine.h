@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ConnectionBook.h"
+
 #include <string>
 #include <vector>
 
@@ -13,8 +15,9 @@ struct ServeCommandLine {
     std::string listenHost = "127.0.0.1";
     unsigned short listenPort = 8740;  // 0: any free port (the one taken is printed)
     bool monochrome = false;
-    int baudRate = 0;   // 0 keeps the port's own rate
-    bool once = false;  // end with code 3 when the link is lost
+    int baudRate = 0;             // 0 keeps the port's own rate
+    bool once = false;            // end with code 3 when the link is lost
+    ConnectionBook::Caps caps{};  // --max-connections, --max-viewers, --max-per-address
     bool help = false;
     bool version = false;
 

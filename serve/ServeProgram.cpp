@@ -29,11 +29,11 @@ int ServeProgram::run(const std::vector<std::string>& arguments, const std::stri
         return 2;
     }
     if (line.help) {
-        out << ServeCommandLine::usage();
+        out << ServeCommandLine::usage() << std::flush;
         return 0;
     }
     if (line.version) {
-        out << kProgram << " " << KORVANE_VERSION << "\n";
+        out << kProgram << " " << KORVANE_VERSION << std::endl;
         return 0;
     }
 

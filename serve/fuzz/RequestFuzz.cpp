@@ -1,21 +1,26 @@
 // Korvane - the live screen on the network.
 // SPDX-License-Identifier: MIT
 //
-// Any bytes through Beast's parser with the session's limits, then the
-// routers of a loopback server and of one with an access token: no crash, no
-// hang, and the rules no request may break (the router's test checks each
-// route case by case).
+// Any bytes as a connection's first request, read as HttpSession reads it
+// (its head gathered in a buffer of at most 8 KiB and judged, then parsed
+// by Beast), then the routers of a loopback server and of one with an
+// access token: no crash, no hang, and the rules no request may break (the
+// router's and the head's tests check each case one by one). The head
+// limit is checked against Beast's own count of the head's bytes, with no
+// limit of its own.
+#include "RequestHead.h"
 #include "RequestRouter.h"
 
 #include <boost/asio/buffer.hpp>
-#include <boost/beast/http/field.hpp>
+#include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
-#include <boost/beast/websocket/rfc6455.hpp>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -24,13 +29,11 @@ namespace {
 namespace beast = boost::beast;
 namespace http = beast::http;
 using korvane::RequestFacts;
+using korvane::RequestHead;
 using korvane::RequestRouter;
 using korvane::Resource;
 using korvane::Route;
 
-// As HttpSession reads a request: its head and its body.
-constexpr std::uint32_t kLongestHead = 8 * 1024;
-constexpr std::uint64_t kLongestBody = 1024;
 constexpr std::string_view kToken = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
 
 void check(bool holds, const char* promise)
@@ -39,11 +42,6 @@ void check(bool holds, const char* promise)
         return;
     std::fprintf(stderr, "broken: %s\n", promise);
     std::abort();
-}
-
-std::string_view text(beast::string_view s)
-{
-    return {s.data(), s.size()};
 }
 
 void checkRoute(const Route& route)
@@ -56,37 +54,56 @@ void checkRoute(const Route& route)
     }
 }
 
+// Beast's count of the bytes of the head at the start of `received`, and
+// of its fields, without any limit; false when it sees no whole head.
+bool wholeHead(std::string_view received, std::size_t& bytes, std::size_t& fields)
+{
+    http::request_parser<http::empty_body> parser;
+    parser.header_limit(std::numeric_limits<std::uint32_t>::max());
+    parser.body_limit(std::numeric_limits<std::uint64_t>::max());
+    beast::error_code ec;
+    bytes = parser.put(boost::asio::buffer(received.data(), received.size()), ec);
+    if (!parser.is_header_done())
+        return false;
+    fields = std::size_t(std::distance(parser.get().begin(), parser.get().end()));
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    http::request_parser<http::string_body> parser;
-    parser.header_limit(kLongestHead);
-    parser.body_limit(kLongestBody);
-    parser.eager(true);
-    beast::error_code ec;
-    parser.put(boost::asio::buffer(data, size), ec);
-    // Refused (the session answers 400, 413 or 431) or not yet whole (it waits).
-    if (ec || !parser.is_done())
+    const std::string_view received(reinterpret_cast<const char*>(data), size);
+    // What the session's buffer can hold; a head not ended there gets 431.
+    const auto length = RequestHead::length(received.substr(0, RequestHead::kLongestHead));
+    if (!length || RequestHead::startsBadly(received.substr(0, *length)))
         return 0;
-    const http::request<http::string_body>& request = parser.get();
-    check(request.body().size() <= kLongestBody, "the body limit holds");
+    const std::string_view head = received.substr(0, *length);
+    if (RequestHead::refusal(head))
+        return 0;
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(std::uint32_t(RequestHead::kLongestHead));
+    parser.body_limit(std::numeric_limits<std::uint64_t>::max());
+    beast::error_code ec;
+    parser.put(boost::asio::buffer(head.data(), head.size()), ec);
+    if (ec || !parser.is_header_done())
+        return 0;  // 400
 
-    RequestFacts facts;
-    facts.method = text(request.method_string());
-    facts.target = text(request.target());
-    facts.host = text(request[http::field::host]);
-    facts.origin = text(request[http::field::origin]);
-    facts.upgrade = beast::websocket::is_upgrade(request);
-
+    const RequestFacts facts = RequestFacts::of(parser.get());
     const Route open = RequestRouter{""}.route(facts);
     const Route guarded = RequestRouter{std::string(kToken)}.route(facts);
     checkRoute(open);
     checkRoute(guarded);
-    if (open.resource != Resource::Refused)
+    if (open.resource != Resource::Refused) {
         check(facts.host.empty() || RequestRouter::isLoopbackHost(facts.host),
               "a loopback server serves only under a loopback name");
-    if (RequestRouter::queryValue(facts.target, "token") != kToken)
+        check(facts.contentLength <= RequestRouter::kLongestBody, "the body limit holds");
+        std::size_t bytes = 0, fields = 0;
+        check(wholeHead(received, bytes, fields) && bytes == head.size(), "the head judged is the head Beast reads");
+        check(bytes <= RequestHead::kLongestHead && fields <= RequestHead::kMostFields,
+              "a request served has a head of at most 8 KiB and 100 fields, every byte counted");
+    }
+    if (RequestRouter::queryValue(facts.target, "token") != kToken && !facts.authorization.ends_with(kToken))
         check(guarded.resource == Resource::Refused, "without its token a server serves nothing");
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 
+#include <future>
 #include <poll.h>
 #include <pthread.h>
 
@@ -20,20 +21,17 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 using tcp = asio::ip::tcp;
 
-namespace {
-
-tcp::socket connected(asio::io_context& io, unsigned short port)
+tcp::socket connectFrom(asio::io_context& io, unsigned short port, const std::string& from)
 {
-    tcp::socket socket(io);
+    tcp::socket socket(io, tcp::endpoint(asio::ip::make_address(from), 0));
     socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
     return socket;
 }
 
-}  // namespace
-
-ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port, const std::string& listenHost)
-    : server_(io_, ServeCommandLine{.port = port, .listenHost = listenHost, .listenPort = 0}, testConfig(workDir),
-              events_)
+ServeHarness::ServeHarness(const std::filesystem::path& workDir, const std::string& port, const std::string& listenHost,
+                           ConnectionBook::Caps caps)
+    : server_(io_, ServeCommandLine{.port = port, .listenHost = listenHost, .listenPort = 0, .caps = caps},
+              testConfig(workDir), events_)
 {
     std::string error;
     if (!server_.listen(&error))
@@ -59,6 +57,13 @@ ServeHarness::~ServeHarness()
     thread_.join();
 }
 
+unsigned ServeHarness::connections()
+{
+    std::promise<unsigned> counted;
+    asio::post(io_, [&] { counted.set_value(server_.connections()); });
+    return counted.get_future().get();
+}
+
 std::chrono::nanoseconds ServeHarness::ioThreadTime() const
 {
     clockid_t clock;
@@ -81,10 +86,10 @@ Reply request(unsigned short port, const std::string& method, const std::string&
     return reply;
 }
 
-Reply rawExchange(unsigned short port, const std::string& bytes)
+Reply rawExchange(unsigned short port, const std::string& bytes, const std::string& from)
 {
     asio::io_context io;
-    tcp::socket socket = connected(io, port);
+    tcp::socket socket = connectFrom(io, port, from);
     beast::error_code ec;
     if (!bytes.empty())
         asio::write(socket, asio::buffer(bytes), ec);
@@ -120,7 +125,7 @@ std::uint64_t statusNumber(const std::string& json, const std::string& name)
 }
 
 Viewer::Viewer(unsigned short port, const std::string& query)
-    : socket_(connected(io_, port))
+    : socket_(connectFrom(io_, port, "127.0.0.1"))
 {
     socket_.handshake("127.0.0.1:" + std::to_string(port), "/live" + query);
 }

@@ -20,12 +20,12 @@
 namespace korvane::test {
 
 // korvane-serve in this process, on its own I/O thread, serving on any free
-// port of `listenHost` the instrument on `port` (COMn in `workDir`); ready
-// once the server has opened the port (throws when it does not).
+// port of `listenHost` the instrument on `port` (COMn in `workDir`) within
+// `caps`; ready once the server has opened the port (throws when it does not).
 class ServeHarness {
 public:
     ServeHarness(const std::filesystem::path& workDir, const std::string& port,
-                 const std::string& listenHost = "127.0.0.1");
+                 const std::string& listenHost = "127.0.0.1", ConnectionBook::Caps caps = {});
     ~ServeHarness();
     ServeHarness(const ServeHarness&) = delete;
     ServeHarness& operator=(const ServeHarness&) = delete;
@@ -33,6 +33,8 @@ public:
     unsigned short port() const { return port_; }
     // "?token=..." when the server asks for one, else empty.
     const std::string& tokenQuery() const { return tokenQuery_; }
+    // Connections the server holds now (asked on its I/O thread).
+    unsigned connections();
     // Processor time the server's I/O thread has used so far.
     std::chrono::nanoseconds ioThreadTime() const;
 
@@ -55,7 +57,10 @@ struct Reply {
 Reply request(unsigned short port, const std::string& method, const std::string& target);
 // Sends `bytes` as they are and reads until the server closes (at most 15 s;
 // then `fields` is "still open"); the status of the answer, 0 for none.
-Reply rawExchange(unsigned short port, const std::string& bytes);
+// From the loopback address `from` (any of 127.0.0.0/8).
+Reply rawExchange(unsigned short port, const std::string& bytes, const std::string& from = "127.0.0.1");
+// A connection to 127.0.0.1:`port` from `from`, left for the caller.
+boost::asio::ip::tcp::socket connectFrom(boost::asio::io_context& io, unsigned short port, const std::string& from);
 
 // A field of status.json.
 bool statusFlag(const std::string& json, const std::string& name);
