@@ -251,8 +251,14 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
             got += moved;
             continue;
         }
-        // Nothing, long before the time-out: not a time-out but the end of
-        // the line (a device that has gone reads as end of file).
+        // Nothing came: a quiet line, or a device that has gone. Windows
+        // fails the ReadFile of a removed device; wine ends it at once
+        // without a byte, as at the end of a file, and then refuses the
+        // line's state. A call that keeps ending with nothing long before its
+        // time-out would otherwise spin a processor core until the limit.
+        DWORD lineErrors = 0;
+        if (!::ClearCommError(impl_->port, &lineErrors, nullptr))
+            return impl_->fail(::GetLastError());
         if (4 * (Clock::now() - start) < std::chrono::milliseconds(sliceMs)) {
             impl_->errorText = "the far end hung up";
             return PortResult::OsFailure;

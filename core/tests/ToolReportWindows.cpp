@@ -4,7 +4,7 @@
 // A stand-in image tool: writes to started.txt in its current folder that
 // folder, the number of its arguments and the show command it was given
 // (-1: none), one a line; then stays until done.txt appears there (at most
-// a minute), removes it and ends.
+// two minutes), removes it and ends.
 #include "Utf8Path.h"
 
 #include <windows.h>
@@ -27,8 +27,8 @@ int main()
             << ((startup.dwFlags & STARTF_USESHOWWINDOW) ? int(startup.wShowWindow) : -1) << "\n";
     }
     ::MoveFileExW(L"started.txt.part", L"started.txt", MOVEFILE_REPLACE_EXISTING);
-    for (int waited = 0; waited < 3000 && !std::filesystem::exists("done.txt"); ++waited)
-        ::Sleep(20);
+    for (int waited = 0; waited < 12000 && !std::filesystem::exists("done.txt"); ++waited)
+        ::Sleep(10);
     ::DeleteFileW(L"done.txt");
     return 0;
 }

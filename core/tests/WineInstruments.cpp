@@ -33,7 +33,7 @@ bool endTool(const std::string& folder)
 {
     const std::string done = folder + "\\done.txt";
     std::ofstream(pathFromUtf8(done)) << "done\n";
-    return waitFor([&] { return !std::filesystem::exists(pathFromUtf8(done)); });
+    return waitFor([&] { return !std::filesystem::exists(pathFromUtf8(done)); }, std::chrono::seconds(60));
 }
 
 WineInstrument::WineInstrument(int com, std::string folder)

@@ -13,8 +13,8 @@ namespace korvane::test {
 bool underWine();
 
 // The stand-in image tool (ToolReportWindows.cpp) started in `folder`: what
-// it reports, waited for as long as a program may take to start on a busy
-// machine (empty if it never does), and its end, waited for.
+// it reports, and its end, each waited for as long as a program of wine's
+// may take on a busy machine (the report is empty if it never comes).
 std::string awaitToolReport(const std::string& folder);
 bool endTool(const std::string& folder);
 
