@@ -38,6 +38,12 @@ std::string ScratchDir::file(const std::string& name) const
     return utf8FromPath(path_ / pathFromUtf8(name));
 }
 
+std::string ScratchDir::folder(const std::string& name) const
+{
+    std::filesystem::create_directory(path_ / pathFromUtf8(name));
+    return file(name);
+}
+
 std::size_t ScratchDir::entries() const
 {
     return std::size_t(

@@ -21,6 +21,8 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // A file in it, named and given as UTF-8.
     std::string file(const std::string& name) const;
+    // A folder made in it, likewise.
+    std::string folder(const std::string& name) const;
     // How many files and folders it holds.
     std::size_t entries() const;
 

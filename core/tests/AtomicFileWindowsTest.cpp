@@ -16,8 +16,7 @@ using namespace korvane::test;
 TEST(WindowsAtomicFile, ReplacesInAFolderOfAnyLanguageAndKeepsATargetItCannotReplace)
 {
     ScratchDir scratch;
-    const std::string folder = scratch.file("Снимки 画像");
-    std::filesystem::create_directory(pathFromUtf8(folder));
+    const std::string folder = scratch.folder("Снимки 画像");
     const std::string target = folder + "\\Temp.bmp";
     ASSERT_TRUE(replaceFile(target, "old", 3));
     ASSERT_TRUE(replaceFile(target, "new picture", 11));

@@ -25,8 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(WindowsLink, SearchPassesOverATalkerAndEverythingHappensInAFolderOfAnyLanguage)
 {
     ScratchDir scratch;
-    const std::string folder = scratch.file("Messung Ωμέγα 測定");
-    std::filesystem::create_directory(pathFromUtf8(folder));
+    const std::string folder = scratch.folder("Messung Ωμέγα 測定");
     std::filesystem::copy_file(KORVANE_TOOL_REPORT, pathFromUtf8(folder) / "Pictorix.exe");
     const HeaderBytes header = HeaderTemplate::builtIn();
     std::ofstream(pathFromUtf8(folder) / "header2.bin", std::ios::binary)

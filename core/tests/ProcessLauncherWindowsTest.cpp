@@ -18,8 +18,7 @@ using namespace korvane::test;
 TEST(WindowsProcessLauncher, StartsTheToolInItsFolderWithNothingOfOurs)
 {
     ScratchDir scratch;
-    const std::string folder = scratch.file("Werkzeug ツール");
-    std::filesystem::create_directory(pathFromUtf8(folder));
+    const std::string folder = scratch.folder("Werkzeug ツール");
     const std::string tool = folder + "\\" + ProcessLauncher::programFileName("Pictorix");
     std::filesystem::copy_file(KORVANE_TOOL_REPORT, pathFromUtf8(tool));
     std::ofstream(pathFromUtf8(folder + "\\data.exe")) << "not a program";
