@@ -54,6 +54,9 @@ TEST(WindowsLink, SearchPassesOverATalkerAndEverythingHappensInAFolderOfAnyLangu
     EXPECT_EQ(engine.exportSnapshot(), ExportResult::Started);
     EXPECT_EQ(readFile(engine.filePath("Temp.bmp")).size(), 38518u);
     EXPECT_FALSE(awaitToolReport(folder).empty()) << "Pictorix.exe started in the folder";
+    // Ended here: a program that wine starts keeps the test's output open
+    // for as long as it runs (the Unix side of its standard handles).
+    EXPECT_TRUE(endTool(folder));
     const std::string log = engine.filePath("log.txt");
     EXPECT_TRUE(readFile(log).empty()) << "shared with no other program while the engine runs";
     engine.shutdown();
