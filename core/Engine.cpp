@@ -3,9 +3,11 @@
 #include "Engine.h"
 
 #include "AtomicFile.h"
+#include "LogFile.h"
 #include "PortNames.h"
 #include "ProcessLauncher.h"
 #include "SnapshotWriter.h"
+#include "Utf8Path.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,7 +57,7 @@ void Engine::initEngine()
     workDir_ = config_.workDir;
     if (workDir_.empty()) {
         std::error_code error;
-        workDir_ = std::filesystem::current_path(error).string();
+        workDir_ = utf8FromPath(std::filesystem::current_path(error));
         if (error)
             workDir_ = ".";
     }
@@ -63,13 +65,13 @@ void Engine::initEngine()
         std::fclose(logFile_);
     // Created anew, empty, at every start. A log that cannot be created is no
     // reason not to show the instrument; its writes are then skipped. Not
-    // handed on to the image tool ("e": close-on-exec).
-    logFile_ = config_.linkLog ? std::fopen(filePath("log.txt").c_str(), "wbe") : nullptr;
+    // handed on to the image tool.
+    logFile_ = config_.linkLog ? createLogFile(filePath("log.txt")) : nullptr;
 }
 
 std::string Engine::filePath(const char* name) const
 {
-    return (std::filesystem::path(workDir_) / name).string();
+    return utf8FromPath(pathFromUtf8(workDir_) / name);
 }
 
 void Engine::logBytes(const std::uint8_t* bytes, std::size_t size)
@@ -121,8 +123,7 @@ int Engine::openLink()
 
     screen_.loadHeader(HeaderTemplate::load(
         {filePath("header2.bin"),
-         config_.programDir.empty() ? std::string()
-                                    : (std::filesystem::path(config_.programDir) / "header2.bin").string()},
+         config_.programDir.empty() ? std::string() : utf8FromPath(pathFromUtf8(config_.programDir) / "header2.bin")},
         &headerSource_));
     logBytes(&kLogConnect, 1);
 
@@ -324,11 +325,12 @@ void Engine::acknowledgeConnectionError()
 
 std::string Engine::imageToolPath() const
 {
-    const std::string local = filePath("Pictorix");
+    const std::string program = ProcessLauncher::programFileName("Pictorix");
+    const std::string local = filePath(program.c_str());
     if (ProcessLauncher::isExecutable(local))
         return local;
     if (!config_.programDir.empty()) {
-        const std::string beside = (std::filesystem::path(config_.programDir) / "Pictorix").string();
+        const std::string beside = utf8FromPath(pathFromUtf8(config_.programDir) / program);
         if (ProcessLauncher::isExecutable(beside))
             return beside;
     }

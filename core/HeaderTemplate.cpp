@@ -4,6 +4,7 @@
 
 #include "LittleEndian.h"
 #include "Palettes.h"
+#include "Utf8Path.h"
 
 #include <fstream>
 
@@ -61,7 +62,7 @@ HeaderBytes HeaderTemplate::load(std::initializer_list<std::string> paths, Sourc
     for (const std::string& path : paths) {
         if (path.empty())
             continue;
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(pathFromUtf8(path), std::ios::binary);
         HeaderBytes bytes{};
         in.read(reinterpret_cast<char*>(bytes.data()), bytes.size());
         if (isUsable(bytes.data(), static_cast<std::size_t>(in.gcount()))) {

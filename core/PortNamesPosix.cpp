@@ -22,6 +22,12 @@ std::string PortNames::device(const std::string& portName)
     return {};
 }
 
+bool PortNames::exists(const std::string& device)
+{
+    std::error_code error;
+    return std::filesystem::exists(device, error);
+}
+
 std::string PortNames::resolve(const std::string& workDir, const std::string& portName)
 {
     // A path names its device, also while there is none.

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <filesystem>
 #include <vector>
 
 namespace korvane {
@@ -72,9 +71,7 @@ ProbeReport PortSearch::probe(const std::string& portName, const std::string& de
     SerialPort port;
     report.openResult = port.open(device);
     if (report.openResult != PortResult::Ok) {
-        std::error_code error;
-        const bool exists = std::filesystem::exists(device, error);
-        report.verdict = exists ? ProbeVerdict::NotOpened : ProbeVerdict::NoDevice;
+        report.verdict = PortNames::exists(device) ? ProbeVerdict::NotOpened : ProbeVerdict::NoDevice;
         report.reason =
             report.openResult == PortResult::Busy ? std::string("another program holds it") : port.errorText();
         return report;

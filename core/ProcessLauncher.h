@@ -6,7 +6,8 @@
 
 namespace korvane {
 
-// Starts other programs without a shell and without waiting for them.
+// Starts other programs without a shell and without waiting for them. The
+// platform's implementation lives in a file of its own beside this one.
 class ProcessLauncher {
 public:
     // Runs `program` with no arguments in `workingDir`. Returns false when it
@@ -16,6 +17,10 @@ public:
 
     // True when `path` names a regular file this user may execute.
     static bool isExecutable(const std::string& path);
+
+    // The file name of the program called `name` on this system: "Pictorix"
+    // is Pictorix.exe on Windows.
+    static std::string programFileName(const std::string& name);
 };
 
 }  // namespace korvane

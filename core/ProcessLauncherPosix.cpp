@@ -25,6 +25,11 @@ bool ProcessLauncher::isExecutable(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+std::string ProcessLauncher::programFileName(const std::string& name)
+{
+    return name;
+}
+
 bool ProcessLauncher::startDetached(const std::string& program, const std::string& workingDir)
 {
     if (!isExecutable(program))

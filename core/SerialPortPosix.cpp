@@ -3,6 +3,7 @@
 #include "SerialPort.h"
 
 #include "RawMode.h"
+#include "ReadTimer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,13 +21,7 @@ namespace korvane {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int msUntil(Clock::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
-}
+using Clock = ReadTimer::Clock;
 
 // The rates termios has a setting for.
 constexpr struct {
@@ -61,15 +56,15 @@ struct SerialPort::Impl {
     // buffer takes to fill at the rate seen so far, at most a few
     // milliseconds and well inside the gap limit.
     static constexpr std::size_t kSmallPiece = 512;
-    void letBytesGather(std::size_t bytesSinceFirst, Clock::duration sinceFirst, std::size_t remaining, int gapMs)
+    void letBytesGather(const ReadTimer& timer, std::size_t remaining, int gapMs)
     {
         constexpr std::size_t kGatherBytes = 1024;
         constexpr auto kLongestNap = std::chrono::microseconds(4000);
         remaining = std::min(remaining, kGatherBytes);
-        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(sinceFirst);
-        if (bytesSinceFirst == 0 || elapsed.count() <= 0)
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(timer.sinceFirstBatch());
+        if (timer.bytesAfterFirstBatch() == 0 || elapsed.count() <= 0)
             return;
-        const double microsPerByte = double(elapsed.count()) / double(bytesSinceFirst);
+        const double microsPerByte = double(elapsed.count()) / double(timer.bytesAfterFirstBatch());
         auto nap = std::chrono::microseconds(static_cast<long long>(microsPerByte * double(remaining)));
         nap = std::min({nap, kLongestNap, std::chrono::microseconds(gapMs * 1000 / 4)});
         if (nap < std::chrono::microseconds(200))
@@ -233,30 +228,13 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
     got = 0;
     if (!isOpen())
         return PortResult::BadArgument;
-    const auto start = Clock::now();
-    const bool hasTotal = limits.totalMs > 0;
-    const auto totalDeadline = start + std::chrono::milliseconds(limits.totalMs);
-    const auto firstDeadline = start + std::chrono::milliseconds(limits.firstByteMs);
-    Clock::time_point firstByteAt{};
-    Clock::time_point lastByteAt{};
-    std::size_t firstChunk = 0;
+    ReadTimer timer(limits);
     while (got < size) {
         // Checked before every wait, not only when the line is quiet: bytes
         // trickling in must not stretch the read past its limit.
-        if (hasTotal && Clock::now() >= totalDeadline)
+        if (timer.totalPassed())
             return got > 0 ? PortResult::Ok : PortResult::TimedOut;
-        int timeout = -1;
-        if (hasTotal)
-            timeout = msUntil(totalDeadline);
-        if (got == 0 && limits.firstByteMs > 0) {
-            const int first = msUntil(firstDeadline);
-            timeout = timeout < 0 ? first : std::min(timeout, first);
-        }
-        if (got > 0 && limits.gapMs > 0) {
-            const int gap = msUntil(lastByteAt + std::chrono::milliseconds(limits.gapMs));
-            timeout = timeout < 0 ? gap : std::min(timeout, gap);
-        }
-        const PortResult waited = impl_->wait(POLLIN, timeout);
+        const PortResult waited = impl_->wait(POLLIN, timer.nextWaitMs());
         if (waited == PortResult::TimedOut)
             return got > 0 ? PortResult::Ok : PortResult::TimedOut;
         if (waited != PortResult::Ok)
@@ -266,14 +244,10 @@ PortResult SerialPort::read(std::uint8_t* data, std::size_t size, std::size_t& g
         // means end of file only after poll has reported the port readable.
         const ssize_t n = ::read(impl_->fd, data + got, size - got);
         if (n > 0) {
-            lastByteAt = Clock::now();
-            if (got == 0) {
-                firstByteAt = lastByteAt;
-                firstChunk = static_cast<std::size_t>(n);
-            }
+            timer.bytesCame(static_cast<std::size_t>(n));
             got += static_cast<std::size_t>(n);
             if (got < size && static_cast<std::size_t>(n) < Impl::kSmallPiece)
-                impl_->letBytesGather(got - firstChunk, lastByteAt - firstByteAt, size - got, limits.gapMs);
+                impl_->letBytesGather(timer, size - got, limits.gapMs);
             continue;
         }
         if (n < 0 && (errno == EINTR || errno == EAGAIN))

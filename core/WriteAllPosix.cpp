@@ -3,6 +3,7 @@
 #include "WriteAll.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace korvane {
@@ -23,6 +24,15 @@ bool writeAll(int fd, const void* data, std::size_t size, int* err)
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool writeStandardOutput(const void* data, std::size_t size, std::string* reason)
+{
+    int err = 0;
+    if (writeAll(STDOUT_FILENO, data, size, &err))
+        return true;
+    *reason = std::strerror(err);
+    return false;
 }
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include "OptionReader.h"
 #include "SerialPort.h"
 #include "SharedOptions.h"
+#include "Utf8Path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,7 +51,7 @@ bool finish(GrabCommandLine& line, std::optional<ImageFormat> format, bool inter
     if (format) {
         line.format = *format;
     } else if (!toStandardOutput) {
-        const std::string extension = std::filesystem::path(line.output).extension().string();
+        const std::string extension = utf8FromPath(pathFromUtf8(line.output).extension());
         const auto byName = extension.empty() ? ImageFormat::Bmp : formatNamed(extension.substr(1));
         if (!byName)
             return fail("cannot tell the image format from " + line.output + ": add --format bmp or --format png");

@@ -12,15 +12,12 @@
 #include "Version.h"
 #include "WriteAll.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -32,15 +29,6 @@ int fail(ExitCode code, const std::string& message)
 {
     std::cerr << kProgram << ": " << message << std::endl;
     return static_cast<int>(code);
-}
-
-bool writeStandardOutput(const std::string& bytes, std::string* error)
-{
-    int err = 0;
-    if (writeAll(STDOUT_FILENO, bytes.data(), bytes.size(), &err))
-        return true;
-    *error = std::string("cannot write to standard output: ") + std::strerror(err);
-    return false;
 }
 
 std::string secondsText(double seconds)
@@ -107,8 +95,8 @@ Outcome storeImage(const GrabCommandLine& line, SeriesNames& names, const std::s
 {
     std::string error;
     if (line.output == "-") {
-        if (!writeStandardOutput(image, &error))
-            return Failure{ExitCode::WriteFailed, error};
+        if (!writeStandardOutput(image.data(), image.size(), &error))
+            return Failure{ExitCode::WriteFailed, "cannot write to standard output: " + error};
     } else {
         const std::string path = line.series ? names.next(std::time(nullptr)) : line.output;
         if (!replaceFile(path, image.data(), image.size(), &error))

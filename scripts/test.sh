@@ -4,7 +4,8 @@
 # the code below the windows again under AddressSanitizer with UBSan and
 # LeakSanitizer (build-address/), the code with threads of its own under
 # ThreadSanitizer (build-thread/); then the fuzzers, each for a bounded time
-# (build-fuzz/).
+# (build-fuzz/); and last the Windows programs, cross-built and tested under
+# wine against the debug build's simulator (build-windows/).
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh scripts/packages-build.txt scripts/packages-test.txt
@@ -13,7 +14,7 @@ sh scripts/deps.sh scripts/packages-build.txt scripts/packages-test.txt
 # (Pictorix's loader, encoders and saving and the live picture run
 # offscreen), while ThreadSanitizer, which cannot see Qt's own locks and
 # threads, runs only the parts without Qt.
-for workflow in debug address thread fuzz; do
+for workflow in debug address thread fuzz windows; do
     cmake --workflow --preset "$workflow"
 done
 

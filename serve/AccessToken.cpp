@@ -2,22 +2,18 @@
 // SPDX-License-Identifier: MIT
 #include "AccessToken.h"
 
+#include "RandomBytes.h"
+
 #include <array>
 #include <cstdint>
-#include <sys/random.h>
 
 namespace korvane {
 
 std::string AccessToken::make()
 {
     std::array<std::uint8_t, 16> bits{};
-    std::size_t got = 0;
-    while (got < bits.size()) {
-        const ssize_t n = ::getrandom(bits.data() + got, bits.size() - got, 0);
-        if (n <= 0)
-            return {};
-        got += std::size_t(n);
-    }
+    if (!randomBytes(bits.data(), bits.size()))
+        return {};
     static const char digits[] = "0123456789abcdef";
     std::string token;
     for (std::uint8_t byte : bits) {

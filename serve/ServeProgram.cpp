@@ -2,14 +2,13 @@
 // SPDX-License-Identifier: MIT
 #include "ServeProgram.h"
 
+#include "ConsoleStop.h"
 #include "ScreenServer.h"
 #include "ServeCommandLine.h"
 #include "Version.h"
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/signal_set.hpp>
-
-#include <csignal>
+#include <boost/asio/post.hpp>
 
 namespace korvane {
 
@@ -37,9 +36,6 @@ int ServeProgram::run(const std::vector<std::string>& arguments, const std::stri
         return 0;
     }
 
-    // A viewer that goes away mid-write must not end the program.
-    std::signal(SIGPIPE, SIG_IGN);
-
     // The current folder is the working folder, as for the viewer: COMn
     // links and header2.bin are looked up there first.
     EngineConfig config;
@@ -52,11 +48,9 @@ int ServeProgram::run(const std::vector<std::string>& arguments, const std::stri
         err << kProgram << ": " << error << std::endl;
         return 1;
     }
-    boost::asio::signal_set stopSignals(io, SIGINT, SIGTERM);
-    stopSignals.async_wait([&](const boost::system::error_code& ec, int) {
-        if (!ec)
-            server.stop(0);
-    });
+    // Ctrl+C, SIGTERM, a closed console: the end, with code 0. A viewer that
+    // goes away mid-write does not end the program.
+    const ConsoleStop stopRequests([&] { boost::asio::post(io, [&] { server.stop(0); }); });
     server.start();
     io.run();
     return server.exitCode();

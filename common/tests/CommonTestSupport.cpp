@@ -2,20 +2,29 @@
 // SPDX-License-Identifier: MIT
 #include "CommonTestSupport.h"
 
+#include "Utf8Path.h"
+
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <stdlib.h>
 #include <thread>
 
 namespace korvane::test {
 
 ScratchDir::ScratchDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::random_device random;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
+    for (int tries = 0; tries < 100; ++tries) {
+        const auto candidate = temporary / ("korvane-test-" + std::to_string(random()));
+        // Made here and nowhere else: an existing folder is never taken over.
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no scratch folder could be made");
 }
 
 ScratchDir::~ScratchDir()
@@ -24,9 +33,26 @@ ScratchDir::~ScratchDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::string ScratchDir::file(const std::string& name) const
+{
+    return utf8FromPath(path_ / pathFromUtf8(name));
+}
+
+std::string ScratchDir::folder(const std::string& name) const
+{
+    std::filesystem::create_directory(path_ / pathFromUtf8(name));
+    return file(name);
+}
+
+std::size_t ScratchDir::entries() const
+{
+    return std::size_t(
+        std::distance(std::filesystem::directory_iterator(path_), std::filesystem::directory_iterator()));
+}
+
 std::string fileContents(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -38,7 +64,7 @@ std::vector<std::uint8_t> readFile(const std::string& path)
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(pathFromUtf8(path), std::ios::binary) << bytes;
 }
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)

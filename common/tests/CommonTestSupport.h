@@ -19,13 +19,18 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // A file in it, named and given as UTF-8.
+    std::string file(const std::string& name) const;
+    // A folder made in it, likewise.
+    std::string folder(const std::string& name) const;
+    // How many files and folders it holds.
+    std::size_t entries() const;
 
 private:
     std::filesystem::path path_;
 };
 
-// A file's bytes; empty when it cannot be read.
+// A file's bytes (the path in UTF-8); empty when it cannot be read.
 std::string fileContents(const std::string& path);
 std::vector<std::uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -7,102 +7,27 @@
 // link), then as long through the engine's reader thread, and prints both
 // rates and their ratio. What the engine loses against the bare loop is its
 // own cost per screen.
+#include "LinkBench.h"
 #include "Engine.h"
-#include "RawMode.h"
 #include "SerialPort.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/resource.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace korvane;
-
-// Processor time of this process so far, in seconds.
-double processorSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// One loop's figures: screens a second, and this process's processor time a
-// screen (what a loaded machine disturbs far less than the rate).
-struct Figures {
-    double screensPerSecond = -1;
-    double processorMicrosPerScreen = 0;
-};
+using namespace korvane::bench;
 
 class CountingHost : public EngineHost {
 public:
     void screenPublished() override {}
     void linkLost() override {}
 };
-
-bool readFrame(int fd, std::uint8_t* frame)
-{
-    std::size_t got = 0;
-    while (got < kFrameBytes) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 1000) <= 0)
-            return false;
-        const ssize_t n = ::read(fd, frame + got, kFrameBytes - got);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The bare loop's figures; a negative rate when the port cannot be used.
-Figures bareLoop(const std::string& port, double seconds, int baud)
-{
-    SerialPort claim;  // the same exclusive raw open as the engine's
-    if (claim.open(port) != PortResult::Ok)
-        return {};
-    if (baud > 0)
-        claim.setBaudRate(baud);
-    claim.close();
-    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    termios settings{};
-    ::tcgetattr(fd, &settings);
-    applyRawMode(settings);
-    ::tcsetattr(fd, TCSANOW, &settings);
-    ::tcflush(fd, TCIOFLUSH);
-    static std::uint8_t frame[kFrameBytes];
-    std::uint64_t screens = 0;
-    const double processorStart = processorSeconds();
-    const auto start = Clock::now();
-    const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    while (Clock::now() < end) {
-        if (::write(fd, screenRequest, sizeof screenRequest) != sizeof screenRequest)
-            break;
-        if (readFrame(fd, frame))
-            ++screens;
-        else
-            ::tcflush(fd, TCIFLUSH);
-    }
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    const double processor = processorSeconds() - processorStart;
-    ::tcflush(fd, TCIOFLUSH);
-    ::close(fd);
-    return {double(screens) / elapsed, screens ? processor * 1e6 / double(screens) : 0};
-}
 
 Figures engineLoop(const std::string& port, double seconds, int baud)
 {
@@ -134,6 +59,24 @@ Figures engineLoop(const std::string& port, double seconds, int baud)
 }
 
 }  // namespace
+
+Figures korvane::bench::timeExchanges(double seconds, const std::function<Exchange()>& exchange)
+{
+    std::uint64_t screens = 0;
+    const double processorStart = processorSeconds();
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (Clock::now() < end) {
+        const Exchange done = exchange();
+        if (done == Exchange::Broken)
+            break;
+        if (done == Exchange::Screen)
+            ++screens;
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double processor = processorSeconds() - processorStart;
+    return {double(screens) / elapsed, screens ? processor * 1e6 / double(screens) : 0};
+}
 
 int main(int argc, char** argv)
 {

@@ -1,11 +1,11 @@
 // Korvane - screen acquisition engine tests.
 // SPDX-License-Identifier: MIT
+#include "CommonTestSupport.h"
 #include "FrameDecoder.h"
 #include "HeaderTemplate.h"
 #include "LittleEndian.h"
 #include "Palettes.h"
 #include "ScreenImage.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

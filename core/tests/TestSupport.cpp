@@ -75,27 +75,6 @@ zls740sim::Zls740Simulator& Instruments::start(const std::filesystem::path& dir,
     return *running_.back();
 }
 
-EngineConfig testConfig(const std::filesystem::path& workDir, const std::string& programDir)
-{
-    EngineConfig config;
-    config.workDir = workDir.string();
-    config.programDir = programDir;
-    config.probe.listenMs = 100;
-    config.probe.firstByteMs = 300;
-    config.probe.totalMs = 1500;
-    return config;
-}
-
-bool isPalette(const std::uint8_t* entries, const Palette& palette)
-{
-    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-        const std::uint8_t* e = entries + 4 * i;
-        if (e[0] != palette[i].blue || e[1] != palette[i].green || e[2] != palette[i].red)
-            return false;
-    }
-    return true;
-}
-
 std::string engineSnapshot(const zls740sim::Frame& frame, const HeaderBytes& header, std::int32_t mode)
 {
     ScreenImage image;

@@ -2,18 +2,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CommonTestSupport.h"
-#include "Engine.h"
-#include "EngineHost.h"
-#include "Palettes.h"
+#include "PortableTestSupport.h"
 #include "PseudoTerminal.h"
 #include "Zls740Simulator.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -53,33 +47,6 @@ public:
 private:
     std::vector<std::unique_ptr<zls740sim::Zls740Simulator>> running_;
 };
-
-// Counts what the engine tells its host.
-class FakeHost : public EngineHost {
-public:
-    void screenPublished() override
-    {
-        ++screens;
-        if (onScreen)
-            onScreen();
-    }
-    void linkLost() override { ++linkLosses; }
-    void linkClosed() override { ++linkCloses; }
-    void openFailed() override { ++openFailures; }
-    std::atomic<int> screens{0};
-    std::atomic<int> linkLosses{0};
-    std::atomic<int> linkCloses{0};
-    std::atomic<int> openFailures{0};
-    // Called on the reader thread right after each screen is published.
-    std::function<void()> onScreen;
-};
-
-// An engine's settings for a test in `workDir`: a search that waits less
-// for silent ports than the viewer does, so that tests of many ports stay quick.
-EngineConfig testConfig(const std::filesystem::path& workDir, const std::string& programDir = {});
-
-// Whether 16 palette entries as stored (blue, green, red, reserved) hold `palette`'s colours.
-bool isPalette(const std::uint8_t* entries, const Palette& palette);
 
 // The snapshot the viewer's engine writes after decoding `frame` with the
 // header `header` in colour mode `mode`.

@@ -56,17 +56,19 @@ MUTATIONS = [
      "ReadLimits{std::min(settings.firstByteMs, left), 50, 0 * left}"),
     # Only the check before each wait left out is no fault: the wait's own
     # timeout is the rest of the total, so the read still ends on time.
-    ("a read's total limit only before the first byte", "core/SerialPortPosix.cpp",
-     "        if (hasTotal && Clock::now() >= totalDeadline)\n            return got > 0 ? PortResult::Ok : PortResult::TimedOut;\n        int timeout = -1;\n        if (hasTotal)\n",
-     "        int timeout = -1;\n        if (hasTotal && got == 0)\n"),
+    ("a read's total limit only before the first byte", "core/ReadTimer.cpp",
+     "    return limits_.totalMs > 0 && Clock::now() >= start_ + std::chrono::milliseconds(limits_.totalMs);\n}\n\n"
+     "int ReadTimer::nextWaitMs() const\n{\n    int wait = limits_.totalMs > 0 ?",
+     "    return bytes_ == 0 && limits_.totalMs > 0 && Clock::now() >= start_ + std::chrono::milliseconds(limits_.totalMs);\n}\n\n"
+     "int ReadTimer::nextWaitMs() const\n{\n    int wait = limits_.totalMs > 0 && bytes_ == 0 ?"),
     ("a quiet line that is not quiet", "core/Engine.cpp",
      "        if (result == PortResult::TimedOut)\n            return window == kQuietGapMs;",
      "        if (result == PortResult::TimedOut || got < scratch.size())\n            return true;"),
     ("the next request at once after a short answer", "core/Engine.cpp",
      "reader.line == LineState::Opened || reader.line == LineState::Unsettled;",
      "reader.line == LineState::Opened;"),
-    ("log.txt handed on to the image tool", "core/Engine.cpp",
-     "\"log.txt\").c_str(), \"wbe\")", "\"log.txt\").c_str(), \"wb\")"),
+    ("log.txt handed on to the image tool", "core/LogFilePosix.cpp",
+     "std::fopen(path.c_str(), \"wbe\")", "std::fopen(path.c_str(), \"wb\")"),
     ("a failed start taken for a start", "core/ProcessLauncherPosix.cpp",
      "return got == 1 && bytes[0] == kForked;", "return got != 5;"),
     ("a late answer taken by the next capture", "grab/ScreenGrabber.cpp",
