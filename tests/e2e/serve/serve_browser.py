@@ -5,7 +5,7 @@
 Usage: serve_browser.py BIN_DIR CASE, CASE one of:
   screen  the paused screen pixel for pixel, each a whole k x k block of device pixels
   pause   the page's button pauses the server and resumes it
-  restart the page finds a restarted server by itself
+  restart the page finds a restarted server by itself, and says when it is full
 What the server does on a pause is ServerTest's; here, what only the page does.
 Exit codes: 0 passed, 1 failed, 77 skipped (no chromium, chromedriver or python3-selenium).
 The scratch folder is kept when the case fails (or with KEEP_E2E set)."""
@@ -90,7 +90,7 @@ class ServedInstrument:
             return subprocess.Popen([os.path.join(self.bin_dir, program)] + arguments, cwd=self.work, stdout=log,
                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, preexec_fn=end_with_parent)
 
-    def start_server(self, listen):
+    def start_server(self, listen, options=()):
         """korvane-serve on `listen`; waits until it has found the instrument."""
         log = os.path.join(self.work, "korvane-serve.log")
         seen = os.path.getsize(log) if os.path.exists(log) else 0
@@ -99,7 +99,7 @@ class ServedInstrument:
             with open(log, "rb") as f:
                 f.seek(seen)
                 return next((line for line in f.read().decode().splitlines() if text in line), None)
-        self.server = self.start("korvane-serve", ["--listen", listen, "--port", "COM5"])
+        self.server = self.start("korvane-serve", ["--listen", listen, "--port", "COM5"] + list(options))
         first = wait_for("korvane-serve's address", lambda: line_with("in a browser"))
         self.url = first.split(" open ", 1)[1].split(" in a browser", 1)[0]
         wait_for("the instrument to be found", lambda: line_with("instrument found on"))
@@ -235,9 +235,14 @@ def case_restart(instrument, browser, _work):
     instrument.stop_server()
     wait_for_state(browser, "Server not reachable")
     # The same address again, as after a restart of the server's machine: found without a reload.
-    instrument.start_server(listen)
+    instrument.start_server(listen, ["--max-viewers", "1"])
     wait_for_state(browser, "Live from")
     print("the page came back by itself after the restart")
+    # A second page finds the one place taken, and says so instead of "not reachable".
+    browser.switch_to.new_window("tab")
+    browser.get(instrument.url)
+    wait_for_state(browser, "Server full: 1 viewer watching")
+    print("a page beyond the server's viewers is told the server is full")
 
 
 CASES = {"screen": case_screen, "pause": case_pause, "restart": case_restart}
