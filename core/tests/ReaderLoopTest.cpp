@@ -204,7 +204,9 @@ TEST_F(ReaderLoop, ShortAnswersAreDroppedAndAskedForAgain)
 // machine) is dropped with the line's quiet before the next request: taken
 // as the start of the next answer it would show half of one screen and half
 // of another. Each next answer comes in two pieces, so the check for
-// trailing bytes right after a frame cannot save a torn one.
+// trailing bytes right after a frame cannot save a torn one. A reader held
+// up past the gap finds the whole of the first answer waiting and rightly
+// shows it: that round tells nothing, and another is played.
 TEST_F(ReaderLoop, TheLateRestOfAShortAnswerNeverStartsTheNextFrame)
 {
     const auto [a, b] = std::array{uniformFrame(0x11), uniformFrame(0x22)};
@@ -214,22 +216,31 @@ TEST_F(ReaderLoop, TheLateRestOfAShortAnswerNeverStartsTheNextFrame)
     subject.initEngine();
     subject.setPortName(line.slavePath());
     ASSERT_EQ(subject.openLink(), 0);
-    ASSERT_TRUE(line.awaitRequest());
-    line.writeAll(Bytes(a.begin(), a.begin() + 1000));
-    // Past the gap that ends an answer: the reader has dropped a short one.
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    line.writeAll(Bytes(a.begin() + 1000, a.end()));
-    // Every request gets b in two pieces until a screen shows (a machine that
-    // holds the second piece up past the gap cuts b short too).
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (watcher.screens.load() == 0 && std::chrono::steady_clock::now() < giveUp && line.awaitRequest()) {
-        line.writeAll(Bytes(b.begin(), b.begin() + 1000));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        line.writeAll(Bytes(b.begin() + 1000, b.end()));
-        waitFor([&] { return watcher.screens.load() > 0; }, std::chrono::milliseconds(300));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    bool bShown = false;
+    for (int round = 0; round < 5 && !bShown; ++round) {
+        const int screensBefore = watcher.screens.load();
+        const auto newScreen = [&] { return watcher.screens.load() > screensBefore; };
+        ASSERT_TRUE(line.awaitRequest());
+        line.writeAll(Bytes(a.begin(), a.begin() + 1000));
+        // Past the gap that ends an answer: the reader drops a short one.
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        line.writeAll(Bytes(a.begin() + 1000, a.end()));
+        // Every request gets b in two pieces until a screen shows (a machine
+        // that holds the second piece up past the gap cuts b short too).
+        while (!newScreen() && std::chrono::steady_clock::now() < giveUp && line.awaitRequest()) {
+            line.writeAll(Bytes(b.begin(), b.begin() + 1000));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            line.writeAll(Bytes(b.begin() + 1000, b.end()));
+            waitFor(newScreen, std::chrono::milliseconds(300));
+        }
+        ASSERT_TRUE(newScreen());
+        const Bytes shown = storedPixels(subject);
+        bShown = shown == decoded(b);
+        ASSERT_TRUE(bShown || shown == decoded(a)) << "the late rest of a short answer began a frame";
     }
-    ASSERT_GT(watcher.screens.load(), 0);
-    EXPECT_EQ(storedPixels(subject), decoded(b)) << "the late rest of a short answer began a frame";
+    if (!bShown)
+        GTEST_SKIP() << "the reader never saw the first answer cut short: the machine held it up every round";
 }
 
 TEST_F(ReaderLoop, PausedBeforeConnectSendsNothingUntilResumedAndSleeps)
