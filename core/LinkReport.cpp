@@ -3,23 +3,19 @@
 #include "LinkReport.h"
 
 #include "Engine.h"
+#include "PlatformTexts.h"
 #include "PortNames.h"
 
 namespace korvane {
 
 namespace {
 
-// Serial devices belong to a group (dialout on Debian); a user outside it is
-// refused, which says nothing about the instrument itself.
-constexpr const char* kPermissionHint =
-    " (serial devices may be opened only by members of the group that owns them, usually dialout)";
-
 std::vector<std::string> portsJudged(const std::vector<ProbeReport>& reports, bool (*judged)(const ProbeReport&))
 {
     std::vector<std::string> names;
     for (const ProbeReport& report : reports) {
         if (judged(report))
-            names.push_back(report.portName + " (" + report.device + ")");
+            names.push_back(PlatformTexts::portShown(report.portName, report.device));
     }
     return names;
 }
@@ -33,11 +29,7 @@ std::string LinkReport::device(const Engine& engine)
 
 std::string LinkReport::port(const Engine& engine)
 {
-    const std::string& name = engine.portName();
-    const std::string path = device(engine);
-    if (path.empty() || path == name)
-        return name;
-    return name + " (" + path + ")";
+    return PlatformTexts::portShown(engine.portName(), device(engine));
 }
 
 std::string LinkReport::openFailure(const Engine& engine)
@@ -47,22 +39,23 @@ std::string LinkReport::openFailure(const Engine& engine)
     switch (engine.lastOpenResult()) {
     case PortResult::Busy: return "another program holds it";
     case PortResult::NotSupported: return "not a serial port";
-    case PortResult::Denied: return engine.lastOpenError() + kPermissionHint;
-    case PortResult::OsFailure: return engine.lastOpenError();
+    case PortResult::Denied: return engine.lastOpenError() + PlatformTexts::deniedHint();
+    case PortResult::OsFailure:
+        return engine.lastOpenError() + (PortNames::exists(device(engine)) ? "" : PlatformTexts::missingPortHint());
     default: return "it could not be opened";
     }
 }
 
 std::string LinkReport::noInstrument(const Engine& engine)
 {
-    std::string message = "no instrument answers on COM9 to COM2 (none attached, or another program holds its port)";
+    std::string message = std::string("no instrument answers on COM9 to COM2 ") + PlatformTexts::noInstrumentCauses();
     const std::vector<std::string> denied = portsJudged(engine.lastSearch(), [](const ProbeReport& report) {
         return report.verdict == ProbeVerdict::NotOpened && report.openResult == PortResult::Denied;
     });
     for (std::size_t i = 0; i < denied.size(); ++i)
         message += (i == 0 ? "; permission denied on " : ", ") + denied[i];
     if (!denied.empty())
-        message += ": join the group that owns the device, usually dialout, and log in again";
+        message += PlatformTexts::deniedAdvice();
     const std::vector<std::string> talking = portsJudged(
         engine.lastSearch(), [](const ProbeReport& report) { return report.verdict == ProbeVerdict::Talker; });
     for (std::size_t i = 0; i < talking.size(); ++i)

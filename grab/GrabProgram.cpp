@@ -3,6 +3,7 @@
 #include "GrabProgram.h"
 
 #include "AtomicFile.h"
+#include "ConsoleText.h"
 #include "ExitCode.h"
 #include "GrabCommandLine.h"
 #include "LinkReport.h"
@@ -14,8 +15,8 @@
 
 #include <chrono>
 #include <ctime>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <thread>
 
@@ -27,7 +28,7 @@ constexpr const char* kProgram = "korvane-grab";
 
 int fail(ExitCode code, const std::string& message)
 {
-    std::cerr << kProgram << ": " << message << std::endl;
+    ConsoleText::err() << kProgram << ": " << message << std::endl;
     return static_cast<int>(code);
 }
 
@@ -137,11 +138,11 @@ int GrabProgram::run(const std::vector<std::string>& arguments, const std::strin
     if (!GrabCommandLine::parse(arguments, line, &error))
         return fail(ExitCode::UsageError, error + " (see " + kProgram + " --help)");
     if (line.help) {
-        std::cout << GrabCommandLine::usage();
+        ConsoleText::out() << GrabCommandLine::usage() << std::flush;
         return static_cast<int>(ExitCode::Success);
     }
     if (line.version) {
-        std::cout << kProgram << " " << KORVANE_VERSION << "\n";
+        ConsoleText::out() << kProgram << " " << KORVANE_VERSION << std::endl;
         return static_cast<int>(ExitCode::Success);
     }
 

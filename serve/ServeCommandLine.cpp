@@ -3,6 +3,7 @@
 #include "ServeCommandLine.h"
 
 #include "OptionReader.h"
+#include "PlatformTexts.h"
 #include "SerialPort.h"
 #include "SharedOptions.h"
 
@@ -80,34 +81,32 @@ bool ServeCommandLine::parse(const std::vector<std::string>& arguments, ServeCom
 
 std::string ServeCommandLine::usage()
 {
-    return "Usage: korvane-serve [options]\n"
-           "Shows the ZLS740's live screen in web browsers: holds the instrument's port\n"
-           "and serves a page, the screen as PNG and BMP, its state and the Pause and\n"
-           "Colour commands over HTTP and WebSocket.\n"
-           "\n"
-           "  --listen HOST:PORT  the address to serve on (default 127.0.0.1:8740; port 0\n"
-           "                      takes any free one). Any address other than loopback\n"
-           "                      gets an access token: open the address printed\n"
-           "  --port NAME         the instrument's port: COM2..COM9 (an entry of that name\n"
-           "                      in the current folder first, as korvane looks them up)\n"
-           "                      or a device such as /dev/ttyUSB0; default: search COM9\n"
-           "                      down to COM2 like korvane's Connect\n"
-           "  --baud N            set the port to N bits per second first (default: keep\n"
-           "                      the port's own rate)\n"
-           "  --mono              start with the monochrome palette\n"
-           "  --once              end when the link is lost (code 3) or no instrument is\n"
-           "                      found (code 1) instead of looking again every 3 s\n"
-           "  --max-viewers N     the most pages watching at once (default 256)\n"
-           "  --max-connections N the most connections open at once, viewers included\n"
-           "                      (default 512)\n"
-           "  --max-per-address N the most connections from one machine (default 64)\n"
-           "                      Connections beyond a cap get 503 and are closed\n"
-           "  --help              show this text\n"
-           "  --version           show the version\n"
-           "\n"
-           "Runs until interrupted (Ctrl+C, SIGTERM). Exit codes: 0 interrupted,\n"
-           "1 no instrument (--once) or the address cannot be served on, 2 the command\n"
-           "line cannot be used, 3 the link was lost (--once).\n";
+    return std::string("Usage: korvane-serve [options]\n"
+                       "Shows the ZLS740's live screen in web browsers: holds the instrument's port\n"
+                       "and serves a page, the screen as PNG and BMP, its state and the Pause and\n"
+                       "Colour commands over HTTP and WebSocket.\n"
+                       "\n"
+                       "  --listen HOST:PORT  the address to serve on (default 127.0.0.1:8740; port 0\n"
+                       "                      takes any free one). Any address other than loopback\n"
+                       "                      gets an access token: open the address printed\n")
+        + PlatformTexts::portOption()
+        + "  --baud N            set the port to N bits per second first (default: keep\n"
+          "                      the port's own rate)\n"
+          "  --mono              start with the monochrome palette\n"
+          "  --once              end when the link is lost (code 3) or no instrument is\n"
+          "                      found (code 1) instead of looking again every 3 s\n"
+          "  --max-viewers N     the most pages watching at once (default 256)\n"
+          "  --max-connections N the most connections open at once, viewers included\n"
+          "                      (default 512)\n"
+          "  --max-per-address N the most connections from one machine (default 64)\n"
+          "                      Connections beyond a cap get 503 and are closed\n"
+          "  --help              show this text\n"
+          "  --version           show the version\n"
+          "\n"
+          "Runs until interrupted "
+        + PlatformTexts::serveStops()
+        + ".\nExit codes: 0 interrupted, 1 no instrument (--once) or the address cannot be\n"
+          "served on, 2 the command line cannot be used, 3 the link was lost (--once).\n";
 }
 
 }  // namespace korvane

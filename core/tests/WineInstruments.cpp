@@ -32,7 +32,10 @@ std::string awaitToolReport(const std::string& folder)
 bool endTool(const std::string& folder)
 {
     const std::string done = folder + "\\done.txt";
-    std::ofstream(pathFromUtf8(done)) << "done\n";
+    // Named done.txt only once closed: a tool that saw the file while it was
+    // still open here could not remove it, and would end leaving it.
+    std::ofstream(pathFromUtf8(done + ".part")) << "done\n";
+    std::filesystem::rename(pathFromUtf8(done + ".part"), pathFromUtf8(done));
     return waitFor([&] { return !std::filesystem::exists(pathFromUtf8(done)); }, std::chrono::seconds(60));
 }
 
