@@ -6,6 +6,10 @@ Usage: serve_browser.py BIN_DIR CASE, CASE one of:
   screen  the paused screen pixel for pixel, each a whole k x k block of device pixels
   pause   the page's button pauses the server and resumes it
   restart the page finds a restarted server by itself, and says when it is full
+or serve_browser.py BIN_DIR windows WINE_ENV WINDOWS_BIN_DIR: korvane-serve.exe under wine (the prefix of
+  WINE_ENV, the build's wine/env.sh) on an instrument replaying one screen on COM22 of the prefix: curl gets
+  /screen.bmp as BIN_DIR's korvane-grab writes that screen and the page, the browser shows the screen as in
+  case screen, and Ctrl+C (SIGINT) ends the server with code 0
 What the server does on a pause is ServerTest's; here, what only the page does.
 Exit codes: 0 passed, 1 failed, 77 skipped (no chromium, chromedriver or python3-selenium).
 The scratch folder is kept when the case fails (or with KEEP_E2E set)."""
@@ -78,17 +82,32 @@ def rgb_image(png):
 class ServedInstrument:
     """zls740-sim on a pseudo-terminal in `work`, and korvane-serve on it."""
 
-    def __init__(self, bin_dir, work):
+    COM = 5
+    STOP_SIGNAL = signal.SIGTERM
+
+    def __init__(self, bin_dir, work, instrument_options=()):
         self.bin_dir, self.work = bin_dir, work
-        self.start("zls740-sim", ["--dir", work, "--com", "5", "--rate", str(SIMULATOR_RATE)])
-        wait_for("the simulator's COM5", lambda: os.path.exists(os.path.join(work, "COM5")))
+        self.start("zls740-sim", ["--dir", work, "--com", str(self.COM), "--rate", str(SIMULATOR_RATE)]
+                   + list(instrument_options))
+        wait_for("the simulator's COM%d" % self.COM, lambda: os.path.exists(os.path.join(work, "COM%d" % self.COM)))
+        self.instrument_ready()
         self.start_server("127.0.0.1:0")
 
-    def start(self, program, arguments):
+    def instrument_ready(self):
+        pass
+
+    def server_command(self, arguments):
+        return [os.path.join(self.bin_dir, "korvane-serve"), "--port", "COM5"] + arguments
+
+    def close(self):
+        pass
+
+    def start(self, program, arguments, command=None):
         """The program in `work`, its output in PROGRAM.log; ended by end_descendants."""
         with open(os.path.join(self.work, program + ".log"), "ab") as log:
-            return subprocess.Popen([os.path.join(self.bin_dir, program)] + arguments, cwd=self.work, stdout=log,
-                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, preexec_fn=end_with_parent)
+            return subprocess.Popen(command or [os.path.join(self.bin_dir, program)] + arguments, cwd=self.work,
+                                    stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                    preexec_fn=end_with_parent)
 
     def start_server(self, listen, options=()):
         """korvane-serve on `listen`; waits until it has found the instrument."""
@@ -99,15 +118,16 @@ class ServedInstrument:
             with open(log, "rb") as f:
                 f.seek(seen)
                 return next((line for line in f.read().decode().splitlines() if text in line), None)
-        self.server = self.start("korvane-serve", ["--listen", listen, "--port", "COM5"] + list(options))
+        self.server = self.start("korvane-serve", [], self.server_command(["--listen", listen] + list(options)))
         first = wait_for("korvane-serve's address", lambda: line_with("in a browser"))
         self.url = first.split(" open ", 1)[1].split(" in a browser", 1)[0]
         wait_for("the instrument to be found", lambda: line_with("instrument found on"))
 
     def stop_server(self):
-        self.server.terminate()
+        self.server.send_signal(self.STOP_SIGNAL)
         if self.server.wait(timeout=20) != 0:
-            raise CaseFailed("korvane-serve ended with code %d on SIGTERM" % self.server.returncode)
+            raise CaseFailed("korvane-serve ended with code %d on %s" % (self.server.returncode,
+                                                                        self.STOP_SIGNAL.name))
 
     def get(self, path):
         with urllib.request.urlopen(self.url + path, timeout=10) as answer:
@@ -118,6 +138,59 @@ class ServedInstrument:
 
     def post(self, path):
         urllib.request.urlopen(urllib.request.Request(self.url + path, data=b"", method="POST"), timeout=10).close()
+
+
+class WineServedInstrument(ServedInstrument):
+    """The same with korvane-serve.exe under wine, the instrument replaying one screen on COM22 of the prefix,
+    and Ctrl+C (SIGINT, which wine hands to the program's console handler) ending the server."""
+    COM = 22
+    STOP_SIGNAL = signal.SIGINT
+
+    def __init__(self, bin_dir, work, wine_env, windows_bin):
+        self.wine_env, self.windows_bin = wine_env, windows_bin
+        prefix = subprocess.run(["sh", "-c", '. "$1"; printf %s "$WINEPREFIX"', "sh", wine_env], check=True,
+                                capture_output=True, text=True).stdout
+        self.port = os.path.join(prefix, "dosdevices", "com%d" % self.COM)
+        shutil.copy(os.path.join(bin_dir, "header2.bin"), work)
+        frame = os.path.join(work, "frame.bin")
+        subprocess.run([os.path.join(bin_dir, "zls740-sim"), "--write-frame", frame, "--index", "3"], check=True)
+        super().__init__(bin_dir, work, ["--replay", frame])
+
+    def instrument_ready(self):
+        line = os.path.join(self.work, "COM%d" % self.COM)
+        # The screen as the Linux korvane-grab writes it, before the server holds the line.
+        subprocess.run([os.path.join(self.bin_dir, "korvane-grab"), "--port", line, "-o", "reference.bmp"],
+                       cwd=self.work, check=True, stdin=subprocess.DEVNULL, timeout=DEADLINE_S)
+        self.close()
+        os.symlink(line, self.port)
+
+    def server_command(self, arguments):
+        return ["sh", os.path.join(os.path.dirname(__file__), "..", "..", "..", "cmake", "wine-run.sh"),
+                self.wine_env, os.path.join(self.windows_bin, "korvane-serve.exe"),
+                "--port", "\\\\.\\COM%d" % self.COM] + arguments
+
+    def close(self):
+        # A port left pointing at a pseudo-terminal that the system hands out again would reach another line.
+        if os.path.lexists(self.port):
+            os.unlink(self.port)
+
+
+def curl(url):
+    """What curl got from `url`; empty when it got nothing."""
+    got = subprocess.run(["curl", "-sSf", "--max-time", "10", url], capture_output=True)
+    return got.stdout if got.returncode == 0 else b""
+
+
+def case_windows(instrument, browser, work):
+    with open(os.path.join(work, "reference.bmp"), "rb") as f:
+        reference = f.read()
+    if wait_for("/screen.bmp", lambda: curl(instrument.url + "screen.bmp")) != reference:
+        raise CaseFailed("/screen.bmp is not the screen korvane-grab writes")
+    if b'id="screen"' not in curl(instrument.url):
+        raise CaseFailed("the page has no screen")
+    case_screen(instrument, browser, work)
+    instrument.stop_server()
+    print("korvane-serve.exe served the screen and the page, and ended with code 0 on Ctrl+C")
 
 
 def start_browser(work):
@@ -245,11 +318,11 @@ def case_restart(instrument, browser, _work):
     print("a page beyond the server's viewers is told the server is full")
 
 
-CASES = {"screen": case_screen, "pause": case_pause, "restart": case_restart}
+CASES = {"screen": case_screen, "pause": case_pause, "restart": case_restart, "windows": case_windows}
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
+    if len(sys.argv) != (5 if sys.argv[2:3] == ["windows"] else 3) or sys.argv[2] not in CASES:
         print(__doc__)
         return 2
     bin_dir, case = os.path.abspath(sys.argv[1]), sys.argv[2]
@@ -262,9 +335,13 @@ def main():
     os.environ["no_proxy"] = os.environ["NO_PROXY"] = "127.0.0.1,localhost"
     work = tempfile.mkdtemp(prefix="korvane-serve-e2e.")
     browser = None
+    instrument = None
     failed = True
     try:
-        instrument = ServedInstrument(bin_dir, work)
+        if case == "windows":
+            instrument = WineServedInstrument(bin_dir, work, os.path.abspath(sys.argv[3]), os.path.abspath(sys.argv[4]))
+        else:
+            instrument = ServedInstrument(bin_dir, work)
         browser = start_browser(work)
         CASES[case](instrument, browser, work)
         failed = False
@@ -274,6 +351,8 @@ def main():
         if browser is not None:
             browser.quit()
         end_descendants()
+        if instrument is not None:
+            instrument.close()
         for path in glob.glob(os.path.join(work, "*.log")) if failed else []:
             with open(path) as f:
                 print("".join("%s: %s" % (os.path.basename(path), line) for line in f.readlines()[-20:]), end="")
