@@ -26,8 +26,7 @@ constexpr std::int64_t kMasksAt = 54;
 
 std::vector<std::uint32_t> readPalette(Bytes bytes, const BitmapHeader& header)
 {
-    const std::int64_t entries =
-        header.biClrUsed > 0 ? header.biClrUsed : std::int64_t(1) << header.biBitCount;
+    const std::int64_t entries = header.biClrUsed > 0 ? header.biClrUsed : std::int64_t(1) << header.biBitCount;
     const std::int64_t entryBytes = header.coreHeader() ? 3 : 4;
     const std::int64_t at = BitmapHeader::kFileHeaderBytes + header.biSize;
     std::vector<std::uint32_t> palette;

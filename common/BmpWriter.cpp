@@ -33,7 +33,7 @@ std::string headers(const Picture& picture, unsigned bits, std::size_t rowBytes)
     writeLe32(h + 14, 40);
     writeLe32(h + 18, std::uint32_t(picture.width));
     writeLe32(h + 22, std::uint32_t(picture.height));  // positive: bottom-up
-    writeLe16(h + 26, 1);                               // planes
+    writeLe16(h + 26, 1);                              // planes
     writeLe16(h + 28, std::uint16_t(bits));
     writeLe32(h + 34, std::uint32_t(rowBytes * std::size_t(picture.height)));
     writeLe32(h + 38, kPixelsPerMetre);

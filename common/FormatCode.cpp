@@ -21,9 +21,10 @@ void FormatCode::require(std::int16_t code, bool writable)
                            "Invalid property value: unknown image format code " + std::to_string(code)
                                + " (the codes are " + std::to_string(kFirst) + " to " + std::to_string(kLast) + ")");
     if (!writable)
-        throw RuntimeError(RuntimeError::kFormatNotAvailable, "Cannot save as " + name(code)
-                                                                  + ": no encoder for this format is available here. "
-                                                                    "Choose another file format.");
+        throw RuntimeError(RuntimeError::kFormatNotAvailable,
+                           "Cannot save as " + name(code)
+                               + ": no encoder for this format is available here. "
+                                 "Choose another file format.");
 }
 
 }  // namespace korvane::pictorix

@@ -39,10 +39,7 @@ public:
 
     // The report of an error that nothing caught:
     // "Run-time error '53':\n\nFile not found: ...".
-    std::string unhandledText() const
-    {
-        return "Run-time error '" + std::to_string(number_) + "':\n\n" + description_;
-    }
+    std::string unhandledText() const { return "Run-time error '" + std::to_string(number_) + "':\n\n" + description_; }
 
 private:
     int number_;

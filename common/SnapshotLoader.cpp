@@ -49,8 +49,9 @@ Picture SnapshotLoader::load(const std::string& path)
     if (in.bad())
         throw RuntimeError(RuntimeError::kFileAccess, "Path/File access error: " + path + " (the file cannot be read)");
     if (std::int64_t(bytes.size()) > kMaxFileBytes)
-        throw RuntimeError(RuntimeError::kInvalidPicture, "Invalid picture: " + path + " (the file is larger than "
-                                                              + std::to_string(kMaxFileBytes) + " bytes)");
+        throw RuntimeError(RuntimeError::kInvalidPicture,
+                           "Invalid picture: " + path + " (the file is larger than " + std::to_string(kMaxFileBytes)
+                               + " bytes)");
     return decode(bytes, path);
 }
 

@@ -50,7 +50,9 @@ TEST(PictureWriters, KeepEveryPixelAsImageMagickReadsItBack)
         direct.colours.push_back(i < 71 ? Picture::rgb(200, 201, 202) : Picture::rgb(i * 5, 255 - i, i % 2 ? 0xC1 : 7));
     const Picture pictures[] = {
         indexed(7, 5, 16, [](int x, int y) { return std::uint8_t((x * 3 + y * 5) % 16); }),
-        indexed(71, 3, 256, [](int x, int y) { return std::uint8_t(y == 0 ? 200 : y == 1 ? 192 + x % 2 : x * 3); }),
+        indexed(71, 3, 256, [](int x, int y) { return std::uint8_t(y == 0       ? 200
+                                                                       : y == 1 ? 192 + x % 2
+                                                                                : x * 3); }),
         direct,
     };
     ScratchDir dir;

@@ -36,9 +36,9 @@ int raised(const std::function<void()>& action, std::string& description)
 
 TEST(SnapshotLoader, DecodesEachSaneFormAsImageMagickDoes)
 {
-    for (const char* name : {"snapshot.bmp", "1-bit.bmp", "4-bit.bmp", "8-bit-few-colours.bmp", "16-bit.bmp",
-                             "24-bit.bmp", "32-bit-masks.bmp", "32-bit-top-down.bmp", "core-header.bmp",
-                             "v5-header.bmp", "rle8.bmp"}) {
+    for (const char* name :
+         {"snapshot.bmp", "1-bit.bmp", "4-bit.bmp", "8-bit-few-colours.bmp", "16-bit.bmp", "24-bit.bmp",
+          "32-bit-masks.bmp", "32-bit-top-down.bmp", "core-header.bmp", "v5-header.bmp", "rle8.bmp"}) {
         const Picture picture = SnapshotLoader::load(bitmap(name));
         const std::vector<std::uint8_t> expected = imageMagickPixels(bitmap(name));
         ASSERT_FALSE(expected.empty()) << name;
