@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""Pictorix.exe under wine, driven as a person would, and read back apart
+from our own code (ImageMagick).
+
+pictorix_wine.py --wine-env ENV --program EXE --probe EXE --bitmaps DIR
+                 --scratch DIR CASE [FORMAT]
+
+CASE: save FORMAT (the writing behind Save, without the dialog), dialog-save,
+hostile-snapshot, clipboard. The cases with a window start their own Xvfb.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+DEADLINE = 60  # seconds; generous for a loaded machine
+CODES = {"bmp": 4, "pcx": 8, "tif": 9, "png": 10, "jpg": 11}
+MAGICK_NAMES = {"bmp": "BMP3", "pcx": "PCX", "tif": "TIFF", "png": "PNG", "jpg": "JPEG"}
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def wait_for(condition, what):
+    end = time.monotonic() + DEADLINE
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    fail("no " + what + " within %d s" % DEADLINE)
+
+
+def pixels(path):
+    run = subprocess.run(["/usr/bin/convert", path, "-depth", "8", "rgb:-"], capture_output=True)
+    return run.stdout if run.returncode == 0 else None
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(args, *command):
+    return ["sh", os.path.join(os.path.dirname(__file__), "../../../cmake/wine-run.sh"), args.wine_env, *command]
+
+
+def check_image(path, form, snapshot):
+    """The file is of `form`, 320x240, and (lossless forms) the snapshot's pixels."""
+    info = subprocess.run(["/usr/bin/identify", "-format", "%m %wx%h", path], capture_output=True, text=True)
+    if info.stdout != MAGICK_NAMES[form] + " 320x240":
+        fail("%s reads as %r, not a 320x240 %s" % (path, info.stdout + info.stderr, form))
+    if form != "jpg" and pixels(path) != pixels(snapshot):
+        fail(path + " does not hold the snapshot's pixels")
+
+
+class Desktop:
+    """An Xvfb of its own and Pictorix.exe on it, ended on every path."""
+
+    def __init__(self, args, folder):
+        self.args = args
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0",
+                                      "640x480x24"], pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as display:
+            self.env = dict(os.environ, DISPLAY=":" + display.readline().strip())
+        self.program = subprocess.Popen(self.wine(args.program), cwd=folder, env=self.env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def wine(self, *command):
+        return wine(self.args, *command)
+
+    def xdotool(self, *arguments):
+        run = subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True, text=True)
+        return run.stdout.split() if run.returncode == 0 else []
+
+    def window(self, title):
+        """Waits for the window named `title` and gives it the keyboard."""
+        window = wait_for(lambda: self.xdotool("search", "--name", "^%s$" % title), "window " + title)[0]
+        self.xdotool("windowfocus", "--sync", window)
+        return window
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", "100", *keys)
+
+    def exit_code(self):
+        try:
+            self.program.wait(DEADLINE)
+        except subprocess.TimeoutExpired:
+            fail("Pictorix.exe did not end")
+        return self.program.returncode
+
+    def close(self):
+        if self.program.poll() is None:
+            self.program.kill()
+            self.program.wait()
+        self.xvfb.terminate()
+        self.xvfb.wait()
+
+
+def run_case(args, case, desktop):
+    snapshot = os.path.join(args.bitmaps, "snapshot.bmp")
+    if case == "dialog-save":
+        # Tab from Print (tab index 0) to Close, Save, the options (jpg
+        # selected); Down chooses png; back to Save and press it.
+        desktop.window("ZLS 740")
+        desktop.keys("Tab", "Tab", "Tab", "Down", "shift+Tab", "space")
+        desktop.window("Save As")
+        target = os.path.join(args.scratch, "chosen")
+        desktop.xdotool("type", "--delay", "20", windows_path(target))
+        desktop.keys("Return")
+        wait_for(lambda: os.path.exists(target), "file saved without an added extension")
+        check_image(target, "png", snapshot)
+    elif case == "clipboard":
+        desktop.window("ZLS 740")
+        desktop.keys("ctrl+c")
+        copy = os.path.join(args.scratch, "clipboard.bmp")
+        wait_for(lambda: subprocess.run(desktop.wine(args.probe, "clipboard", windows_path(copy)),
+                                        env=desktop.env).returncode == 0, "picture on the clipboard")
+        with open(copy, "rb") as copied, open(snapshot, "rb") as original:
+            if copied.read() != original.read():
+                fail("the clipboard's bitmap is not the snapshot")
+    # Close (tab index 1) from wherever the focus was left.
+    desktop.window("ZLS 740")
+    desktop.keys("shift+Tab" if case == "dialog-save" else "Tab", "space")
+    if desktop.exit_code() != 0:
+        fail("Close ended with exit code %d" % desktop.program.returncode)
+
+
+def hostile_snapshot(args, desktop):
+    desktop.window("ZLS740")
+    if desktop.xdotool("search", "--name", "^ZLS 740$"):
+        fail("the form was shown")
+    desktop.keys("Return")
+    if desktop.exit_code() != 1:
+        fail("exit code %d, not 1" % desktop.program.returncode)
+    folder = windows_path(args.scratch)
+    expected = "ZLS740: Run-time error '481': Invalid picture: %s\\Temp.bmp (" % folder
+    if not desktop.program.stderr.read().startswith(expected):
+        fail("no report of run-time error 481 for Temp.bmp")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--wine-env", "--program", "--probe", "--bitmaps", "--scratch"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("case")
+    parser.add_argument("format", nargs="?")
+    args = parser.parse_args()
+    shutil.rmtree(args.scratch, ignore_errors=True)
+    os.makedirs(args.scratch)
+    if args.case == "save":
+        target = os.path.join(args.scratch, "0408114955")
+        probe = wine(args, args.probe, "save", windows_path(os.path.join(args.bitmaps, "snapshot.bmp")),
+                     windows_path(target), str(CODES[args.format]))
+        if subprocess.run(probe).returncode != 0:
+            fail("the picture was not saved")
+        check_image(target, args.format, os.path.join(args.bitmaps, "snapshot.bmp"))
+        return
+    snapshot = "truncated-snapshot.bmp" if args.case == "hostile-snapshot" else "snapshot.bmp"
+    shutil.copy(os.path.join(args.bitmaps, snapshot), os.path.join(args.scratch, "Temp.bmp"))
+    desktop = Desktop(args, args.scratch)
+    try:
+        if args.case == "hostile-snapshot":
+            hostile_snapshot(args, desktop)
+        else:
+            run_case(args, args.case, desktop)
+    finally:
+        desktop.close()
+
+
+if __name__ == "__main__":
+    main()
