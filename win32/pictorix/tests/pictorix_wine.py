@@ -6,10 +6,14 @@ pictorix_wine.py --wine-env ENV --program EXE --probe EXE --bitmaps DIR
                  --scratch DIR CASE [FORMAT]
 
 CASE: save FORMAT (the writing behind Save, without the dialog), dialog-save,
-hostile-snapshot, clipboard. The cases with a window start their own Xvfb.
+hostile-snapshot, clipboard, print. The cases with a window start their own
+Xvfb; print starts the print server unless one runs and makes a PDF queue the
+default, undoing both at the end.
 """
 import argparse
 import os
+import pwd
+import re
 import shutil
 import subprocess
 import sys
@@ -46,6 +50,64 @@ def windows_path(path):
 
 def wine(args, *command):
     return ["sh", os.path.join(os.path.dirname(__file__), "../../../cmake/wine-run.sh"), args.wine_env, *command]
+
+
+class PdfQueue:
+    """A cups-pdf queue as the default printer; its PDFs go to the user's ~/PDF."""
+
+    NAME = "PictorixWindowsPdf"
+
+    def __init__(self):
+        self.server = None
+        if not self.running():
+            self.server = subprocess.Popen(["/usr/sbin/cupsd", "-f"], stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+            wait_for(self.running, "print server")
+        default = subprocess.run(["lpstat", "-d"], capture_output=True, text=True).stdout
+        self.previous = default.split(": ", 1)[1].strip() if default.startswith("system default destination: ") \
+            else None
+        subprocess.run(["lpadmin", "-p", self.NAME, "-E", "-v", "cups-pdf:/", "-m",
+                        "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd"], check=True, stderr=subprocess.DEVNULL)
+        subprocess.run(["lpadmin", "-d", self.NAME], check=True)
+        self.folder = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
+        self.before = set(os.listdir(self.folder)) if os.path.isdir(self.folder) else set()
+
+    @staticmethod
+    def running():
+        return "is running" in subprocess.run(["lpstat", "-r"], capture_output=True, text=True).stdout
+
+    def printed(self):
+        """The new PDF, once the queue has finished it."""
+        def done():
+            jobs = subprocess.run(["lpstat", "-o", self.NAME], capture_output=True, text=True).stdout.strip()
+            new = set(os.listdir(self.folder)) - self.before if os.path.isdir(self.folder) else set()
+            return not jobs and new and os.path.join(self.folder, new.pop())
+        return wait_for(done, "printed PDF")
+
+    def close(self):
+        if self.previous:
+            subprocess.run(["lpadmin", "-d", self.previous])
+        subprocess.run(["lpadmin", "-x", self.NAME])
+        if self.server:
+            self.server.terminate()
+            self.server.wait()
+
+
+def check_page(pdf, scratch):
+    """One landscape page, the picture from 10 % of its width and 7 % of its
+    height, 80 % of the width wide and 77 % of the height high."""
+    info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True).stdout
+    if not re.search(r"Pages:\s+1\n", info):
+        fail("not one page: " + info)
+    page = os.path.join(scratch, "page")
+    subprocess.run(["pdftoppm", "-r", "50", "-singlefile", "-png", pdf, page], check=True)
+    sizes = subprocess.run(["/usr/bin/identify", "-format", "%w %h ", page + ".png"], capture_output=True, text=True)
+    ink = subprocess.run(["/usr/bin/convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"],
+                         capture_output=True, text=True)
+    width, height, ink_width, ink_height, left, top = (float(v) for v in (sizes.stdout + ink.stdout).split())
+    found = (left / width, top / height, ink_width / width, ink_height / height)
+    if width < height or any(abs(a - b) > 0.02 for a, b in zip(found, (0.1, 0.07, 0.8, 0.77))):
+        fail("picture at %.3f %.3f, %.3f x %.3f of a %dx%d page" % (found + (width, height)))
 
 
 def check_image(path, form, snapshot):
@@ -124,6 +186,15 @@ def run_case(args, case, desktop):
         with open(copy, "rb") as copied, open(snapshot, "rb") as original:
             if copied.read() != original.read():
                 fail("the clipboard's bitmap is not the snapshot")
+    elif case == "print":
+        # Print has the focus at start: Space presses it.
+        desktop.window("ZLS 740")
+        desktop.keys("space")
+        pdf = desktop.queue.printed()
+        try:
+            check_page(pdf, args.scratch)
+        finally:
+            os.remove(pdf)
     # Close (tab index 1) from wherever the focus was left.
     desktop.window("ZLS 740")
     desktop.keys("shift+Tab" if case == "dialog-save" else "Tab", "space")
@@ -163,7 +234,9 @@ def main():
         return
     snapshot = "truncated-snapshot.bmp" if args.case == "hostile-snapshot" else "snapshot.bmp"
     shutil.copy(os.path.join(args.bitmaps, snapshot), os.path.join(args.scratch, "Temp.bmp"))
+    queue = PdfQueue() if args.case == "print" else None
     desktop = Desktop(args, args.scratch)
+    desktop.queue = queue
     try:
         if args.case == "hostile-snapshot":
             hostile_snapshot(args, desktop)
@@ -171,6 +244,8 @@ def main():
             run_case(args, args.case, desktop)
     finally:
         desktop.close()
+        if queue:
+            queue.close()
 
 
 if __name__ == "__main__":
