@@ -2,13 +2,13 @@
 """Pictorix.exe under wine, driven as a person would, and read back apart
 from our own code (ImageMagick).
 
-pictorix_wine.py --wine-env ENV --program EXE --probe EXE --bitmaps DIR
-                 --scratch DIR CASE [FORMAT]
+pictorix_wine.py --wine-env ENV --xvfb DIR --program EXE --probe EXE
+                 --bitmaps DIR --scratch DIR CASE [FORMAT]
 
 CASE: save FORMAT (the writing behind Save, without the dialog), dialog-save,
-hostile-snapshot, clipboard, print. The cases with a window start their own
-Xvfb; print starts the print server unless one runs and makes a PDF queue the
-default, undoing both at the end.
+hostile-snapshot, clipboard, print. The cases with a window run in the X
+server of the fixture xvfb (DIR/display); print starts the print server
+unless one runs and makes a PDF queue the default, undoing both at the end.
 """
 import argparse
 import os
@@ -120,16 +120,12 @@ def check_image(path, form, snapshot):
 
 
 class Desktop:
-    """An Xvfb of its own and Pictorix.exe on it, ended on every path."""
+    """Pictorix.exe in the X server of the fixture xvfb, ended on every path."""
 
     def __init__(self, args, folder):
         self.args = args
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0",
-                                      "640x480x24"], pass_fds=[write], stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as display:
-            self.env = dict(os.environ, DISPLAY=":" + display.readline().strip())
+        with open(os.path.join(args.xvfb, "display")) as display:
+            self.env = dict(os.environ, DISPLAY=":" + display.read().strip())
         self.program = subprocess.Popen(self.wine(args.program), cwd=folder, env=self.env,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
@@ -160,8 +156,6 @@ class Desktop:
         if self.program.poll() is None:
             self.program.kill()
             self.program.wait()
-        self.xvfb.terminate()
-        self.xvfb.wait()
 
 
 def run_case(args, case, desktop):
@@ -173,7 +167,7 @@ def run_case(args, case, desktop):
         desktop.keys("Tab", "Tab", "Tab", "Down", "shift+Tab", "space")
         desktop.window("Save As")
         target = os.path.join(args.scratch, "chosen")
-        desktop.xdotool("type", "--delay", "20", windows_path(target))
+        desktop.xdotool("type", "--delay", "5", windows_path(target))
         desktop.keys("Return")
         wait_for(lambda: os.path.exists(target), "file saved without an added extension")
         check_image(target, "png", snapshot)
@@ -217,7 +211,7 @@ def hostile_snapshot(args, desktop):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--wine-env", "--program", "--probe", "--bitmaps", "--scratch"):
+    for option in ("--wine-env", "--xvfb", "--program", "--probe", "--bitmaps", "--scratch"):
         parser.add_argument(option, required=True)
     parser.add_argument("case")
     parser.add_argument("format", nargs="?")
