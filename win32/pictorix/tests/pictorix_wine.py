@@ -20,6 +20,7 @@ import sys
 import time
 
 DEADLINE = 60  # seconds; generous for a loaded machine
+KEYS_SEEN = 15  # seconds for a window to show the effect of keys
 CODES = {"bmp": 4, "pcx": 8, "tif": 9, "png": 10, "jpg": 11}
 MAGICK_NAMES = {"bmp": "BMP3", "pcx": "PCX", "tif": "TIFF", "png": "PNG", "jpg": "JPEG"}
 
@@ -29,14 +30,16 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(condition, what):
-    end = time.monotonic() + DEADLINE
+def wait_for(condition, what, deadline=DEADLINE):
+    end = time.monotonic() + deadline
     while time.monotonic() < end:
         value = condition()
         if value:
             return value
         time.sleep(0.2)
-    fail("no " + what + " within %d s" % DEADLINE)
+    if what:
+        fail("no " + what + " within %d s" % deadline)
+    return None
 
 
 def pixels(path):
@@ -75,6 +78,11 @@ class PdfQueue:
     @staticmethod
     def running():
         return "is running" in subprocess.run(["lpstat", "-r"], capture_output=True, text=True).stdout
+
+    def sent(self):
+        """A job reached the queue (done or not)."""
+        return bool(subprocess.run(["lpstat", "-W", "all", "-o", self.NAME], capture_output=True,
+                                   text=True).stdout.strip())
 
     def printed(self):
         """The new PDF, once the queue has finished it."""
@@ -142,8 +150,19 @@ class Desktop:
         self.xdotool("windowfocus", "--sync", window)
         return window
 
-    def keys(self, *keys):
-        self.xdotool("key", "--delay", "100", *keys)
+    def press(self, title, keys, effect, what):
+        """Keys to the window named `title` until they have `effect`: keys
+        that reach a window before wine has made it the active one are lost."""
+        for _ in range(DEADLINE // KEYS_SEEN):
+            self.window(title)
+            self.xdotool("key", "--delay", "100", *keys)
+            seen = wait_for(effect, None, KEYS_SEEN)
+            if seen:
+                return seen
+        fail("no " + what + " after the keys " + " ".join(keys))
+
+    def ended(self):
+        return self.program.poll() is not None
 
     def exit_code(self):
         try:
@@ -163,35 +182,30 @@ def run_case(args, case, desktop):
     if case == "dialog-save":
         # Tab from Print (tab index 0) to Close, Save, the options (jpg
         # selected); Down chooses png; back to Save and press it.
-        desktop.window("ZLS 740")
-        desktop.keys("Tab", "Tab", "Tab", "Down", "shift+Tab", "space")
-        desktop.window("Save As")
+        desktop.press("ZLS 740", ["Tab", "Tab", "Tab", "Down", "shift+Tab", "space"],
+                      lambda: desktop.xdotool("search", "--name", "^Save As$"), "save dialog")
         target = os.path.join(args.scratch, "chosen")
+        desktop.window("Save As")
         desktop.xdotool("type", "--delay", "5", windows_path(target))
-        desktop.keys("Return")
-        wait_for(lambda: os.path.exists(target), "file saved without an added extension")
+        desktop.press("Save As", ["Return"], lambda: os.path.exists(target), "file saved without an added extension")
         check_image(target, "png", snapshot)
     elif case == "clipboard":
-        desktop.window("ZLS 740")
-        desktop.keys("ctrl+c")
         copy = os.path.join(args.scratch, "clipboard.bmp")
-        wait_for(lambda: subprocess.run(desktop.wine(args.probe, "clipboard", windows_path(copy)),
-                                        env=desktop.env).returncode == 0, "picture on the clipboard")
+        desktop.press("ZLS 740", ["ctrl+c"], lambda: subprocess.run(desktop.wine(
+            args.probe, "clipboard", windows_path(copy)), env=desktop.env).returncode == 0, "picture on the clipboard")
         with open(copy, "rb") as copied, open(snapshot, "rb") as original:
             if copied.read() != original.read():
                 fail("the clipboard's bitmap is not the snapshot")
     elif case == "print":
         # Print has the focus at start: Space presses it.
-        desktop.window("ZLS 740")
-        desktop.keys("space")
+        desktop.press("ZLS 740", ["space"], desktop.queue.sent, "print job")
         pdf = desktop.queue.printed()
         try:
             check_page(pdf, args.scratch)
         finally:
             os.remove(pdf)
     # Close (tab index 1) from wherever the focus was left.
-    desktop.window("ZLS 740")
-    desktop.keys("shift+Tab" if case == "dialog-save" else "Tab", "space")
+    desktop.press("ZLS 740", ["shift+Tab" if case == "dialog-save" else "Tab", "space"], desktop.ended, "end")
     if desktop.exit_code() != 0:
         fail("Close ended with exit code %d" % desktop.program.returncode)
 
@@ -200,7 +214,7 @@ def hostile_snapshot(args, desktop):
     desktop.window("ZLS740")
     if desktop.xdotool("search", "--name", "^ZLS 740$"):
         fail("the form was shown")
-    desktop.keys("Return")
+    desktop.press("ZLS740", ["Return"], desktop.ended, "end")
     if desktop.exit_code() != 1:
         fail("exit code %d, not 1" % desktop.program.returncode)
     folder = windows_path(args.scratch)
