@@ -92,6 +92,9 @@ bool FrmZLS740::create(HINSTANCE instance, int show)
     // cmdPrint, tab index 0, has the focus first.
     focused_ = GetDlgItem(form_, kCmdPrint);
     ShowWindow(form_, show);
+    // Started by another program, the form comes to the front with the
+    // keyboard, as the viewer's Save/Print expects.
+    SetForegroundWindow(form_);
     SetFocus(focused_);
     return true;
 }
