@@ -81,4 +81,13 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
+std::vector<std::uint8_t> imageMagickPixels(const std::string& imageFile)
+{
+    ScratchDir scratch;
+    const ProgramRun run = runProgram("/usr/bin/convert", {imageFile, "-depth", "8", "rgb:-"}, scratch.path().string());
+    if (run.exitCode != 0)
+        return {};
+    return {run.out.begin(), run.out.end()};
+}
+
 }  // namespace korvane::test

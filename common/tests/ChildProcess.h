@@ -53,4 +53,8 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& workDir,
                       const RunOptions& options = {});
 
+// Red, green, blue of each pixel of an image file, top row first, as
+// ImageMagick decodes it apart from our own code; empty when it cannot.
+std::vector<std::uint8_t> imageMagickPixels(const std::string& imageFile);
+
 }  // namespace korvane::test

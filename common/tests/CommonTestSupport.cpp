@@ -67,6 +67,17 @@ void writeFile(const std::string& path, const std::string& bytes)
     std::ofstream(pathFromUtf8(path), std::ios::binary) << bytes;
 }
 
+std::vector<std::uint8_t> pictureRgb(const Picture& picture)
+{
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t colour = picture.colourAt(x, y);
+            rgb.insert(rgb.end(), {Picture::red(colour), Picture::green(colour), Picture::blue(colour)});
+        }
+    return rgb;
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
 {
     const auto end = std::chrono::steady_clock::now() + deadline;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Picture.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -34,6 +36,10 @@ private:
 std::string fileContents(const std::string& path);
 std::vector<std::uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+
+// Red, green, blue of each pixel, top row first: as an image file's pixels
+// are compared.
+std::vector<std::uint8_t> pictureRgb(const Picture& picture);
 
 // Waits for `condition` with a generous deadline; true once it holds.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));

@@ -12,19 +12,6 @@
 using namespace korvane;
 using namespace korvane::test;
 
-namespace {
-
-// Red, green, blue of each pixel, top row first, as ImageMagick decodes the file.
-std::vector<std::uint8_t> decodedPixels(const std::string& imageFile)
-{
-    ScratchDir scratch;
-    const std::string rgb =
-        runProgram("/usr/bin/convert", {imageFile, "-depth", "8", "rgb:-"}, scratch.path().string()).out;
-    return {rgb.begin(), rgb.end()};
-}
-
-}  // namespace
-
 TEST(PngWriter, KeepsEveryPixelAndPaletteColourOfTheSnapshot)
 {
     // Sixteen colours that differ in every channel, and a picture that uses
@@ -46,9 +33,9 @@ TEST(PngWriter, KeepsEveryPixelAndPaletteColourOfTheSnapshot)
     ScratchDir dir;
     writeFile(dir.file("picture.png"), out.str());
     writeFile(dir.file("snapshot.bmp"), snapshot);
-    const std::vector<std::uint8_t> decoded = decodedPixels(dir.file("picture.png"));
+    const std::vector<std::uint8_t> decoded = imageMagickPixels(dir.file("picture.png"));
     ASSERT_EQ(decoded.size(), 320u * 240u * 3u) << "ImageMagick could not read the file";
-    EXPECT_TRUE(decoded == decodedPixels(dir.file("snapshot.bmp")));
+    EXPECT_TRUE(decoded == imageMagickPixels(dir.file("snapshot.bmp")));
 
     // Only a whole snapshot is taken.
     for (const std::size_t size : {std::size_t(0), std::size_t(38517), std::size_t(38519), std::size_t(41078)}) {

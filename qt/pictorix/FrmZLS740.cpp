@@ -5,6 +5,7 @@
 #include "Pictorix.h"
 #include "PictureBox.h"
 #include "PrintCommand.h"
+#include "QtPicture.h"
 #include "RuntimeError.h"
 #include "SaveCommand.h"
 #include "SaveDialog.h"
@@ -151,7 +152,8 @@ void FrmZLS740::load(const QString& currentFolder)
 {
     // The folder is taken as it is: a root folder gives a doubled separator,
     // which the file system accepts.
-    const QImage snapshot = SnapshotLoader::load(currentFolder + QStringLiteral("/Temp.bmp"));
+    const QImage snapshot =
+        QtPicture::toImage(SnapshotLoader::load((currentFolder + QStringLiteral("/Temp.bmp")).toStdString()));
     picBMP_->setPicture(snapshot);
     QVariantList args{QVariant::fromValue(picBMP_->picture())};
     tpBMP_->invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyPut, args);
@@ -177,7 +179,7 @@ void FrmZLS740::cmdSaveClick()
                          QCoreApplication::applicationDirPath(), this);
     } catch (const RuntimeError& error) {
         if (error.number() != RuntimeError::kCancelSelected)
-            showMessage(error.description(), false);
+            showMessage(QString::fromStdString(error.description()), false);
     }
 }
 
@@ -191,7 +193,7 @@ void FrmZLS740::cmdPrintClick()
             tpBMP_->invoke(TwistedPixel::DispImagePicture, TwistedPixel::Call::PropertyGet, none).value<QImage>();
         PrintCommand::print(*printer, picture);
     } catch (const RuntimeError& error) {
-        showMessage(error.description(), true);
+        showMessage(QString::fromStdString(error.description()), true);
     }
 }
 

@@ -16,7 +16,6 @@ namespace korvane::pictorix {
 
 namespace {
 
-constexpr int kOutOfMemory = 7;
 constexpr int kStartupFailed = 1;
 
 }  // namespace
@@ -26,11 +25,6 @@ void Pictorix::configure(QApplication& app)
     app.setApplicationName(kTitle);
     app.setApplicationVersion(kVersion);
     app.setWindowIcon(PictorixIcon::icon());
-}
-
-QString Pictorix::unhandledErrorText(int number, const QString& description)
-{
-    return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
 }
 
 void Pictorix::showUnhandledError(const QString& text)
@@ -47,10 +41,10 @@ int Pictorix::run(QApplication& app, const QString& currentFolder, const ErrorRe
     try {
         form.load(currentFolder);
     } catch (const RuntimeError& error) {
-        report(unhandledErrorText(error.number(), error.description()));
+        report(QString::fromStdString(error.unhandledText()));
         return kStartupFailed;
     } catch (const std::bad_alloc&) {
-        report(unhandledErrorText(kOutOfMemory, QStringLiteral("Out of memory")));
+        report(QString::fromStdString(RuntimeError(RuntimeError::kOutOfMemory, "Out of memory").unhandledText()));
         return kStartupFailed;
     }
     form.show();

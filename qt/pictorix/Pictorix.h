@@ -26,9 +26,6 @@ public:
     // Title, version and icon of the application.
     static void configure(QApplication& app);
 
-    // "Run-time error '53':\n\nFile not found: ..."
-    static QString unhandledErrorText(int number, const QString& description);
-
     // The report of an error nothing caught: the text on standard error and
     // in a message box with the application's title.
     static void showUnhandledError(const QString& text);

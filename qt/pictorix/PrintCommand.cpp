@@ -12,13 +12,12 @@ namespace korvane::pictorix {
 
 namespace {
 
-constexpr int kPrinterError = 482;
 constexpr double kTwipsPerPoint = 20.0;
 constexpr double kTwipsPerInch = 1440.0;
 
 RuntimeError printerError(const QString& what)
 {
-    return RuntimeError(kPrinterError, QStringLiteral("Printer error: %1").arg(what));
+    return RuntimeError(RuntimeError::kPrinterError, "Printer error: " + what.toStdString());
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void SaveDialog::showSave(QWidget* parent)
     dialog.selectFile(fileName_);
     const std::optional<QString> chosen = ask(dialog);
     if (!chosen)
-        throw RuntimeError(RuntimeError::kCancelSelected, QStringLiteral("Cancel was selected."));
+        throw RuntimeError(RuntimeError::kCancelSelected, "Cancel was selected.");
     fileName_ = *chosen;
 }
 

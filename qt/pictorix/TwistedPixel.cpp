@@ -2,9 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "TwistedPixel.h"
 
+#include "BmpWriter.h"
+#include "FormatCode.h"
 #include "GifWriter.h"
 #include "IconWriter.h"
 #include "PcxWriter.h"
+#include "QtPicture.h"
 #include "RuntimeError.h"
 
 #include <QDir>
@@ -12,6 +15,8 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
+
+#include <sstream>
 
 namespace korvane::pictorix {
 
@@ -23,6 +28,25 @@ constexpr int kWrongArguments = 450;
 // screen picture stay clean; the files stay small all the same.
 constexpr int kJpegQuality = 95;
 
+RuntimeError encodingFailed(qint16 code, const QString& why)
+{
+    return RuntimeError(RuntimeError::kEncodingFailed,
+                        "Cannot save the picture as " + FormatCode::name(code) + ": " + why.toStdString());
+}
+
+RuntimeError fileAccess(const QString& fileName, const QString& why)
+{
+    return RuntimeError(RuntimeError::kFileAccess,
+                        QStringLiteral("Path/File access error: cannot write %1 (%2)")
+                            .arg(QDir::toNativeSeparators(fileName), why)
+                            .toStdString());
+}
+
+RuntimeError wrongArguments()
+{
+    return RuntimeError(kWrongArguments, "Wrong number of arguments or invalid property assignment");
+}
+
 void writeWithQt(QIODevice& device, const QImage& picture, const char* format, qint16 code)
 {
     QImageWriter writer(&device, format);
@@ -31,9 +55,29 @@ void writeWithQt(QIODevice& device, const QImage& picture, const char* format, q
     if (qstrcmp(format, "tiff") == 0)
         writer.setCompression(1);  // LZW: lossless and much smaller than raw
     if (!writer.write(picture))
-        throw RuntimeError(RuntimeError::kEncodingFailed,
-                           QStringLiteral("Cannot save the picture as %1: %2")
-                               .arg(TwistedPixel::formatName(code), writer.errorString()));
+        throw encodingFailed(code, writer.errorString());
+}
+
+// The bmp and pcx files, written by the writers every face of the tool shares.
+template <typename Writer>
+bool writeShared(QIODevice& device, const QImage& picture, QString* error)
+{
+    std::ostringstream bytes;
+    if (!Writer::write(bytes, QtPicture::fromImage(picture))) {
+        *error = QStringLiteral("the picture cannot be written in this format");
+        return false;
+    }
+    // A write may take only part of the bytes (a disk filling up); the
+    // next one then tells why.
+    const std::string& written = bytes.str();
+    for (qint64 done = 0, step = 0; done < qint64(written.size()); done += step) {
+        step = device.write(written.data() + done, qint64(written.size()) - done);
+        if (step <= 0) {
+            *error = device.errorString();
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -50,34 +94,23 @@ TwistedPixel::TwistedPixel(QWidget* parent)
     setAutoFillBackground(true);
 }
 
-QString TwistedPixel::formatName(qint16 formatCode)
-{
-    static const char* const names[] = {"wmf", "bmp", "gif", "Ico", "cur", "pcx", "tif", "png", "jpg"};
-    if (formatCode < kFirstFormatCode || formatCode > kLastFormatCode)
-        return {};
-    return QString::fromLatin1(names[formatCode - kFirstFormatCode]);
-}
-
 QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
 {
     if (dispId == DispImagePicture && call == Call::PropertyGet) {
         if (!args.isEmpty())
-            throw RuntimeError(kWrongArguments,
-                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw wrongArguments();
         return QVariant::fromValue(picture_);
     }
     if (dispId == DispImagePicture && call == Call::PropertyPut) {
         if (args.size() != 1 || args[0].metaType() != QMetaType::fromType<QImage>())
-            throw RuntimeError(kWrongArguments,
-                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw wrongArguments();
         setImagePicture(args[0].value<QImage>());
         return {};
     }
     if (dispId == DispSaveImage && call == Call::Method) {
         if (args.size() != 2 || args[0].metaType() != QMetaType::fromType<QString>()
             || args[1].metaType() != QMetaType::fromType<qint16>())
-            throw RuntimeError(kWrongArguments,
-                               QStringLiteral("Wrong number of arguments or invalid property assignment"));
+            throw wrongArguments();
         QString fileName = args[0].toString();
         qint16 formatCode = args[1].value<qint16>();
         saveImage(fileName, formatCode);
@@ -85,30 +118,21 @@ QVariant TwistedPixel::invoke(int dispId, Call call, QVariantList& args)
         args[1] = QVariant::fromValue(formatCode);
         return {};
     }
-    throw RuntimeError(kNotSupported, QStringLiteral("Object doesn't support this property or method"));
+    throw RuntimeError(kNotSupported, "Object doesn't support this property or method");
 }
 
 void TwistedPixel::setImagePicture(const QImage& picture)
 {
     if (picture.isNull())
-        throw RuntimeError(RuntimeError::kInvalidPropertyValue, QStringLiteral("Invalid property value: no picture"));
+        throw RuntimeError(RuntimeError::kInvalidPropertyValue, "Invalid property value: no picture");
     picture_ = picture;
     update();
 }
 
 void TwistedPixel::requireEncoder(qint16 formatCode)
 {
-    if (formatCode == 3)
-        throw RuntimeError(RuntimeError::kFormatNotAvailable,
-                           QStringLiteral("Cannot save as wmf: no Windows Metafile encoder is available. "
-                                          "Choose another file format."));
-    if (formatName(formatCode).isEmpty())
-        throw RuntimeError(RuntimeError::kInvalidPropertyValue,
-                           QStringLiteral("Invalid property value: unknown image format code %1 "
-                                          "(the codes are %2 to %3)")
-                               .arg(formatCode)
-                               .arg(kFirstFormatCode)
-                               .arg(kLastFormatCode));
+    // Every format but Windows Metafiles.
+    FormatCode::require(formatCode, formatCode != FormatCode::kWmf);
 }
 
 void TwistedPixel::encode(QIODevice& device, const QImage& picture, qint16 formatCode)
@@ -117,52 +141,45 @@ void TwistedPixel::encode(QIODevice& device, const QImage& picture, qint16 forma
     QString error;
     bool written = true;
     switch (formatCode) {
-    case 4: writeWithQt(device, picture, "bmp", formatCode); break;
+    case 4: written = writeShared<BmpWriter>(device, picture, &error); break;
     case 5: written = GifWriter::write(device, picture, &error); break;
     case 6: written = IconWriter::write(device, picture, IconWriter::Kind::Icon, &error); break;
     case 7: written = IconWriter::write(device, picture, IconWriter::Kind::Cursor, &error); break;
-    case 8: written = PcxWriter::write(device, picture, &error); break;
+    case 8: written = writeShared<PcxWriter>(device, picture, &error); break;
     case 9: writeWithQt(device, picture, "tiff", formatCode); break;
     case 10: writeWithQt(device, picture, "png", formatCode); break;
     case 11: writeWithQt(device, picture, "jpeg", formatCode); break;
     default: break;
     }
     if (!written)
-        throw RuntimeError(RuntimeError::kEncodingFailed,
-                           QStringLiteral("Cannot save the picture as %1: %2").arg(formatName(formatCode), error));
+        throw encodingFailed(formatCode, error);
 }
 
 void TwistedPixel::saveImage(QString& fileName, qint16& formatCode) const
 {
     if (picture_.isNull())
-        throw RuntimeError(RuntimeError::kNoPicture, QStringLiteral("There is no picture to save"));
+        throw RuntimeError(RuntimeError::kNoPicture, "There is no picture to save");
     // A format without an encoder is refused before the file is opened, so
     // nothing on disk is touched.
     requireEncoder(formatCode);
     const QFileInfo target(fileName);
     if (fileName.isEmpty() || !target.absoluteDir().exists())
         throw RuntimeError(RuntimeError::kPathNotFound,
-                           QStringLiteral("Path not found: %1").arg(QDir::toNativeSeparators(fileName)));
+                           QStringLiteral("Path not found: %1").arg(QDir::toNativeSeparators(fileName)).toStdString());
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw RuntimeError(RuntimeError::kFileAccess,
-                           QStringLiteral("Path/File access error: cannot write %1 (%2)")
-                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+        throw fileAccess(fileName, file.errorString());
     // On a failed encoding the save file is discarded with its temporary file.
     try {
         encode(file, picture_, formatCode);
     } catch (const RuntimeError&) {
         // A full disk shows as a failed encoding; the file's own error says why.
         if (file.error() != QFileDevice::NoError)
-            throw RuntimeError(RuntimeError::kFileAccess,
-                               QStringLiteral("Path/File access error: cannot write %1 (%2)")
-                                   .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+            throw fileAccess(fileName, file.errorString());
         throw;
     }
     if (!file.commit())
-        throw RuntimeError(RuntimeError::kFileAccess,
-                           QStringLiteral("Path/File access error: cannot write %1 (%2)")
-                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+        throw fileAccess(fileName, file.errorString());
 }
 
 void TwistedPixel::paintEvent(QPaintEvent*)

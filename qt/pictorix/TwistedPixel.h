@@ -22,10 +22,6 @@ public:
     static constexpr int DispImagePicture = 12;
     static constexpr int DispSaveImage = 56;
 
-    // Format codes, 3 to 11: the file-type option index plus 3.
-    static constexpr qint16 kFirstFormatCode = 3;
-    static constexpr qint16 kLastFormatCode = 11;
-
     enum class Call { PropertyGet, PropertyPut, Method };
 
     explicit TwistedPixel(QWidget* parent = nullptr);
@@ -53,10 +49,6 @@ public:
     // Raises RuntimeError for a format code without an encoder: 380 for an
     // unknown code, 31001 for a known format that cannot be written here.
     static void requireEncoder(qint16 formatCode);
-
-    // The short name of a format code as the file-type options spell it
-    // ("jpg" for 11), or an empty string for an unknown code.
-    static QString formatName(qint16 formatCode);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -3,7 +3,9 @@
 //
 // Start-up to the window shown, and saving the snapshot in each format.
 // Run with QT_QPA_PLATFORM=offscreen (or on a display).
+#include "FormatCode.h"
 #include "FrmZLS740.h"
+#include "QtPicture.h"
 #include "SnapshotLoader.h"
 #include "TwistedPixel.h"
 
@@ -58,10 +60,12 @@ BENCHMARK(BM_StartupToWindowShown)->Unit(benchmark::kMillisecond);
 void BM_Save(benchmark::State& state)
 {
     const auto code = qint16(state.range(0));
-    state.SetLabel(TwistedPixel::formatName(code).toStdString());
+    state.SetLabel(FormatCode::name(code));
     QTemporaryDir dir;
     TwistedPixel control;
-    control.setImagePicture(SnapshotLoader::decode(snapshotBytes(), QStringLiteral("snapshot")));
+    const QByteArray bytes = snapshotBytes();
+    control.setImagePicture(
+        QtPicture::toImage(SnapshotLoader::decode(std::string_view(bytes.constData(), bytes.size()), "snapshot")));
     QString name = dir.filePath(QStringLiteral("0408114955"));
     for (auto _ : state) {
         qint16 formatCode = code;

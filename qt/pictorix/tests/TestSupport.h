@@ -3,6 +3,7 @@
 #pragma once
 
 #include "LittleEndian.h"
+#include "QtPicture.h"
 #include "RuntimeError.h"
 #include "SnapshotLoader.h"
 
@@ -66,7 +67,8 @@ inline QByteArray snapshotBytes(int seed = 0)
 // The snapshot decoded, as the tool holds it.
 inline QImage snapshot(int seed = 0)
 {
-    return SnapshotLoader::decode(snapshotBytes(seed), QStringLiteral("snapshot"));
+    const QByteArray bytes = snapshotBytes(seed);
+    return QtPicture::toImage(SnapshotLoader::decode(std::string_view(bytes.constData(), bytes.size()), "snapshot"));
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)
@@ -94,7 +96,7 @@ inline int raisedNumber(const std::function<void()>& action, QString* descriptio
         action();
     } catch (const RuntimeError& error) {
         if (description)
-            *description = error.description();
+            *description = QString::fromStdString(error.description());
         return error.number();
     }
     return 0;
