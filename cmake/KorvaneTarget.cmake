@@ -2,8 +2,9 @@
 # sanitizers chosen with KORVANE_SANITIZE, and with KORVANE_FUZZ the coverage
 # the fuzzers steer by.
 function(korvane_target target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -pedantic
-        $<$<CONFIG:Debug>:-Werror>)
+    # Not for the resource compiler of Windows programs, which takes none.
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -pedantic
+        $<$<CONFIG:Debug>:-Werror>>)
     if(KORVANE_SANITIZE)
         list(JOIN KORVANE_SANITIZE "," sanitizers)
         target_compile_options(${target} PRIVATE -fsanitize=${sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)

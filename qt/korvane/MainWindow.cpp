@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "LinkReport.h"
 #include "LiveView.h"
 #include "ViewerPictures.h"
 
@@ -175,23 +176,11 @@ void MainWindow::toggleCommand(CommandId id, std::int32_t (Engine::*get)() const
 
 void MainWindow::savePrintCommand()
 {
-    switch (engine_.exportSnapshot()) {
-    case ExportResult::Started:
-    case ExportResult::NoScreen:
-        // Before the first screen there is nothing to save yet; the command
-        // waits for one rather than handing an empty picture on.
-        return;
-    case ExportResult::WriteFailed:
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("The snapshot could not be written to\n%1")
-                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
-        return;
-    case ExportResult::ToolNotStarted:
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Pictorix could not be started.\nThe snapshot is in\n%1")
-                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
-        return;
-    }
+    // Before the first screen nothing is written or started: the command
+    // waits for a screen rather than hand an empty picture on.
+    const std::string problem = LinkReport::exportFailure(engine_.exportSnapshot(), engine_);
+    if (!problem.empty())
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString(problem));
 }
 
 void MainWindow::aboutCommand()
