@@ -113,8 +113,8 @@ QByteArray iconImage(const QImage& image)
     const bool fourBit = isFourBit(image);
     const QByteArray colours = fourBit ? fourBitRows(image) : trueColourRows(image);
     const QByteArray mask = transparencyMask(image);
-    QByteArray bytes = infoHeader(image.width(), 2 * image.height(), fourBit ? 4 : 32,
-                                  int(colours.size() + mask.size()));
+    QByteArray bytes =
+        infoHeader(image.width(), 2 * image.height(), fourBit ? 4 : 32, int(colours.size() + mask.size()));
     if (fourBit)
         bytes += colourTable(image);
     return bytes + colours + mask;

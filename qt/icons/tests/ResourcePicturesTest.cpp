@@ -1,7 +1,7 @@
 // Korvane - the programs' pictures: tests.
 // SPDX-License-Identifier: MIT
-#include "LittleEndian.h"
 #include "ResourcePictures.h"
+#include "LittleEndian.h"
 
 #include <QBuffer>
 #include <QImageReader>
