@@ -29,6 +29,14 @@ add_test(NAME wine_stop COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine-fixture.sh sto
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine LABELS windows TIMEOUT 300)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine LABELS windows TIMEOUT 60)
 
+# The window tests (label gui) share one X server: the fixture "xvfb", its
+# display number in xvfb/display.
+set(KORVANE_XVFB_DIR ${CMAKE_BINARY_DIR}/xvfb)
+add_test(NAME xvfb_start COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh start ${KORVANE_XVFB_DIR})
+add_test(NAME xvfb_stop COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh stop ${KORVANE_XVFB_DIR})
+set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP xvfb LABELS "windows;gui" TIMEOUT 60)
+set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP xvfb LABELS "windows;gui" TIMEOUT 60)
+
 # korvane_wine_test(<name> LABELS <labels> [INSTRUMENTS] COMMAND <program> <arguments...>)
 # A test of a Windows program (a target, or a path) under wine. With
 # INSTRUMENTS it runs under tests/wine/instruments.py, which starts simulated

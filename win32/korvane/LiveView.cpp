@@ -17,16 +17,19 @@ void LiveView::paint(HWND window, const Engine& engine) const
     PAINTSTRUCT paint;
     const HDC context = ::BeginPaint(window, &paint);
     const bool linked = engine.isConnected() == 1;
-    // The stored bitmap is bottom-up: drawn from the bottom-right corner
+    // The stored bitmap is bottom-up: drawn from the bottom-right pixel
     // with both extents negative, it is turned by 180 degrees, stored row 0
-    // at the top and each row's first pixel at the right.
+    // at the top and each row's first pixel at the right. A mirrored
+    // rectangle reaches from its origin pixel back over its extent: from
+    // (width, height) it would leave the top row and left column bare and
+    // lose a row and a column of the picture beyond the edges.
     const bool drawn = linked && engine.screen().read([&](const ScreenView& screen) {
         // Nearest pixel: a shrunk picture drops rows and columns instead of
         // blending a thin trace into the background.
         ::SetStretchBltMode(context, COLORONCOLOR);
-        ::StretchDIBits(context, clientWidth_, clientHeight_, -clientWidth_, -clientHeight_, 0, 0, screen.imageWidth,
-                        screen.imageHeight, screen.pixelData, reinterpret_cast<const BITMAPINFO*>(screen.bitmapInfo),
-                        DIB_RGB_COLORS, SRCCOPY);
+        ::StretchDIBits(context, clientWidth_ - 1, clientHeight_ - 1, -clientWidth_, -clientHeight_, 0, 0,
+                        screen.imageWidth, screen.imageHeight, screen.pixelData,
+                        reinterpret_cast<const BITMAPINFO*>(screen.bitmapInfo), DIB_RGB_COLORS, SRCCOPY);
     });
     if (!drawn) {
         // No picture to show: the area takes the window colour, as after an
