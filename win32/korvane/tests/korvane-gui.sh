@@ -13,7 +13,8 @@
 #                   same frame and starts the Pictorix.exe beside it
 # Usage: korvane-gui.sh CASE KORVANE_EXE HOST_BIN WINE_ENV XVFB_DIR STAND_IN
 # HOST_BIN: this machine's zls740-sim, e2e-screen-check and korvane-grab;
-# STAND_IN: a Pictorix.exe that notes where it ran.
+# STAND_IN: a Pictorix.exe that notes where it ran. With KORVANE_DOCS_DIR
+# set, the screen case saves the window's picture there.
 CASE="korvane.exe $1"
 WHAT=$1 KORVANE_EXE=$2 BIN=$3 WINE_ENV=$4 XVFB=$5 STAND_IN=$6
 . "$(dirname "$0")/../../../tests/e2e/e2e-lib.sh"
@@ -75,6 +76,8 @@ screen)
     until_ok 20 test "$(window_size Width)x$(window_size Height)" = "320x$((MENU + 240))" ||
         fail "the window was not made 320x$((MENU + 240))"
     until_ok 30 shows colour || fail "the 320x240 view is not the screen pixel for pixel"
+    [ -z "${KORVANE_DOCS_DIR:-}" ] || /usr/bin/convert "xwd:$WORK/shot.xwd" -strip "png:$KORVANE_DOCS_DIR/korvane-windows.png" ||
+        fail "cannot write korvane-windows.png"
     choose $COLOR
     until_ok 30 shows mono || fail "no monochrome screens after File > Color"
     ;;
