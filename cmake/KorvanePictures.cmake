@@ -2,11 +2,7 @@
 # korvane-about.bmp, pictorix.ico), drawn in code by korvane-icons, the Qt
 # tool of this machine's build (the debug build's: KORVANE_HOST_ICON_TOOL),
 # into one folder of the build: KORVANE_PICTURES_DIR.
-set(KORVANE_HOST_ICON_TOOL "" CACHE FILEPATH "korvane-icons built for this machine, for the Windows programs' pictures")
-if(NOT EXISTS "${KORVANE_HOST_ICON_TOOL}")
-    message(WARNING "No korvane-icons at '${KORVANE_HOST_ICON_TOOL}' (KORVANE_HOST_ICON_TOOL): "
-                    "the Windows programs cannot be built until the debug build has made it")
-endif()
+korvane_host_program(KORVANE_HOST_ICON_TOOL korvane-icons "the Windows programs cannot be built")
 set(KORVANE_PICTURES_DIR ${CMAKE_BINARY_DIR}/pictures)
 set(KORVANE_PICTURES ${KORVANE_PICTURES_DIR}/korvane.ico ${KORVANE_PICTURES_DIR}/korvane-about.bmp
     ${KORVANE_PICTURES_DIR}/pictorix.ico)

@@ -15,3 +15,14 @@ function(korvane_target target)
         target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
     endif()
 endfunction()
+
+# korvane_host_program(<variable> <program> <need>): the cache variable that
+# names <program> built for this machine (the debug build's) for a cross
+# build, with a warning when it is not there yet; <need> says what fails
+# without it.
+function(korvane_host_program variable program need)
+    set(${variable} "" CACHE FILEPATH "${program} built for this machine")
+    if(NOT EXISTS "${${variable}}")
+        message(WARNING "No ${program} at '${${variable}}' (${variable}): ${need} until the debug build has made it")
+    endif()
+endfunction()
