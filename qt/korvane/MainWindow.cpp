@@ -118,20 +118,17 @@ void MainWindow::connectCommand()
     // whether a connect has ever succeeded.
     connectItem->setChecked(linkEverUp_);
 
-    // While the link is up nothing is done at all: probing would send
-    // requests into the port that the reader thread is using.
-    if (engine_.isConnected() == 1 || searching_)
+    if (searching_)
         return;
-    if (engine_.portFound()) {
-        finishConnect();
+    switch (engine_.beginConnect()) {
+    case ConnectStart::Nothing: return;
+    case ConnectStart::OpenNow: finishConnect(); return;
+    case ConnectStart::Searching:
+        searching_ = true;
+        connectItem->setEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
-    // A search takes up to two seconds a port: it runs on the engine's
-    // thread so that the window keeps painting and Exit keeps working.
-    searching_ = true;
-    connectItem->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    engine_.beginSearch();
 }
 
 void MainWindow::searchFinished()

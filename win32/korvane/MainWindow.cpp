@@ -126,20 +126,17 @@ bool MainWindow::onSetCursor(LPARAM lParam)
 
 void MainWindow::connectCommand()
 {
-    // While the link is up nothing is done at all: probing would send
-    // requests into the port that the reader thread is using.
-    if (engine_.isConnected() == 1 || searching_)
+    if (searching_)
         return;
-    if (engine_.portFound()) {
-        finishConnect();
+    switch (engine_.beginConnect()) {
+    case ConnectStart::Nothing: return;
+    case ConnectStart::OpenNow: finishConnect(); return;
+    case ConnectStart::Searching:
+        searching_ = true;
+        ::EnableMenuItem(::GetMenu(window_), KORVANE_CONNECT, MF_BYCOMMAND | MF_GRAYED);
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         return;
     }
-    // A search takes up to two seconds a port: it runs on the engine's
-    // thread, so that the window keeps painting and Exit keeps working.
-    searching_ = true;
-    ::EnableMenuItem(::GetMenu(window_), KORVANE_CONNECT, MF_BYCOMMAND | MF_GRAYED);
-    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    engine_.beginSearch();
 }
 
 void MainWindow::onSearchFinished()
