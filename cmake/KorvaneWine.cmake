@@ -12,11 +12,7 @@ find_program(KORVANE_WINESERVER wineserver REQUIRED)
 find_program(KORVANE_PYTHON python3 REQUIRED)
 # zls740-sim built for this machine (the debug build's), the instrument of
 # the Windows programs through COM ports mapped to its pseudo-terminals.
-set(KORVANE_HOST_SIMULATOR "" CACHE FILEPATH "zls740-sim built for this machine, for the Windows tests")
-if(NOT EXISTS "${KORVANE_HOST_SIMULATOR}")
-    message(WARNING "No zls740-sim at '${KORVANE_HOST_SIMULATOR}' (KORVANE_HOST_SIMULATOR): "
-                    "the Windows tests with an instrument fail until the debug build has made it")
-endif()
+korvane_host_program(KORVANE_HOST_SIMULATOR zls740-sim "the Windows tests with an instrument fail")
 
 set(KORVANE_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-env.sh.in ${KORVANE_WINE_DIR}/env.sh @ONLY)

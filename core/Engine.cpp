@@ -104,6 +104,16 @@ void Engine::beginSearch()
     });
 }
 
+ConnectStart Engine::beginConnect()
+{
+    if (flags_.isConnected() == 1)
+        return ConnectStart::Nothing;
+    if (portFound_)
+        return ConnectStart::OpenNow;
+    beginSearch();
+    return ConnectStart::Searching;
+}
+
 int Engine::openLink()
 {
     // `connected` is cleared only once the reader thread is done with the

@@ -38,6 +38,13 @@ struct EngineConfig {
     bool linkLog = true;
 };
 
+// Connect's first step, as Engine::beginConnect() takes it.
+enum class ConnectStart {
+    Nothing,    // the link is up: Connect does nothing at all
+    OpenNow,    // an earlier search found the port: openLink() at once
+    Searching,  // a search has begun: openLink() after searchFinished()
+};
+
 enum class ExportResult {
     Started,         // snapshot written and the image tool started
     NoScreen,        // no screen decoded yet: nothing written, nothing started
@@ -73,6 +80,14 @@ public:
     // meanwhile; openLink() and shutdown() wait for the search to end
     // (shutdown() stops it first).
     void beginSearch();
+    // Connect's first step, on the window thread; the window must not call
+    // it again while a search it began still runs. While the link is up
+    // nothing is done, not even a probe: probing would send requests into
+    // the port that the reader thread is using. Until a search has found the
+    // instrument, every Connect searches anew, on the engine's thread
+    // (beginSearch()), so that the window keeps painting and Exit keeps
+    // working meanwhile.
+    ConnectStart beginConnect();
     // What the last search found, port by port.
     const std::vector<ProbeReport>& lastSearch() const { return lastSearch_; }
 

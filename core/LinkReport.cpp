@@ -63,4 +63,16 @@ std::string LinkReport::noInstrument(const Engine& engine)
     return message;
 }
 
+std::string LinkReport::exportFailure(ExportResult result, const Engine& engine)
+{
+    const std::string snapshot = engine.filePath("Temp.bmp");
+    switch (result) {
+    case ExportResult::WriteFailed: return "The snapshot could not be written to\n" + snapshot;
+    case ExportResult::ToolNotStarted: return "Pictorix could not be started.\nThe snapshot is in\n" + snapshot;
+    case ExportResult::Started:
+    case ExportResult::NoScreen: break;
+    }
+    return {};
+}
+
 }  // namespace korvane

@@ -8,9 +8,11 @@
 namespace korvane {
 
 class Engine;
+enum class ExportResult;
 
-// The engine's search and open results in words, for the programs that
-// report them on a terminal (korvane-grab, korvane-serve).
+// The engine's search, open and export results in words, for the programs
+// that report them on a terminal (korvane-grab, korvane-serve) or in a box
+// (the viewers).
 class LinkReport {
 public:
     // The port: "COM5 (/dev/ttyUSB0)", or the name alone when it is the
@@ -24,6 +26,9 @@ public:
     // After a search that found nothing: that no port answered, and the
     // ports refused to this user or passed over because they talk unasked.
     static std::string noInstrument(const Engine& engine);
+    // After exportSnapshot(): what the user must be told, naming the snapshot
+    // file; empty when the image tool started or there was no screen yet.
+    static std::string exportFailure(ExportResult result, const Engine& engine);
 };
 
 }  // namespace korvane

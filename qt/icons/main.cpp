@@ -1,11 +1,15 @@
 // Korvane - icon export for installing.
 // SPDX-License-Identifier: MIT
 //
-// korvane-icons: writes the programs' own icons, which are drawn in code, as
-// PNG files laid out like the hicolor icon theme, for the desktop menu:
+// korvane-icons: writes the programs' own pictures, which are drawn in code:
+// as PNG files laid out like the hicolor icon theme, for the desktop menu,
 //   OUTDIR/<size>x<size>/apps/korvane.png and .../pictorix.png
+// or with --windows as the files of the Windows programs' resources,
+//   OUTDIR/korvane.ico, OUTDIR/korvane-about.bmp and OUTDIR/pictorix.ico.
 // Usage: korvane-icons OUTDIR SIZE...
+//        korvane-icons --windows OUTDIR
 #include "PictorixIcon.h"
+#include "ResourcePictures.h"
 #include "ViewerPictures.h"
 
 #include <QCoreApplication>
@@ -32,8 +36,15 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3) {
-        std::fputs("usage: korvane-icons OUTDIR SIZE...\n", stderr);
+        std::fputs("usage: korvane-icons OUTDIR SIZE...\n       korvane-icons --windows OUTDIR\n", stderr);
         return 2;
+    }
+    if (args[1] == QLatin1String("--windows")) {
+        if (!QDir().mkpath(args[2]) || !korvane::ResourcePictures::writeAll(args[2])) {
+            std::fprintf(stderr, "korvane-icons: cannot write the pictures in %s\n", qPrintable(args[2]));
+            return 1;
+        }
+        return 0;
     }
     for (qsizetype i = 2; i < args.size(); ++i) {
         bool number = false;

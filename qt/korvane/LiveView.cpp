@@ -68,11 +68,12 @@ void LiveView::paintEvent(QPaintEvent*)
         ScreenPicture::draw(painter, client, picture_.image());
         return;
     }
-    // No picture to show: the area is cleared to the window colour, as after
+    // No picture to show: the area is cleared to the colour of an empty
+    // document area (white in most styles, not the grey of dialogs), as after
     // an erase, so that neither an old picture nor stale pixels of a resize stay.
-    painter.fillRect(rect(), palette().window());
+    painter.fillRect(rect(), palette().base());
     if (engine_.isConnected() != 1) {
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(palette().color(QPalette::Text));
         painter.drawText(client, Qt::AlignCenter | Qt::TextSingleLine, placeholderText());
     }
 }

@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "LinkReport.h"
 #include "LiveView.h"
 #include "ViewerPictures.h"
 
@@ -117,20 +118,17 @@ void MainWindow::connectCommand()
     // whether a connect has ever succeeded.
     connectItem->setChecked(linkEverUp_);
 
-    // While the link is up nothing is done at all: probing would send
-    // requests into the port that the reader thread is using.
-    if (engine_.isConnected() == 1 || searching_)
+    if (searching_)
         return;
-    if (engine_.portFound()) {
-        finishConnect();
+    switch (engine_.beginConnect()) {
+    case ConnectStart::Nothing: return;
+    case ConnectStart::OpenNow: finishConnect(); return;
+    case ConnectStart::Searching:
+        searching_ = true;
+        connectItem->setEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
-    // A search takes up to two seconds a port: it runs on the engine's
-    // thread so that the window keeps painting and Exit keeps working.
-    searching_ = true;
-    connectItem->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    engine_.beginSearch();
 }
 
 void MainWindow::searchFinished()
@@ -175,23 +173,11 @@ void MainWindow::toggleCommand(CommandId id, std::int32_t (Engine::*get)() const
 
 void MainWindow::savePrintCommand()
 {
-    switch (engine_.exportSnapshot()) {
-    case ExportResult::Started:
-    case ExportResult::NoScreen:
-        // Before the first screen there is nothing to save yet; the command
-        // waits for one rather than handing an empty picture on.
-        return;
-    case ExportResult::WriteFailed:
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("The snapshot could not be written to\n%1")
-                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
-        return;
-    case ExportResult::ToolNotStarted:
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Pictorix could not be started.\nThe snapshot is in\n%1")
-                                 .arg(QString::fromStdString(engine_.filePath("Temp.bmp"))));
-        return;
-    }
+    // Before the first screen nothing is written or started: the command
+    // waits for a screen rather than hand an empty picture on.
+    const std::string problem = LinkReport::exportFailure(engine_.exportSnapshot(), engine_);
+    if (!problem.empty())
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString(problem));
 }
 
 void MainWindow::aboutCommand()

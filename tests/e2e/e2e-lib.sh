@@ -67,13 +67,40 @@ start_display() {
     until_ok 20 xdpyinfo || fail "Xvfb does not answer on $DISPLAY"
 }
 
+# --- the simulator's report and korvane's live view -------------------------------
+# The simulator runs with --report WORK/report.txt and --last-frame WORK/last.bin.
+report() { sed -n "s/^$1 //p" "$WORK/report.txt" 2>/dev/null; }
+above() { [ "$(report "$1")" -gt "$2" ]; }
+# still: no request came in for 0.3 s.
+still() { a=$(report requests); sleep 0.3; [ "$a" = "$(report requests)" ]; }
+window_size() { xwininfo -id "$WIN" | sed -n "s/^ *$1: *//p"; }
+# shows PALETTE: korvane's window WIN shows the frame last sent, upright, in
+# PALETTE (colour or mono); that frame stayed the same while the window was
+# taken. MENU: the rows above the live view, or auto to find them (then
+# WORK/check.log tells).
+shows() {
+    cp "$WORK/last.bin" "$WORK/frame.bin" &&
+        xwd -id "$WIN" >"$WORK/shot.xwd" &&
+        cmp -s "$WORK/last.bin" "$WORK/frame.bin" &&
+        /usr/bin/convert "xwd:$WORK/shot.xwd" "png:$WORK/shot.png" &&
+        "$BIN/e2e-screen-check" "$WORK/shot.png" "$WORK/frame.bin" "$MENU" "$1" >"$WORK/check.log" 2>&1
+}
+
 # --- korvane's File menu (its main window WIN, its process KV_PID) ----------------
 # By the keyboard: Alt+F opens it on its first item; the items are Connect,
 # Pause, Color and Save/Print, and Exit by its access key. Connect must not
 # be under way (its item is disabled then and the menu would open on Pause).
+# With KV_CLASS set, korvane's windows are those of that window class, not
+# of the process KV_PID.
 CONNECT="Return" PAUSE="Down Return" COLOR="Down Down Return" SAVE_PRINT="Down Down Down Return" EXIT="x"
 POPUP=""
-visible() { xdotool search --all --onlyvisible --pid "$KV_PID" 2>/dev/null | sort; }
+visible() {
+    if [ -n "${KV_CLASS:-}" ]; then
+        xdotool search --all --onlyvisible --class "$KV_CLASS" 2>/dev/null | sort
+    else
+        xdotool search --all --onlyvisible --pid "$KV_PID" 2>/dev/null | sort
+    fi
+}
 new_popup() { POPUP=$(visible | grep -vxF "$1" | head -n 1); [ -n "$POPUP" ]; }
 popup_closed() { ! visible | grep -qx "$POPUP"; }
 focus_on_main() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$WIN" ]; }

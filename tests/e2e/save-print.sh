@@ -26,20 +26,6 @@ chmod +x "$WORK/Pictorix"
     --report "$WORK/report.txt") >"$WORK/sim.log" 2>&1 &
 PIDS="$PIDS $!"
 until_ok 10 test -e "$WORK/COM5" || fail "the simulator made no COM5"
-report() { sed -n "s/^$1 //p" "$WORK/report.txt" 2>/dev/null; }
-above() { [ "$(report "$1")" -gt "$2" ]; }
-
-# shows PALETTE: the window shows the frame last sent, upright, in PALETTE
-# (colour or mono); that frame stayed the same while the window was taken.
-# MENU: the height of the menu bar above the 320x240 live view.
-shows() {
-    cp "$WORK/last.bin" "$WORK/frame.bin" &&
-        xwd -id "$WIN" >"$WORK/shot.xwd" &&
-        cmp -s "$WORK/last.bin" "$WORK/frame.bin" &&
-        /usr/bin/convert "xwd:$WORK/shot.xwd" "png:$WORK/shot.png" &&
-        "$BIN/e2e-screen-check" "$WORK/shot.png" "$WORK/frame.bin" "$MENU" "$1" >"$WORK/check.log" 2>&1
-}
-window_size() { xwininfo -id "$WIN" | sed -n "s/^ *$1: *//p"; }
 find_main() {
     WIN=$(xdotool search --onlyvisible --name '^Korvane$' 2>/dev/null | head -n 1)
     [ -n "$WIN" ] && [ "$(window_size Width)" -eq 320 ]
@@ -61,7 +47,6 @@ until_ok 30 shows mono || fail "no monochrome screens after File > Color"
 # dropped by korvane as short, though counted sent; paused right after it,
 # the picture is rightly the frame before. So the pause is taken again (at
 # most three times) until it holds the frame sent last.
-still() { a=$(report requests); sleep 0.3; [ "$a" = "$(report requests)" ]; }
 attempt=1
 while :; do
     choose $PAUSE

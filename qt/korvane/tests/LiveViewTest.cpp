@@ -28,11 +28,12 @@ QRgb screenColour(int x, int y)
     return qRgb(rgb.red, rgb.green, rgb.blue);
 }
 
-// Where the view differs from its background.
+// Where the view differs from the colour of an empty document area; the
+// grey of dialogs (the palette's window colour) counts as ink.
 QRect inkOf(LiveView& view)
 {
     const QImage shown = view.grab().toImage();
-    const QRgb background = view.palette().window().color().rgb();
+    const QRgb background = view.palette().base().color().rgb();
     QRect ink;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
