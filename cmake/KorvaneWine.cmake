@@ -14,6 +14,15 @@ find_program(KORVANE_PYTHON python3 REQUIRED)
 # the Windows programs through COM ports mapped to its pseudo-terminals.
 korvane_host_program(KORVANE_HOST_SIMULATOR zls740-sim "the Windows tests with an instrument fail")
 
+# Every Windows program runs with one X server, the fixture "xvfb" (its
+# display number in xvfb/display): the window tests (label gui) look at it,
+# and the wine fixture needs it first (see wine-env.sh.in).
+set(KORVANE_XVFB_DIR ${CMAKE_BINARY_DIR}/xvfb)
+add_test(NAME xvfb_start COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh start ${KORVANE_XVFB_DIR})
+add_test(NAME xvfb_stop COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh stop ${KORVANE_XVFB_DIR})
+set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP xvfb LABELS windows TIMEOUT 60)
+set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP xvfb LABELS windows TIMEOUT 60)
+
 set(KORVANE_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-env.sh.in ${KORVANE_WINE_DIR}/env.sh @ONLY)
 # What runs a Windows program of the build: ctest, korvane_wine_test() below.
@@ -22,16 +31,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${KOR
 add_test(NAME wine_start COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine-fixture.sh start ${KORVANE_WINE_DIR}/env.sh)
 add_test(NAME wine_stop COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine-fixture.sh stop ${KORVANE_WINE_DIR}/env.sh)
 # A new prefix takes tens of seconds on a busy machine.
-set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine LABELS windows TIMEOUT 300)
-set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine LABELS windows TIMEOUT 60)
-
-# The window tests (label gui) share one X server: the fixture "xvfb", its
-# display number in xvfb/display.
-set(KORVANE_XVFB_DIR ${CMAKE_BINARY_DIR}/xvfb)
-add_test(NAME xvfb_start COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh start ${KORVANE_XVFB_DIR})
-add_test(NAME xvfb_stop COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xvfb-fixture.sh stop ${KORVANE_XVFB_DIR})
-set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP xvfb LABELS "windows;gui" TIMEOUT 60)
-set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP xvfb LABELS "windows;gui" TIMEOUT 60)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED xvfb LABELS windows TIMEOUT 300)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine FIXTURES_REQUIRED xvfb LABELS windows TIMEOUT 60)
 
 # korvane_wine_test(<name> LABELS <labels> [INSTRUMENTS] COMMAND <program> <arguments...>)
 # A test of a Windows program (a target, or a path) under wine. With
