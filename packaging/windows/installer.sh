@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Windows installer under wine: made by cpack, installed silently into
-# Program Files\Korvane with its Start menu entries, its korvane-grab.exe
+# Program Files\Korvane (the viewer and Pictorix side by side, as the
+# viewer's Save/Print needs them) with its Start menu entries, its korvane-grab.exe
 # run against the simulator (tests/wine/grab-exe.sh, on COM23), then
 # uninstalled silently, leaving nothing behind.
 # Usage: installer.sh WINE_ENV BUILD_DIR HOST_BIN CPACK
@@ -29,12 +30,13 @@ INSTALLER=$(ls "$WORK"/korvane-*-win64.exe 2>/dev/null)
 FOLDER="$WINEPREFIX/drive_c/Program Files/Korvane"
 rm -rf "$FOLDER"
 "$KORVANE_WINE" "$INSTALLER" /S </dev/null >"$WORK/install.log" 2>&1 || fail "the installer ended with code $?"
-for file in korvane-grab.exe korvane-serve.exe header2.bin README.txt LICENSE.txt Uninstall.exe; do
+for file in korvane.exe Pictorix.exe korvane-grab.exe korvane-serve.exe header2.bin README.txt LICENSE.txt Uninstall.exe; do
     [ -f "$FOLDER/$file" ] || fail "no $file in Program Files\\Korvane"
 done
 cmp -s "$FOLDER/header2.bin" "$SOURCE/core/data/header2.bin" || fail "header2.bin is not the shipped one"
 MENU=$(find "$WINEPREFIX/drive_c" -path "*/Start Menu/Programs/Korvane" -type d | head -n 1)
-[ -n "$MENU" ] && [ -f "$MENU/Korvane command prompt.lnk" ] && [ -f "$MENU/Korvane README.lnk" ] \
+[ -n "$MENU" ] && [ -f "$MENU/Korvane.lnk" ] && [ -f "$MENU/Pictorix.lnk" ] \
+    && [ -f "$MENU/Korvane command prompt.lnk" ] && [ -f "$MENU/Korvane README.lnk" ] \
     || fail "no Start menu entries"
 
 GRAB_COM=23 sh "$SOURCE/tests/wine/grab-exe.sh" "$WINE_ENV" "$FOLDER" "$HOST_BIN" || fail "the installed korvane-grab.exe"
