@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "FrmZLS740.h"
 
+#include "PictorixResources.h"
 #include "PrintCommand.h"
 #include "SaveCommand.h"
 #include "WindowsText.h"
@@ -68,6 +69,7 @@ bool FrmZLS740::create(HINSTANCE instance, int show)
     form.lpfnWndProc = formProc;
     form.hInstance = instance;
     form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    form.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(PICTORIX_ICON));
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = kFormClass;
     WNDCLASSEXW picture = form;
