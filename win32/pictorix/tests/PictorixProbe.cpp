@@ -1,23 +1,16 @@
 // Korvane - Pictorix image tool for Windows, tests.
 // SPDX-License-Identifier: MIT
 //
-// pictorix-probe save BITMAP TARGET CODE: the bitmap loaded as Pictorix
-// loads its snapshot and saved as Save writes it, without the dialog.
 // pictorix-probe clipboard TARGET: the clipboard's CF_DIB as a bitmap file.
-// Exit code 0, or 1 with what failed on standard error.
-#include "PictureFile.h"
+// Exit code 0, or 1 when the clipboard holds no bitmap.
 #include "ProgramStart.h"
-#include "RuntimeError.h"
-#include "SnapshotLoader.h"
 #include "Utf8Path.h"
 
 #include <windows.h>
 
-#include <objbase.h>
-
-#include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -49,15 +42,5 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments = ProgramStart::arguments(argc, argv);
     if (arguments.size() == 2 && arguments[0] == "clipboard")
         return saveClipboard(arguments[1]);
-    if (arguments.size() != 4 || arguments[0] != "save")
-        return 2;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    try {
-        pictorix::PictureFile::save(pictorix::SnapshotLoader::load(arguments[1]), arguments[2],
-                                    std::int16_t(std::stoi(arguments[3])));
-    } catch (const pictorix::RuntimeError& error) {
-        std::fprintf(stderr, "%d %s\n", error.number(), error.description().c_str());
-        return 1;
-    }
-    return 0;
+    return 2;
 }
