@@ -38,7 +38,7 @@ Figures bareLoop(const std::string& port, double seconds, int baud)
         ::CreateFileW(wideFromUtf8(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (line == INVALID_HANDLE_VALUE)
         return {};
-    // Blocking calls with the time-outs of the original viewer: a screen in
+    // The plainest loop: blocking calls with fixed time-outs, a screen in
     // one ReadFile, which ends 50 ms after the last byte at the latest.
     COMMTIMEOUTS timeouts{50, 50, 100, 100, 100};
     ::SetCommTimeouts(line, &timeouts);
