@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -88,6 +89,26 @@ std::vector<std::uint8_t> imageMagickPixels(const std::string& imageFile)
     if (run.exitCode != 0)
         return {};
     return {run.out.begin(), run.out.end()};
+}
+
+double processorSeconds(pid_t pid)
+{
+    const std::string stat = fileContents("/proc/" + std::to_string(pid) + "/stat");
+    // Fields after the command name, which is in parentheses and may hold
+    // spaces: state is field 3, utime 14 and stime 15.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14)
+            utime = std::stoull(field);
+        if (number == 15)
+            stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace korvane::test

@@ -53,6 +53,10 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& workDir,
                       const RunOptions& options = {});
 
+// User and system time process `pid` has taken so far, in seconds; 0 when
+// it cannot be read.
+double processorSeconds(pid_t pid);
+
 // Red, green, blue of each pixel of an image file, top row first, as
 // ImageMagick decodes it apart from our own code; empty when it cannot.
 std::vector<std::uint8_t> imageMagickPixels(const std::string& imageFile);

@@ -2,12 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "ServeChild.h"
 
+#include "ChildProcess.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -116,23 +116,7 @@ std::size_t ServeChild::linesWith(const std::string& text) const
 
 double ServeChild::processorSeconds() const
 {
-    std::ifstream file("/proc/" + std::to_string(pid_) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // Fields after the command name, which is in parentheses and may hold
-    // spaces: state is field 3, utime 14 and stime 15.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14)
-            utime = std::stoull(field);
-        if (number == 15)
-            stime = std::stoull(field);
-    }
-    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+    return test::processorSeconds(pid_);
 }
 
 void ServeChild::stop()

@@ -36,6 +36,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using korvane::bench::ViewerCrowd;
 using korvane::test::ChildProcess;
+using korvane::test::processorSeconds;
 
 // The ZLS740's link: 983,040 bytes a second, 24 screens of 40,960 bytes.
 constexpr double kInstrumentRate = 983040;
@@ -143,27 +144,6 @@ std::string lineWith(const ChildProcess& serve, const std::string& text)
         },
         std::chrono::seconds(30));
     return found;
-}
-
-// User and system time process `pid` has taken so far, in seconds.
-double processorSeconds(pid_t pid)
-{
-    const std::string stat = korvane::test::fileContents("/proc/" + std::to_string(pid) + "/stat");
-    // Fields after the command name, which is in parentheses and may hold
-    // spaces: state is field 3, utime 14 and stime 15.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14)
-            utime = std::stoull(field);
-        if (number == 15)
-            stime = std::stoull(field);
-    }
-    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
 }
 
 int fail(const std::string& why)
